@@ -1,0 +1,30 @@
+# ha_library(NAME <target> SOURCES_GLOB <globs...> LINK <libs...>)
+# One static library; its sources are found by glob so that each class adds only its own files.
+function(ha_library)
+  cmake_parse_arguments(A "" "NAME" "GLOBS;LINK" ${ARGN})
+  file(GLOB _src CONFIGURE_DEPENDS ${A_GLOBS})
+  if(NOT _src)
+    # A library that has no code yet is still a target, so that others can link it.
+    set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${A_NAME} STATIC ${_src})
+  target_compile_options(${A_NAME} PRIVATE ${HA_WARNINGS})
+  target_link_libraries(${A_NAME} PUBLIC ${A_LINK})
+endfunction()
+
+# ha_tests(NAME <exe> LABEL <label> GLOBS <globs...> LINK <libs...>)
+# One GoogleTest executable per library, each test registered with CTest under the label.
+function(ha_tests)
+  cmake_parse_arguments(A "" "NAME;LABEL" "GLOBS;LINK" ${ARGN})
+  file(GLOB _src CONFIGURE_DEPENDS ${A_GLOBS})
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(${A_NAME} ${_src})
+  target_compile_options(${A_NAME} PRIVATE ${HA_WARNINGS})
+  target_link_libraries(${A_NAME} PRIVATE ${A_LINK} GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${A_NAME}
+    PROPERTIES LABELS ${A_LABEL}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test twice: a normal build
+# and one with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh || exit 1
+
+jobs=$(nproc)
+status=0
+build() { # name, cmake options...
+  local dir="build/$1"; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null || return 1
+  cmake --build "$dir" -j "$jobs" || return 1
+}
+run_tests() { # name
+  (cd "build/$1" && ctest --output-on-failure -j "$jobs" --timeout 300)
+}
+
+echo "== normal build"
+if build normal -DHA_SANITIZE=OFF; then run_tests normal || status=1; else status=1; fi
+
+echo "== sanitizer build (address, undefined)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+if build sanitize -DHA_SANITIZE=ON -DHA_BENCHMARKS=OFF; then run_tests sanitize || status=1; else status=1; fi
+
+exit $status
