@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include <boost/locale/encoding_utf.hpp>
-
 #include "gp/src/common/FileType.h"
+#include "gp/src/common/Utf8.h"
 
 namespace HA::GP {
 
@@ -275,8 +274,8 @@ bool FilePath::parse()
     return true;
 }
 
-std::u16string toWidePath(const std::string& utf8) { return boost::locale::conv::utf_to_utf<char16_t>(utf8); }
+std::u16string toWidePath(const std::string& utf8) { return toUtf16(utf8); }
 
-std::string toNarrowPath(const std::u16string& utf16) { return boost::locale::conv::utf_to_utf<char>(utf16); }
+std::string toNarrowPath(const std::u16string& utf16) { return toUtf8(utf16); }
 
 }  // namespace HA::GP

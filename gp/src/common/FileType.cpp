@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "os/Text.h"
+#include "gp/src/common/Utf8.h"
 
 namespace HA::GP {
 
@@ -90,7 +90,7 @@ public:
 
     const FileType* typeForExtension(const std::string& extension)
     {
-        const OS::WString wanted = upperCase(extension);
+        const std::u16string wanted = upperCase(extension);
         std::lock_guard<std::mutex> lock(mMutex);
         if (!mBuilt)
             return nullptr;
@@ -109,13 +109,13 @@ public:
     }
 
 private:
-    // Upper case code point by code point; code points above the 16-bit range stay as they
-    // are, and so do surrogate units under the single-unit mapping.
-    static OS::WString upperCase(const std::string& text)
+    // Upper case code point by code point; code points above 0xFFFF stay as they are, and so
+    // do the surrogate units that carry them.
+    static std::u16string upperCase(const std::string& text)
     {
-        OS::WString wide = OS::utf8ToUtf16(text);
-        for (OS::WChar& c : wide)
-            c = OS::charUpper(c);
+        std::u16string wide = toUtf16(text);
+        for (char16_t& c : wide)
+            c = static_cast<char16_t>(upperCodePoint(c));
         return wide;
     }
 
