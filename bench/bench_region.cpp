@@ -44,7 +44,9 @@ void BM_RegionUnionRect(benchmark::State& state)
     }
 }
 
-void BM_RegionUnite(benchmark::State& state)
+// Unites or intersects two regions of the same number of rectangles.
+template <void (*op)(Region&, const Region&, const Region&)>
+void BM_RegionOp(benchmark::State& state)
 {
     PoolScope pool;
     Region a, b, result;
@@ -53,21 +55,7 @@ void BM_RegionUnite(benchmark::State& state)
     for (const Rect& r : dirtyRects(int(state.range(0)), 2))
         b.unionRect(r);
     for (auto _ : state) {
-        Region::unite(result, a, b);
-        benchmark::DoNotOptimize(result.getCount());
-    }
-}
-
-void BM_RegionIntersect(benchmark::State& state)
-{
-    PoolScope pool;
-    Region a, b, result;
-    for (const Rect& r : dirtyRects(int(state.range(0)), 1))
-        a.unionRect(r);
-    for (const Rect& r : dirtyRects(int(state.range(0)), 2))
-        b.unionRect(r);
-    for (auto _ : state) {
-        Region::intersect(result, a, b);
+        op(result, a, b);
         benchmark::DoNotOptimize(result.getCount());
     }
 }
@@ -101,8 +89,8 @@ void BM_VectorIntersect(benchmark::State& state)
 #define REPAINT_COUNTS ->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Arg(200)
 BENCHMARK(BM_RegionUnionRect) REPAINT_COUNTS;
 BENCHMARK(BM_VectorUnion) REPAINT_COUNTS;
-BENCHMARK(BM_RegionUnite) REPAINT_COUNTS;
-BENCHMARK(BM_RegionIntersect) REPAINT_COUNTS;
+BENCHMARK_TEMPLATE(BM_RegionOp, &Region::unite)->Name("BM_RegionUnite") REPAINT_COUNTS;
+BENCHMARK_TEMPLATE(BM_RegionOp, &Region::intersect)->Name("BM_RegionIntersect") REPAINT_COUNTS;
 BENCHMARK(BM_VectorIntersect) REPAINT_COUNTS;
 
 }  // namespace

@@ -137,6 +137,14 @@ struct Region::BandOp {
         endBand();
     }
 
+    // Computes into a list of its own, so the result may be an operand.
+    static void into(Region& result, const Region& a, const Region& b, eKind kind)
+    {
+        BandOp op;
+        op.run(a, b, kind);
+        result.takeNodes(op.out);
+    }
+
     void run(const Region& ra, const Region& rb, eKind kind)
     {
         const tOperand opA(ra), opB(rb);
@@ -357,6 +365,12 @@ void Region::unionRect(const Rect& rect)
     }
 }
 
+// `outer` is one rectangle that holds all of `inner`.
+bool Region::coversWhole(const Region& outer, const Region& inner)
+{
+    return outer.isOneRect() && outer.m_bounds.contains(inner.m_bounds);
+}
+
 void Region::unite(Region& result, const Region& a, const Region& b)
 {
     if (&a == &b || a.isEmpty()) {
@@ -367,17 +381,12 @@ void Region::unite(Region& result, const Region& a, const Region& b)
         a.copyTo(result);
         return;
     }
-    if (a.isOneRect() && a.m_bounds.contains(b.m_bounds)) {
+    if (coversWhole(a, b))
         a.copyTo(result);
-        return;
-    }
-    if (b.isOneRect() && b.m_bounds.contains(a.m_bounds)) {
+    else if (coversWhole(b, a))
         b.copyTo(result);
-        return;
-    }
-    BandOp op;
-    op.run(a, b, BandOp::eKind::Union);
-    result.takeNodes(op.out);
+    else
+        BandOp::into(result, a, b, BandOp::eKind::Union);
 }
 
 void Region::intersect(Region& result, const Region& a, const Region& b)
@@ -394,17 +403,12 @@ void Region::intersect(Region& result, const Region& a, const Region& b)
         result.setRect(Rect::intersect(a.m_bounds, b.m_bounds));
         return;
     }
-    if (a.isOneRect() && a.m_bounds.contains(b.m_bounds)) {
+    if (coversWhole(a, b))
         b.copyTo(result);
-        return;
-    }
-    if (b.isOneRect() && b.m_bounds.contains(a.m_bounds)) {
+    else if (coversWhole(b, a))
         a.copyTo(result);
-        return;
-    }
-    BandOp op;
-    op.run(a, b, BandOp::eKind::Intersection);
-    result.takeNodes(op.out);
+    else
+        BandOp::into(result, a, b, BandOp::eKind::Intersection);
 }
 
 void Region::takeNodes(PooledList& nodes)

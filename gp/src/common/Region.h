@@ -76,6 +76,7 @@ public:
 private:
     struct BandOp;
 
+    static bool coversWhole(const Region& outer, const Region& inner);
     void takeNodes(PooledList& nodes);
     void recomputeBounds();
 
