@@ -1,4 +1,6 @@
+#include "gp/src/common/FilePath.h"
 #include "gp/src/common/FolderTags.h"
+#include "gp/src/common/Folders.h"
 #include "gp/src/common/TextAbbreviator.h"
 #include "gp/src/common/Utf8.h"
 
@@ -293,4 +295,54 @@ TEST(FolderTags, LongestFolderPrefixBecomesItsTag)
     };
     for (const Case& c : cases)
         EXPECT_EQ(table.apply(c.text), c.result) << c.text;
+}
+
+namespace {
+
+std::string specialFolder(int csidl)
+{
+    HA::GP::FilePath path;
+    if (!HA::GP::getSpecialFolderPath(csidl, path))
+        return {};
+    return path.getFolderPath(HA::GP::FilePath::eDrive::With);
+}
+
+}  // namespace
+
+TEST(FolderTags, TablesComeFromThePlatformAndLeaveOutMissingFolders)
+{
+    const std::string documents = specialFolder(HA::OS::CSIDL_PERSONAL);  // ends with '\'
+    const std::string music = specialFolder(HA::OS::CSIDL_MYMUSIC);
+    if (documents.empty() || music.empty())
+        GTEST_SKIP() << "no home folder";
+    const std::string text = documents + "Sub\\file.txt";
+    EXPECT_EQ(HA::GP::DETAIL::makeSpecialFolderTags().apply(text), "[Documents]\\Sub\\file.txt");
+    EXPECT_EQ(HA::GP::DETAIL::makeKnownFolderTags().apply(music + "a.mp3"), "[Music]\\a.mp3");
+    {
+        HA::OS::FolderFailureScope fail({HA::OS::CSIDL_PERSONAL}, {HA::OS::FOLDERID_Music});
+        EXPECT_NE(HA::GP::DETAIL::makeSpecialFolderTags().apply(text), "[Documents]\\Sub\\file.txt");
+        EXPECT_NE(HA::GP::DETAIL::makeKnownFolderTags().apply(music + "a.mp3"), "[Music]\\a.mp3");
+    }
+    {
+        HA::OS::FolderFailureScope failAll;
+        EXPECT_EQ(HA::GP::DETAIL::makeSpecialFolderTags().size(), 0u);
+        EXPECT_EQ(HA::GP::DETAIL::makeKnownFolderTags().size(), 0u);  // and nothing throws
+    }
+
+    struct Case {
+        int mode;
+        std::string text;
+        std::string result;
+    };
+    const Case cases[] = {
+        {4, text, "[Documents]\\Sub\\file.txt"},
+        {4, documents + "Sub\\", "[Documents]\\Sub\\"},
+        {6, documents + "Sub\\", "[Documents]\\Sub"},
+        {8, music + "a.mp3", "[Music]\\a.mp3"},
+        {3, music + "a.mp3", music + "a.mp3"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(abbreviate(c.mode, c.text, 1000, "..."), c.result) << c.mode << " " << c.text;
+    // The tag shortens the path before it is cut around its first and last components.
+    EXPECT_EQ(abbreviate(4, documents + "one\\two\\three\\name.txt", 26, "..."), "[Documents]\\...\\name.txt");
 }

@@ -28,12 +28,16 @@ private:
     std::map<std::string, std::string, tLongestFirst> mTags;
 };
 
-// Filled on first use from the platform's special folders (program files, common program
-// files, public documents, user profile, documents, music, pictures); a folder the platform
-// cannot give is left out.
+// A table of the platform's special folders (program files, common program files, public
+// documents, user profile, documents, music, pictures); a folder the platform cannot give is
+// left out.
+FolderTagTable makeSpecialFolderTags();
+// A table of the known folders (common program files, the home folder, documents, music,
+// pictures); a folder that cannot be given is left out.
+FolderTagTable makeKnownFolderTags();
+
+// The process-wide tables, made on first use and kept.
 const FolderTagTable& specialFolderTags();
-// Filled on first use from the known folders (common program files, the home folder,
-// documents, music, pictures); a folder that cannot be given is left out.
 const FolderTagTable& knownFolderTags();
 
 }  // namespace HA::GP::DETAIL
