@@ -1,0 +1,12 @@
+// Code path 3; see PathBody.inl.
+#include <immintrin.h>
+
+#include "resample/CpuFeatures.h"
+#include "resample/ResizeSpec.h"
+#include "resample/paths/Paths.h"
+
+#define HA_RESAMPLE_LEVEL 3
+
+namespace Resample::DETAIL::Path3 {
+#include "resample/paths/PathBody.inl"
+} // namespace Resample::DETAIL::Path3

@@ -1,0 +1,12 @@
+// Code path 4; see PathBody.inl.
+#include <immintrin.h>
+
+#include "resample/CpuFeatures.h"
+#include "resample/ResizeSpec.h"
+#include "resample/paths/Paths.h"
+
+#define HA_RESAMPLE_LEVEL 4
+
+namespace Resample::DETAIL::Path4 {
+#include "resample/paths/PathBody.inl"
+} // namespace Resample::DETAIL::Path4

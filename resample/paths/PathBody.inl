@@ -1,0 +1,630 @@
+// The body of every code path. Path<N>.cpp includes it inside its own namespace with
+// HA_RESAMPLE_LEVEL set to N: 0 SSE2, 1 SSSE3, 2 SSE4.1, 3 AVX, 4 AVX2.
+//
+// It calls no inline function of a shared header (no std:: templates, no helpers of
+// ResizeSpec.h): such a function would be compiled once per path and the linker could
+// keep the widest copy for all of them. Everything it needs is defined here, per path.
+
+#define LEVEL HA_RESAMPLE_LEVEL
+
+namespace {
+
+using std::int32_t;
+using std::int64_t;
+using std::ptrdiff_t;
+using std::uint16_t;
+using std::uint32_t;
+using std::uint64_t;
+using std::uint8_t;
+using std::uintptr_t;
+
+int32_t minOf(int32_t a, int32_t b) { return a < b ? a : b; }
+int64_t round32(int64_t n) { return (n + 31) & ~int64_t(31); }
+
+template <class T> T* alignTo(void* p, uintptr_t to)
+{
+    const uintptr_t a = reinterpret_cast<uintptr_t>(p);
+    return reinterpret_cast<T*>(static_cast<uint8_t*>(p) + (to - a % to) % to);
+}
+
+#if LEVEL >= 2
+uint32_t load32(const uint8_t* p)
+{
+    uint32_t v;
+    __builtin_memcpy(&v, p, 4);
+    return v;
+}
+#endif
+
+void store32(uint8_t* p, uint32_t v) { __builtin_memcpy(p, &v, 4); }
+
+// ---- floor ----------------------------------------------------------------------------
+
+double floorOf(double x)
+{
+#if LEVEL >= 2
+    const __m128d v = _mm_set_sd(x);
+    return _mm_cvtsd_f64(_mm_round_sd(v, v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+#else
+    uint64_t bits;
+    __builtin_memcpy(&bits, &x, 8);
+    const uint64_t magnitudeBits = bits & 0x7FFFFFFFFFFFFFFFull;
+    double magnitude;
+    __builtin_memcpy(&magnitude, &magnitudeBits, 8);
+    if (!(magnitude < 4503599627370496.0))  // 2^52 and more are whole; infinities, NaN
+        return x;
+    if (magnitude < 1.0)
+        return x < 0.0 ? -1.0 : x == 0.0 ? x : 0.0;
+    if (magnitude >= 2251799813685248.0)  // from 2^51 the only fraction is one half
+        return (bits & 1) ? x - 0.5 : x;
+    // Below 2^51 the sum has a unit last place, so it rounds x to a whole number.
+    const double magic = 6755399441055744.0;
+    const double rounded = (x + magic) - magic;
+    return rounded > x ? rounded - 1.0 : rounded;
+#endif
+}
+
+// ---- nearest neighbour ----------------------------------------------------------------
+
+// index[i] = trunc((i + 0.5) * r - 1e-10); the vector forms do the same operations.
+void nearestAxis(int32_t* index, int32_t src, int32_t dst)
+{
+    const double r = double(src) / double(dst);
+    int32_t i = 0;
+#if LEVEL >= 3
+    const __m256d rv = _mm256_set1_pd(r), half = _mm256_set1_pd(0.5);
+    const __m256d eps = _mm256_set1_pd(1e-10);
+    const __m128i step = _mm_setr_epi32(0, 1, 2, 3);
+#if LEVEL >= 4
+    for (; i + 8 <= dst; i += 8) {
+        const __m256i iv = _mm256_add_epi32(_mm256_set1_epi32(i),
+                                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256d lo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(iv));
+        const __m256d hi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(iv, 1));
+        const __m128i a = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(lo, half), rv), eps));
+        const __m128i b = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(hi, half), rv), eps));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(index + i), _mm256_set_m128i(b, a));
+    }
+#endif
+    for (; i + 4 <= dst; i += 4) {
+        const __m256d iv = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
+        const __m128i v = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(iv, half), rv), eps));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + i), v);
+    }
+#elif LEVEL == 0 || LEVEL == 2
+    const __m128d rv = _mm_set1_pd(r), half = _mm_set1_pd(0.5), eps = _mm_set1_pd(1e-10);
+    const __m128i step = _mm_setr_epi32(0, 1, 0, 0);
+    for (; i + 8 <= dst; i += 8) {
+        for (int k = 0; k < 8; k += 2) {
+            const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i + k), step));
+            const __m128i v = _mm_cvttpd_epi32(_mm_sub_pd(_mm_mul_pd(_mm_add_pd(iv, half), rv), eps));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i + k), v);
+        }
+    }
+    for (; i + 2 <= dst; i += 2) {
+        const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
+        const __m128i v = _mm_cvttpd_epi32(_mm_sub_pd(_mm_mul_pd(_mm_add_pd(iv, half), rv), eps));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i), v);
+    }
+#endif
+    for (; i < dst; ++i)
+        index[i] = int32_t((double(i) + 0.5) * r - 1e-10);
+}
+
+// Column byte offsets and relative rows of a tile, at the work buffer's 64-byte boundary.
+void fillOffsets(const Tile& t, int32_t** cols, int32_t** rows)
+{
+    int32_t* c = alignTo<int32_t>(t.work, 64);
+    int32_t* r = c + t.width;
+    const int32_t* ci = t.spec->cols.index + t.x;
+    const int32_t* ri = t.spec->rows.index + t.y;
+    for (int32_t j = 0; j < t.width; ++j)
+        c[j] = int32_t(4u * uint32_t(ci[j] - t.x0));
+    for (int32_t i = 0; i < t.height; ++i)
+        r[i] = ri[i] - t.y0;
+    *cols = c;
+    *rows = r;
+}
+
+#if LEVEL >= 2
+// Four pixels by element inserts, then pairs, then one; from column j on.
+void copyPixelsInserted(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
+                        const int32_t* cols)
+{
+    for (; j + 4 <= width; j += 4) {
+        __m128i v = _mm_cvtsi32_si128(int(load32(row + cols[j])));
+        v = _mm_insert_epi32(v, int(load32(row + cols[j + 1])), 1);
+        v = _mm_insert_epi32(v, int(load32(row + cols[j + 2])), 2);
+        v = _mm_insert_epi32(v, int(load32(row + cols[j + 3])), 3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), v);
+    }
+    for (; j + 2 <= width; j += 2) {
+        const uint32_t a = load32(row + cols[j]), b = load32(row + cols[j + 1]);
+        store32(d + 4 * ptrdiff_t(j), a);
+        store32(d + 4 * ptrdiff_t(j) + 4, b);
+    }
+    if (j < width)
+        store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
+}
+#endif
+
+#if LEVEL >= 4
+__m256i gather8(const uint8_t* row, const int32_t* cols)
+{
+    const __m256i offsets = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(row), offsets, 1);
+}
+
+enum class eStore { Plain, Streaming };
+
+// Returns the column after the last 32-pixel step.
+int32_t copyGathered32(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
+                       const int32_t* cols, eStore store)
+{
+    for (; j + 32 <= width; j += 32) {
+        for (int k = 0; k < 32; k += 8) {
+            const __m256i v = gather8(row, cols + j + k);
+            __m256i* out = reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j + k));
+            if (store == eStore::Streaming)
+                _mm256_stream_si256(out, v);
+            else
+                _mm256_storeu_si256(out, v);
+        }
+    }
+    return j;
+}
+
+struct StreamPlan {
+    bool gathers = false;
+    bool streaming = false;
+    uint32_t lineSize = 0;
+};
+
+StreamPlan planStores(const uint8_t* dst, int32_t width, int32_t height, const int32_t* cols,
+                      const int32_t* rows)
+{
+    StreamPlan plan;
+    plan.gathers = hasCpuFeatures(kCpuAvx2Set | kCpuMpx);
+    if (!plan.gathers)
+        return plan;
+    int32_t cacheSize = 0, lineSize = 0;
+    const Status status = getCacheSize(&cacheSize);
+    getCacheLineSize(&lineSize);
+    const int64_t volume =
+        4 * (int64_t(width) * height + (int64_t(cols[width - 1]) - cols[0] + 1) *
+                                           (int64_t(rows[height - 1]) - rows[0] + 1));
+    // Streaming needs whole cache lines of at least one 32-byte store.
+    const bool lineOk = lineSize >= 32 && (lineSize & (lineSize - 1)) == 0;
+    plan.streaming = status == kOk && cacheSize >= 0 && volume >= int64_t(cacheSize) &&
+                     reinterpret_cast<uintptr_t>(dst) % 4 == 0 && lineOk;
+    plan.lineSize = uint32_t(lineSize);
+    return plan;
+}
+#endif
+
+void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                     int32_t width, int32_t height, const int32_t* rows, const int32_t* cols)
+{
+#if LEVEL >= 4
+    const StreamPlan plan = planStores(dst, width, height, cols, rows);
+    bool streamed = false;
+#endif
+    const uint8_t* row = src;
+    int32_t previous = 0;
+    for (int32_t i = 0; i < height; ++i) {
+        row += srcStep * ptrdiff_t(rows[i] - previous);
+        previous = rows[i];
+        uint8_t* d = dst + dstStep * ptrdiff_t(i);
+#if LEVEL >= 4
+        int32_t j = 0;
+        if (plan.gathers) {
+            eStore store = eStore::Plain;
+            if (plan.streaming) {
+                const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (plan.lineSize - 1);
+                if (rest != 0) {
+                    const int32_t prefix = minOf(width, int32_t((plan.lineSize - rest) / 4));
+                    for (; j < prefix; ++j)
+                        store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
+                }
+                if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
+                    store = eStore::Streaming;
+                    streamed = true;
+                }
+            }
+            j = copyGathered32(row, d, j, width, cols, store);
+        }
+        copyPixelsInserted(row, d, j, width, cols);
+#elif LEVEL >= 2
+        copyPixelsInserted(row, d, 0, width, cols);
+#else
+        for (int32_t j = 0; j < width; ++j) {
+            const uint8_t* s = row + cols[j];
+            uint8_t* o = d + 4 * ptrdiff_t(j);
+            o[0] = s[0];
+            o[1] = s[1];
+            o[2] = s[2];
+            o[3] = s[3];
+        }
+#endif
+    }
+#if LEVEL >= 4
+    if (streamed)
+        _mm_sfence();  // the streamed stores are seen before whatever reads the picture next
+#endif
+}
+
+// ---- bilinear --------------------------------------------------------------------------
+
+void linearAxis(ResizeAxis* axis, int32_t pairStride)
+{
+    const int32_t src = axis->srcSize, dst = axis->dstSize;
+    const double r = double(uint32_t(axis->srcReduced)) / double(uint32_t(axis->dstReduced));
+    int32_t* index = const_cast<int32_t*>(axis->index);
+    uint16_t* weights = const_cast<uint16_t*>(axis->weights);
+    const double last = double(src - 1);
+    int32_t leading = 0, trailing = 0;
+    for (int32_t i = 0; i < dst; ++i) {
+        const double d = (double(i) + 0.5) * r - 0.5;
+        const double e = floorOf(d);
+        const uint32_t w = uint32_t(int32_t((d - e) * 16384.0 + 1e-7));
+        index[i] = int32_t(e);
+        if (pairStride == 2) {
+            weights[2 * ptrdiff_t(i)] = uint16_t(16384 - w);
+            weights[2 * ptrdiff_t(i) + 1] = uint16_t(w);
+        } else {
+            weights[i] = uint16_t(w);
+        }
+        if (d < 0.0)
+            ++leading;
+        if (d >= last)
+            ++trailing;
+    }
+    axis->leading = leading;
+    axis->trailing = trailing;
+}
+
+// Horizontal pass of one source row into n pixels of four 16-bit values.
+void linearRow(const uint8_t* p, const int32_t* cols, const uint16_t* cw, int32_t n,
+               uint16_t* out)
+{
+    int32_t j = 0;
+#if LEVEL >= 1
+    const __m128i pairs = _mm_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m128i half = _mm_set1_epi32(128);
+#if LEVEL >= 4
+    const __m256i pairs2 = _mm256_broadcastsi128_si256(pairs);
+    const __m256i half2 = _mm256_set1_epi32(128);
+    const __m256i evenOdd[4] = {
+        _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1), _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3),
+        _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)};
+    // Two pixels per 256-bit register: pixel j in the low lane, j + 1 in the high one.
+    auto twoPixels = [&](int32_t k, __m256i weights8, int which) {
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[k]));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[k + 1]));
+        const __m256i taps = _mm256_shuffle_epi8(_mm256_set_m128i(b, a), pairs2);
+        const __m256i w = _mm256_permutevar8x32_epi32(weights8, evenOdd[which]);
+        return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(taps, w), half2), 8);
+    };
+    auto fourPixels = [&](int32_t k, __m256i weights8, int first) {
+        const __m256i ab = twoPixels(k, weights8, first);
+        const __m256i cd = twoPixels(k + 2, weights8, first + 1);
+        return _mm256_permute4x64_epi64(_mm256_packs_epi32(ab, cd), 0xD8);
+    };
+    for (; j + 16 <= n; j += 16) {
+        for (int k = 0; k < 16; k += 8) {
+            const __m256i w8 =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cw + 2 * ptrdiff_t(j + k)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * ptrdiff_t(j + k)),
+                                fourPixels(j + k, w8, 0));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * ptrdiff_t(j + k + 4)),
+                                fourPixels(j + k + 4, w8, 2));
+        }
+    }
+    for (; j + 8 <= n; j += 8) {
+        const __m256i w8 =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cw + 2 * ptrdiff_t(j)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * ptrdiff_t(j)),
+                            fourPixels(j, w8, 0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * ptrdiff_t(j + 4)),
+                            fourPixels(j + 4, w8, 2));
+    }
+#endif
+    for (; j + 4 <= n; j += 4) {
+        const __m128i w4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cw + 2 * ptrdiff_t(j)));
+        __m128i s[4];
+        s[0] = _mm_madd_epi16(_mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j])), pairs),
+                              _mm_shuffle_epi32(w4, 0x00));
+        s[1] = _mm_madd_epi16(_mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j + 1])), pairs),
+                              _mm_shuffle_epi32(w4, 0x55));
+        s[2] = _mm_madd_epi16(_mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j + 2])), pairs),
+                              _mm_shuffle_epi32(w4, 0xAA));
+        s[3] = _mm_madd_epi16(_mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j + 3])), pairs),
+                              _mm_shuffle_epi32(w4, 0xFF));
+        for (__m128i& v : s)
+            v = _mm_srai_epi32(_mm_add_epi32(v, half), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * ptrdiff_t(j)), _mm_packs_epi32(s[0], s[1]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * ptrdiff_t(j) + 8), _mm_packs_epi32(s[2], s[3]));
+    }
+#endif
+    for (; j < n; ++j) {
+        const uint8_t* a = p + cols[j];
+        const uint32_t w0 = cw[2 * ptrdiff_t(j)], w1 = cw[2 * ptrdiff_t(j) + 1];
+        for (int c = 0; c < 4; ++c)
+            out[4 * ptrdiff_t(j) + c] = uint16_t((w0 * a[c] + w1 * a[4 + c] + 128) >> 8);
+    }
+}
+
+uint8_t blendValue(uint32_t upper, uint32_t lower, uint32_t wr)
+{
+    const int32_t v = int32_t((wr * lower + (16384 - wr) * upper + 0x80000u) >> 20);
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// (16384 - wr) * upper + wr * lower for four values, rounded and shifted, as 32-bit lanes.
+__m128i blend4(__m128i upperLower, __m128i weights)
+{
+    return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(upperLower, weights), _mm_set1_epi32(0x80000)), 20);
+}
+
+// Vertical blend of `count` values of two row buffers into bytes.
+void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
+                 uint8_t* out)
+{
+    int32_t k = 0;
+    const __m128i weights = _mm_set1_epi32(int(((wr & 0xFFFF) << 16) | ((16384 - wr) & 0xFFFF)));
+#if LEVEL == 0
+    const uintptr_t o0 = reinterpret_cast<uintptr_t>(out), o1 = o0 + uintptr_t(count);
+    auto apart = [&](const uint16_t* b) {
+        const uintptr_t b0 = reinterpret_cast<uintptr_t>(b), b1 = b0 + 2 * uintptr_t(count);
+        return o1 <= b0 || b1 <= o0;
+    };
+    if (apart(upper) && apart(lower) && count > 6) {
+#else
+    {
+#endif
+#if LEVEL >= 4
+        const __m256i weights2 = _mm256_broadcastsi128_si256(weights);
+        const __m256i round2 = _mm256_set1_epi32(0x80000);
+        auto sixteen = [&](int32_t at) {
+            const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + at));
+            const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + at));
+            const __m256i lo = _mm256_srai_epi32(
+                _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(u, l), weights2), round2), 20);
+            const __m256i hi = _mm256_srai_epi32(
+                _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(u, l), weights2), round2), 20);
+            return _mm256_packs_epi32(lo, hi);
+        };
+        for (; k + 32 <= count; k += 32) {
+            const __m256i bytes = _mm256_packus_epi16(sixteen(k), sixteen(k + 16));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                                _mm256_permute4x64_epi64(bytes, 0xD8));
+        }
+#endif
+#if LEVEL >= 1
+        for (; k + 8 <= count; k += 8) {
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + k));
+            const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + k));
+            const __m128i lo = blend4(_mm_unpacklo_epi16(u, l), weights);
+            const __m128i hi = blend4(_mm_unpackhi_epi16(u, l), weights);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k),
+                             _mm_packus_epi16(_mm_packs_epi32(lo, hi), _mm_setzero_si128()));
+        }
+#endif
+        for (; k + 4 <= count; k += 4) {
+            const __m128i u = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(upper + k));
+            const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lower + k));
+            const __m128i v = blend4(_mm_unpacklo_epi16(u, l), weights);
+            const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(v, v), _mm_setzero_si128());
+            store32(out + k, uint32_t(_mm_cvtsi128_si32(packed)));
+        }
+    }
+    for (; k < count; ++k)
+        out[k] = blendValue(upper[k], lower[k], wr);
+}
+
+struct LinearRect {
+    const uint8_t* src;  // the tile's source origin
+    ptrdiff_t srcStep;
+    uint8_t* dst;        // the rectangle's first pixel
+    ptrdiff_t dstStep;
+    int32_t n, m;        // columns, rows
+    const int32_t* rows;
+    const int32_t* cols;
+    const uint16_t* colWeights;  // pairs
+    const uint16_t* rowWeights;
+};
+
+void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
+{
+    uint16_t* upper = bufferA;
+    uint16_t* lower = bufferB;
+    linearRow(r.src + r.srcStep * ptrdiff_t(r.rows[0]), r.cols, r.colWeights, r.n, lower);
+    int64_t current = int64_t(r.rows[0]) - 1;
+    for (int32_t i = 0; i < r.m; ++i) {
+        const int32_t k = r.rows[i];
+        if (k > current) {
+            const uint8_t* row = r.src + r.srcStep * ptrdiff_t(k);
+            linearRow(row + r.srcStep, r.cols, r.colWeights, r.n, upper);
+            uint16_t* t = upper;
+            upper = lower;
+            lower = t;
+            if (k > current + 1)
+                linearRow(row, r.cols, r.colWeights, r.n, upper);
+            current = k;
+        }
+        linearBlend(upper, lower, r.rowWeights[i], 4 * r.n, r.dst + r.dstStep * ptrdiff_t(i));
+    }
+}
+
+uint8_t edgeRound(uint32_t v) { return uint8_t((v + ((v >> 14) & 1u) + 8192u) >> 14); }
+
+struct EdgeCounts {
+    int32_t top, bottom, left, right;
+};
+
+// One edge row from one source row: the column taps, replicated at the picture's sides.
+void linearEdgeRow(const Tile& t, const uint8_t* p, uint8_t* d, const int32_t* cols,
+                   const EdgeCounts& e)
+{
+    const ResizeAxis& ax = t.spec->cols;
+    const uint16_t* cw = ax.weights + 2 * ptrdiff_t(t.x);
+    const ptrdiff_t first = -4 * ptrdiff_t(t.x0);
+    const ptrdiff_t last = 4 * (ptrdiff_t(ax.srcSize) - 1 - t.x0);
+    for (int32_t j = 0; j < t.width; ++j) {
+        ptrdiff_t tap0 = cols[j], tap1 = tap0 + 4;
+        const int64_t column = int64_t(cols[j] / 4) + t.x0;
+        if (column < 0 && e.left > 0)
+            tap0 = tap1 = first;
+        else if (column > int64_t(ax.srcSize) - 2 && e.right > 0)
+            tap0 = tap1 = last;
+        const uint32_t w0 = cw[2 * ptrdiff_t(j)], w1 = cw[2 * ptrdiff_t(j) + 1];
+        for (int c = 0; c < 4; ++c)
+            d[4 * ptrdiff_t(j) + c] = edgeRound(w0 * p[tap0 + c] + w1 * p[tap1 + c]);
+    }
+}
+
+void linearEdgeColumns(const Tile& t, const int32_t* rows, int32_t i, ptrdiff_t column,
+                       int32_t from, int32_t to)
+{
+    const uint32_t wr = t.spec->rows.weights[t.y + i];
+    const uint8_t* p0 = t.src + t.srcStep * ptrdiff_t(rows[i]) + column;
+    const uint8_t* p1 = p0 + t.srcStep;
+    uint8_t* d = t.dst + t.dstStep * ptrdiff_t(i);
+    uint8_t px[4];
+    for (int c = 0; c < 4; ++c)
+        px[c] = edgeRound(uint32_t(16384 * int32_t(p0[c]) + (int32_t(p1[c]) - int32_t(p0[c])) * int32_t(wr)));
+    for (int32_t j = from; j < to; ++j)
+        for (int c = 0; c < 4; ++c)
+            d[4 * ptrdiff_t(j) + c] = px[c];
+}
+
+void linearEdges(const Tile& t, const int32_t* cols, const int32_t* rows, const EdgeCounts& e)
+{
+    const int32_t hs = t.spec->rows.srcSize, ws = t.spec->cols.srcSize;
+    for (int32_t i = 0; i < e.top; ++i)
+        linearEdgeRow(t, t.src, t.dst + t.dstStep * ptrdiff_t(i), cols, e);
+    for (int32_t i = e.top; i < t.height - e.bottom; ++i) {
+        if (e.left > 0)
+            linearEdgeColumns(t, rows, i, -4 * ptrdiff_t(t.x0), 0, e.left);
+        if (e.right > 0)
+            linearEdgeColumns(t, rows, i, 4 * (ptrdiff_t(ws) - 1 - t.x0), t.width - e.right,
+                              t.width);
+    }
+    const uint8_t* bottomRow = t.src + t.srcStep * (ptrdiff_t(hs) - 1 - t.y0);
+    for (int32_t i = t.height - e.bottom; i < t.height; ++i)
+        linearEdgeRow(t, bottomRow, t.dst + t.dstStep * ptrdiff_t(i), cols, e);
+}
+
+int32_t edgeCount(bool inMemory, int32_t before, int32_t count, int32_t limit)
+{
+    const int32_t n = inMemory || before >= count ? 0 : count - before;
+    return minOf(n, limit);
+}
+
+void resizeLinearTile(const Tile& t)
+{
+    int32_t* cols;
+    int32_t* rows;
+    fillOffsets(t, &cols, &rows);
+    const ResizeSpec& s = *t.spec;
+    const int32_t hd = s.rows.dstSize, wd = s.cols.dstSize;
+    EdgeCounts e{0, 0, 0, 0};
+    if ((t.border & 0xF0) != 0xF0) {
+        e.top = edgeCount(t.border & 0x10, t.y, s.rows.leading, t.height);
+        e.bottom = edgeCount(t.border & 0x20, hd - t.height - t.y, s.rows.trailing, t.height);
+        e.left = edgeCount(t.border & 0x40, t.x, s.cols.leading, t.width);
+        e.right = edgeCount(t.border & 0x80, wd - t.width - t.x, s.cols.trailing, t.width);
+        linearEdges(t, cols, rows, e);
+    }
+    LinearRect r;
+    r.n = t.width - e.left - e.right;
+    r.m = t.height - e.top - e.bottom;
+    if (r.n <= 0 || r.m <= 0)
+        return;
+    r.src = t.src;
+    r.srcStep = t.srcStep;
+    r.dst = t.dst + t.dstStep * ptrdiff_t(e.top) + 4 * ptrdiff_t(e.left);
+    r.dstStep = t.dstStep;
+    r.rows = rows + e.top;
+    r.cols = cols + e.left;
+    r.colWeights = s.cols.weights + 2 * (ptrdiff_t(t.x) + e.left);
+    r.rowWeights = s.rows.weights + ptrdiff_t(t.y) + e.top;
+    uint16_t* a = alignTo<uint16_t>(rows + t.height, 32);
+    uint16_t* b = a + round32(8 * int64_t(r.n)) / 2;
+    linearInner(r, a, b);
+}
+
+} // namespace
+
+double floor(double x) { return floorOf(x); }
+
+Status getSize(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
+               int32_t interpolation, int32_t antialiasing, int32_t* specSize, int32_t* initSize)
+{
+    return getSizeChecked(srcWidth, srcHeight, dstWidth, dstHeight, interpolation, antialiasing,
+                          specSize, initSize);
+}
+
+Status getBufferSize(const void* specBuffer, int32_t width, int32_t height, int32_t channels,
+                     int32_t* bufferSize)
+{
+    return getBufferSizeChecked(specBuffer, width, height, channels, bufferSize);
+}
+
+Status initNearest(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
+                   void* specBuffer)
+{
+    Status status;
+    ResizeSpec* spec =
+        prepareSpec(kNearest, srcWidth, srcHeight, dstWidth, dstHeight, specBuffer, &status);
+    if (!spec)
+        return status;
+    nearestAxis(const_cast<int32_t*>(spec->rows.index), srcHeight, dstHeight);
+    nearestAxis(const_cast<int32_t*>(spec->cols.index), srcWidth, dstWidth);
+    return kOk;
+}
+
+Status initLinear(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
+                  void* specBuffer)
+{
+    Status status;
+    ResizeSpec* spec =
+        prepareSpec(kLinear, srcWidth, srcHeight, dstWidth, dstHeight, specBuffer, &status);
+    if (!spec)
+        return status;
+    linearAxis(&spec->rows, 1);
+    linearAxis(&spec->cols, 2);
+    return kOk;
+}
+
+Status resizeNearest4x8(const void* src, int32_t srcStep, void* dst, int32_t dstStep, int32_t x,
+                        int32_t y, int32_t width, int32_t height, const void* specBuffer,
+                        void* work)
+{
+    Tile t;
+    const Status status = prepareResize(kNearest, src, srcStep, dst, dstStep, x, y, width, height,
+                                        0, specBuffer, work, &t);
+    if (status != kOk && status != kSizeClipped)
+        return status;
+    int32_t* cols;
+    int32_t* rows;
+    fillOffsets(t, &cols, &rows);
+    copyNearestRows(t.src, t.srcStep, t.dst, t.dstStep, t.width, t.height, rows, cols);
+    return status;
+}
+
+Status resizeLinear4x8(const void* src, int32_t srcStep, void* dst, int32_t dstStep, int32_t x,
+                       int32_t y, int32_t width, int32_t height, int32_t borderMode,
+                       const void* borderValues, const void* specBuffer, void* work)
+{
+    (void)borderValues;  // never read: replication or the caller's own neighbours
+    Tile t;
+    const Status status = prepareResize(kLinear, src, srcStep, dst, dstStep, x, y, width, height,
+                                        borderMode, specBuffer, work, &t);
+    if (status != kOk && status != kSizeClipped)
+        return status;
+    resizeLinearTile(t);
+    return status;
+}
+
+#undef LEVEL
