@@ -1,0 +1,88 @@
+#pragma once
+// The integer colour rules shared by pixel writes and the picture combiners. Pixels and
+// colours are 0xAARRGGBB words with straight alpha.
+
+#include <algorithm>
+#include <cstdint>
+
+namespace HA::UIA::DETAIL {
+
+inline uint32_t byteAt(uint32_t pixel, int shift) { return (pixel >> shift) & 0xFF; }
+
+inline uint32_t makePixel(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
+{
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// Straight-alpha "over" of colour c onto pixel d.
+inline uint32_t blendOver(uint32_t d, uint32_t c)
+{
+    const uint32_t a = c >> 24;
+    const uint32_t dA = d >> 24;
+    const uint32_t destWeight = (255 - a) * dA;
+    uint32_t outA = a + (destWeight + 127) / 255;
+    if (outA == 0)
+        return 0;
+    auto channel = [&](int shift) {
+        const uint32_t v =
+            (byteAt(c, shift) * a + outA / 2 + (byteAt(d, shift) * destWeight + 127) / 255) / outA;
+        return std::min(v, 255u);
+    };
+    const uint32_t r = channel(16);
+    const uint32_t g = channel(8);
+    const uint32_t b = channel(0);
+    outA = std::min(outA, 255u);
+    return makePixel(outA, r, g, b);
+}
+
+// The pixel write rule onto an opaque destination for 0 < a < 255: the alpha byte becomes 0.
+inline uint32_t blendOntoOpaque(uint32_t d, uint32_t c)
+{
+    const uint32_t a = c >> 24;
+    auto channel = [&](int shift) { return (byteAt(c, shift) * a + byteAt(d, shift) * (256 - a)) >> 8; };
+    return makePixel(0, channel(16), channel(8), channel(0));
+}
+
+// The pixel write rule of single pixels, lines, spans and fills.
+inline void writePixel(uint32_t& d, uint32_t c, bool opaqueDestination)
+{
+    const uint32_t a = c >> 24;
+    if (a == 255)
+        d = c;
+    else if (opaqueDestination) {
+        if (a != 0)
+            d = blendOntoOpaque(d, c);
+    } else
+        d = blendOver(d, c);
+}
+
+// Weight of a colour of alpha sA where the destination has alpha dA (about sA * dA / 255).
+inline uint32_t coverWeight(uint32_t sA, uint32_t dA)
+{
+    const uint32_t p = sA * dA;
+    return (p + (p >> 8) + 1) >> 8;
+}
+
+// Mix of colour c over pixel d with weight w (0..255); the destination keeps its alpha.
+// Red rounds through another shift form than green and blue; both forms are part of the rule.
+inline uint32_t mixKeepingAlpha(uint32_t d, uint32_t c, uint32_t w)
+{
+    const uint32_t inv = 255 - w;
+    auto greenBlue = [&](int shift) {
+        const uint32_t v = byteAt(c, shift) * w + byteAt(d, shift) * inv;
+        return (v + (v >> 8) + 1) >> 8;
+    };
+    const uint32_t vr = byteAt(c, 16) * w + byteAt(d, 16) * inv;
+    const uint32_t r = (vr * 257 + 256) >> 16;
+    return (d & 0xFF000000u) | (r << 16) | (greenBlue(8) << 8) | greenBlue(0);
+}
+
+// CopySource onto an opaque destination for 0 < a < 255: alpha becomes the source's.
+inline uint32_t copyOntoOpaque(uint32_t d, uint32_t s)
+{
+    const uint32_t a = s >> 24;
+    auto channel = [&](int shift) { return (byteAt(s, shift) * a + byteAt(d, shift) * (255 - a)) >> 8; };
+    return makePixel(a, channel(16), channel(8), channel(0));
+}
+
+}  // namespace HA::UIA::DETAIL
