@@ -7,8 +7,6 @@
 namespace HA::UIA {
 
 using DETAIL::clampCoordinate;
-using DETAIL::intersectRects;
-using DETAIL::isEmptyRect;
 
 Picture::Picture() = default;
 
@@ -49,7 +47,7 @@ bool Picture::setSize(int32_t width, int32_t height, eBlock block)
     mOriginX = 0;
     mOriginY = 0;
     mClipActive = false;
-    mClip = Rect{0, 0, width, height};
+    mClip = GP::Rect{0, 0, width, height};
     return true;
 }
 
@@ -76,40 +74,40 @@ void Picture::setOrigin(int32_t x, int32_t y)
     }
     const int64_t dx = int64_t(mOriginX) - x;
     const int64_t dy = int64_t(mOriginY) - y;
-    const Rect moved{clampCoordinate(mClip.left + dx), clampCoordinate(mClip.top + dy),
+    const GP::Rect moved{clampCoordinate(mClip.left + dx), clampCoordinate(mClip.top + dy),
                      clampCoordinate(mClip.right + dx), clampCoordinate(mClip.bottom + dy)};
     mOriginX = x;
     mOriginY = y;
     setClipRect(moved);
 }
 
-Rect Picture::getPictureBounds() const
+GP::Rect Picture::getPictureBounds() const
 {
-    return Rect{clampCoordinate(-int64_t(mOriginX)), clampCoordinate(-int64_t(mOriginY)),
+    return GP::Rect{clampCoordinate(-int64_t(mOriginX)), clampCoordinate(-int64_t(mOriginY)),
                 clampCoordinate(int64_t(mWidth) - mOriginX), clampCoordinate(int64_t(mHeight) - mOriginY)};
 }
 
-void Picture::setClipRect(const Rect& rect)
+void Picture::setClipRect(const GP::Rect& rect)
 {
-    const Rect bounds = getPictureBounds();
-    const Rect belowOrigin{0, 0, bounds.right, bounds.bottom};
-    mClip = intersectRects(intersectRects(bounds, belowOrigin), rect);
+    const GP::Rect bounds = getPictureBounds();
+    const GP::Rect belowOrigin{0, 0, bounds.right, bounds.bottom};
+    mClip = GP::Rect::intersect(GP::Rect::intersect(bounds, belowOrigin), rect);
     mClipActive = true;
 }
 
-Rect Picture::getDrawingBounds() const
+GP::Rect Picture::getDrawingBounds() const
 {
     return mClipActive ? mClip : getPictureBounds();
 }
 
-bool Picture::clipToClipRect(Rect& rect) const
+bool Picture::clipToClipRect(GP::Rect& rect) const
 {
     const bool flipX = rect.right < rect.left;
     const bool flipY = rect.bottom < rect.top;
-    const Rect ordered{std::min(rect.left, rect.right), std::min(rect.top, rect.bottom),
+    const GP::Rect ordered{std::min(rect.left, rect.right), std::min(rect.top, rect.bottom),
                        std::max(rect.left, rect.right), std::max(rect.top, rect.bottom)};
-    Rect clipped = intersectRects(ordered, getDrawingBounds());
-    if (isEmptyRect(clipped))
+    GP::Rect clipped = GP::Rect::intersect(ordered, getDrawingBounds());
+    if (clipped.isEmpty())
         return false;
     if (flipX)
         std::swap(clipped.left, clipped.right);
@@ -119,14 +117,14 @@ bool Picture::clipToClipRect(Rect& rect) const
     return true;
 }
 
-Picture::ClipScope::ClipScope(Picture& picture, const Rect& rect)
+Picture::ClipScope::ClipScope(Picture& picture, const GP::Rect& rect)
     : mPicture(picture),
       mOriginX(picture.mOriginX),
       mOriginY(picture.mOriginY),
       mClipActive(picture.mClipActive),
       mClip(picture.mClip)
 {
-    mPicture.setClipRect(mClipActive ? intersectRects(rect, mClip) : rect);
+    mPicture.setClipRect(mClipActive ? GP::Rect::intersect(rect, mClip) : rect);
 }
 
 Picture::ClipScope::~ClipScope()
@@ -136,7 +134,7 @@ Picture::ClipScope::~ClipScope()
         mPicture.setClipRect(mClip);
     else {
         mPicture.mClipActive = false;
-        mPicture.mClip = Rect{0, 0, mPicture.mWidth, mPicture.mHeight};
+        mPicture.mClip = GP::Rect{0, 0, mPicture.mWidth, mPicture.mHeight};
     }
 }
 
@@ -146,11 +144,11 @@ void Picture::fill(uint32_t colour)
         std::fill_n(mPixels, int64_t(mWidth) * mHeight, colour);
 }
 
-void Picture::fillRectRaw(const Rect& rect, uint32_t value)
+void Picture::fillRectRaw(const GP::Rect& rect, uint32_t value)
 {
     if (!mPixels)
         return;
-    const Rect r = intersectRects(rect, getPictureBounds());
+    const GP::Rect r = GP::Rect::intersect(rect, getPictureBounds());
     for (int64_t y = r.top; y < r.bottom; ++y)
         std::fill_n(pixelAt(r.left, y), r.right - r.left, value);
 }

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "uia/graphics/PictureProperties.h"
-#include "uia/graphics/PictureRect.h"
+#include "gp/src/common/Geometry.h"
+#include "uia/graphics/Coordinates.h"
 
 namespace HA::UIA {
 
@@ -32,7 +33,7 @@ public:
     // picture's origin and clip when it ends.
     class ClipScope {
     public:
-        ClipScope(Picture& picture, const Rect& rect);
+        ClipScope(Picture& picture, const GP::Rect& rect);
         ~ClipScope();
         ClipScope(const ClipScope&) = delete;
         ClipScope& operator=(const ClipScope&) = delete;
@@ -42,7 +43,7 @@ public:
         int32_t mOriginX;
         int32_t mOriginY;
         bool mClipActive;
-        Rect mClip;
+        GP::Rect mClip;
     };
 
     Picture();
@@ -78,14 +79,14 @@ public:
     int32_t getOriginX() const { return mOriginX; }
     int32_t getOriginY() const { return mOriginY; }
     // Activates the clip: rect limited to the picture and to the right of and below the origin.
-    void setClipRect(const Rect& rect);
+    void setClipRect(const GP::Rect& rect);
     bool isClipActive() const { return mClipActive; }
-    const Rect& getClipRect() const { return mClip; }
+    const GP::Rect& getClipRect() const { return mClip; }
     // Where drawing may write, in origin coordinates: the active clip, else the whole picture.
-    Rect getDrawingBounds() const;
+    GP::Rect getDrawingBounds() const;
     // Limits rect to getDrawingBounds(); false (rect unchanged) when nothing is left. A
     // rectangle with right < left or bottom < top comes back in its own orientation.
-    bool clipToClipRect(Rect& rect) const;
+    bool clipToClipRect(GP::Rect& rect) const;
 
     bool isOpaque() const { return mOpaqueDestination; }
     // Drawing into an opaque destination does not keep its alpha meaningful.
@@ -95,7 +96,7 @@ public:
     void fill(uint32_t colour);
     // Stores value into the rectangle offset by the origin, without blending; the clip is
     // ignored, the picture's bounds are not.
-    void fillRectRaw(const Rect& rect, uint32_t value);
+    void fillRectRaw(const GP::Rect& rect, uint32_t value);
     void flipVertically();
 
     // One mask per frame of the nine-patch tiles whose pixels are all fully transparent
@@ -123,7 +124,7 @@ private:
     };
 
     // The picture's bounds in origin coordinates.
-    Rect getPictureBounds() const;
+    GP::Rect getPictureBounds() const;
     uint32_t* pixelAt(int64_t x, int64_t y) { return mPixels + (y + mOriginY) * mWidth + (x + mOriginX); }
     // Runs of the pixel write rule; count pixels step words apart.
     void writeRun(uint32_t* first, int64_t count, int64_t step, uint32_t colour);
@@ -136,7 +137,7 @@ private:
     int32_t mHeaderSize = kHeaderSize;
     bool mOpaqueDestination = false;
     bool mClipActive = false;
-    Rect mClip;
+    GP::Rect mClip;
     int32_t mOriginX = 0;
     int32_t mOriginY = 0;
     std::vector<uint32_t> mHiddenTiles;

@@ -104,7 +104,7 @@ void PictureCombiner<Functor>::combine(int64_t x, int64_t y, int64_t width, int6
     Picture& dest = *mDestination;
     if (width <= 0 || height <= 0 || !dest.getPixels() || !source.getPixels())
         return;
-    const Rect bounds = dest.getDrawingBounds();
+    const GP::Rect bounds = dest.getDrawingBounds();
     const int64_t shiftX = srcX - x;  // source x = destination x + shiftX
     const int64_t shiftY = srcY - y;
     const int64_t sourceLeft = -int64_t(source.getOriginX());
@@ -138,7 +138,7 @@ void PictureCombiner<Functor>::combineRect(int x, int y, int width, int height, 
 
 template <class Functor>
 void PictureCombiner<Functor>::blit(int x, int y, const Picture& source, uint32_t frameIndex,
-                                    const std::optional<Rect>& sourceRect)
+                                    const std::optional<GP::Rect>& sourceRect)
 {
     int64_t x0 = 0;
     int64_t y0 = 0;
@@ -175,7 +175,7 @@ void PictureCombiner<Functor>::drawTiled(int x, int y, int width, int height, co
 {
     if (width <= 0 || height <= 0 || tileWidth <= 0 || tileHeight <= 0)
         return;
-    Rect r{x, y, DETAIL::clampCoordinate(int64_t(x) + width), DETAIL::clampCoordinate(int64_t(y) + height)};
+    GP::Rect r{x, y, DETAIL::clampCoordinate(int64_t(x) + width), DETAIL::clampCoordinate(int64_t(y) + height)};
     if (!mDestination->clipToClipRect(r))
         return;
     // The phase keeps the tiling aligned with the unclipped rectangle's top-left.
@@ -196,8 +196,8 @@ void PictureCombiner<Functor>::drawTiled(int x, int y, int width, int height, co
 }
 
 template <class Functor>
-void PictureCombiner<Functor>::drawNinePatch(const Rect& rect, const Picture& source, uint32_t frameIndex,
-                                             const std::optional<Rect>& clip)
+void PictureCombiner<Functor>::drawNinePatch(const GP::Rect& rect, const Picture& source, uint32_t frameIndex,
+                                             const std::optional<GP::Rect>& clip)
 {
     if (source.getMarginFlags() == 0) {
         if (clip) {

@@ -58,7 +58,7 @@ public:
     // Draws animation frame frameIndex (limited to the last frame), or sourceRect shifted to
     // that frame, with its top-left at (x, y).
     void blit(int x, int y, const Picture& source, uint32_t frameIndex,
-              const std::optional<Rect>& sourceRect = std::nullopt);
+              const std::optional<GP::Rect>& sourceRect = std::nullopt);
     // Draws the source pixels from (srcX, srcY) into the rectangle at (x, y).
     void combineRect(int x, int y, int width, int height, const Picture& source, int srcX, int srcY);
     // Fills the rectangle with the tile at (srcX, srcY) repeated from the rectangle's top-left.
@@ -66,8 +66,8 @@ public:
                    int tileWidth, int tileHeight);
     // Stretches frame frameIndex over rect by its nine-patch margins, repeating edges and
     // centre; tiles whose pixels are all transparent (per the source's masks) are skipped.
-    void drawNinePatch(const Rect& rect, const Picture& source, uint32_t frameIndex,
-                       const std::optional<Rect>& clip = std::nullopt);
+    void drawNinePatch(const GP::Rect& rect, const Picture& source, uint32_t frameIndex,
+                       const std::optional<GP::Rect>& clip = std::nullopt);
 
 private:
     void combine(int64_t x, int64_t y, int64_t width, int64_t height, const Picture& source,

@@ -9,23 +9,20 @@
 namespace HA::UIA {
 
 using DETAIL::clampCoordinate;
-using DETAIL::intersectRects;
-using DETAIL::isEmptyRect;
-using DETAIL::sameRect;
 using DETAIL::writePixel;
 
 namespace {
 
 __extension__ typedef __int128 Int128;
 
-bool contains(const Rect& r, int64_t x, int64_t y)
+bool contains(const GP::Rect& r, int64_t x, int64_t y)
 {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
-Rect rectOf(int64_t x, int64_t y, int64_t width, int64_t height)
+GP::Rect rectOf(int64_t x, int64_t y, int64_t width, int64_t height)
 {
-    return Rect{clampCoordinate(x), clampCoordinate(y), clampCoordinate(x + width),
+    return GP::Rect{clampCoordinate(x), clampCoordinate(y), clampCoordinate(x + width),
                 clampCoordinate(y + height)};
 }
 
@@ -80,8 +77,8 @@ void Picture::blendPixelClipped(int x, int y, uint32_t colour)
 
 void Picture::drawLine(int x0, int y0, int x1, int y1, uint32_t colour)
 {
-    const Rect bounds = getDrawingBounds();
-    if (!mPixels || isEmptyRect(bounds))
+    const GP::Rect bounds = getDrawingBounds();
+    if (!mPixels || bounds.isEmpty())
         return;
     const int64_t start[2] = {x0, y0};
     const int64_t end[2] = {x1, y1};
@@ -171,8 +168,8 @@ void Picture::drawLine(int x0, int y0, int x1, int y1, uint32_t colour)
 
 void Picture::drawAntialiasedLine(float x0, float y0, float x1, float y1, uint32_t colour)
 {
-    const Rect bounds = getDrawingBounds();
-    if (!mPixels || isEmptyRect(bounds))
+    const GP::Rect bounds = getDrawingBounds();
+    if (!mPixels || bounds.isEmpty())
         return;
     for (float v : {x0, y0, x1, y1})
         if (!(std::fabs(v) <= kMaxLineCoordinate))  // also refuses NaN
@@ -181,8 +178,8 @@ void Picture::drawAntialiasedLine(float x0, float y0, float x1, float y1, uint32
         const int64_t tx0 = int64_t(x0), ty0 = int64_t(y0), tx1 = int64_t(x1), ty1 = int64_t(y1);
         const int64_t minX = std::min(tx0, tx1);
         const int64_t minY = std::min(ty0, ty1);
-        const Rect box = rectOf(minX, minY, std::abs(tx1 - tx0) + 1, std::abs(ty1 - ty0) + 1);
-        if (isEmptyRect(intersectRects(box, bounds)))
+        const GP::Rect box = rectOf(minX, minY, std::abs(tx1 - tx0) + 1, std::abs(ty1 - ty0) + 1);
+        if (GP::Rect::intersect(box, bounds).isEmpty())
             return;
     }
     const int64_t alpha = colour >> 24;
@@ -244,7 +241,7 @@ void Picture::drawHorizontalLine(int x, int y, int length, uint32_t colour)
 {
     if (!mPixels || length <= 0 || (colour >> 24) == 0)
         return;
-    Rect r = rectOf(x, y, length, 1);
+    GP::Rect r = rectOf(x, y, length, 1);
     if (!clipToClipRect(r))
         return;
     writeRun(pixelAt(r.left, r.top), r.right - r.left, 1, colour);
@@ -254,7 +251,7 @@ void Picture::drawVerticalLine(int x, int y, int length, uint32_t colour)
 {
     if (!mPixels || length <= 0 || (colour >> 24) == 0)
         return;
-    Rect r = rectOf(x, y, 1, length);
+    GP::Rect r = rectOf(x, y, 1, length);
     if (!clipToClipRect(r))
         return;
     writeRun(pixelAt(r.left, r.top), r.bottom - r.top, mWidth, colour);
@@ -264,11 +261,11 @@ void Picture::drawFrameRect(int x, int y, int width, int height, uint32_t colour
 {
     if (!mPixels || width <= 0 || height <= 0 || (colour >> 24) == 0)
         return;
-    const Rect whole = rectOf(x, y, width, height);
-    Rect r = whole;
+    const GP::Rect whole = rectOf(x, y, width, height);
+    GP::Rect r = whole;
     if (!clipToClipRect(r))
         return;
-    if (sameRect(r, whole)) {
+    if (r == whole) {
         drawHorizontalLine(x, y, width, colour);
         if (height >= 2)
             drawHorizontalLine(x, y + height - 1, width, colour);
@@ -306,7 +303,7 @@ void Picture::fillRect(int x, int y, int width, int height, uint32_t colour)
 {
     if (!mPixels || width <= 0 || height <= 0 || (colour >> 24) == 0)
         return;
-    Rect r = rectOf(x, y, width, height);
+    GP::Rect r = rectOf(x, y, width, height);
     if (!clipToClipRect(r))
         return;
     const int64_t w = r.right - r.left;
@@ -322,7 +319,7 @@ void Picture::invertRect(int x, int y, int width, int height)
 {
     if (!mPixels || width <= 0 || height <= 0)
         return;
-    Rect r = rectOf(x, y, width, height);
+    GP::Rect r = rectOf(x, y, width, height);
     if (!clipToClipRect(r))
         return;
     for (int64_t row = r.top; row < r.bottom; ++row) {

@@ -228,10 +228,10 @@ TEST_F(PictureBlitTest, WholePicture)
 TEST_F(PictureBlitTest, SourceRectangleAndOrigins)
 {
     dest.setOrigin(1, 1);
-    combiner().blit(0, 0, source, 0, Rect{1, 1, 3, 3});
+    combiner().blit(0, 0, source, 0, GP::Rect{1, 1, 3, 3});
     // The source's own origin shifts what its coordinates address.
     source.setOrigin(2, 0);
-    combiner().blit(4, 3, source, 0, Rect{0, 0, 2, 1});
+    combiner().blit(4, 3, source, 0, GP::Rect{0, 0, 2, 1});
     EXPECT_EQ(codedMap(dest), (Map{
                                   ".. .. .. .. .. .. .. ..",
                                   ".. 11 21 .. .. .. .. ..",
@@ -245,7 +245,7 @@ TEST_F(PictureBlitTest, SourceRectangleAndOrigins)
 TEST_F(PictureBlitTest, ReadsAndWritesStayInsideBothPictures)
 {
     // A source rectangle larger than the source, partly off the destination, clip inactive.
-    combiner().blit(-1, 2, source, 0, Rect{-2, -1, 10, 10});
+    combiner().blit(-1, 2, source, 0, GP::Rect{-2, -1, 10, 10});
     // Far away in every direction: nothing, and nothing outside either picture.
     combiner().blit(100000, 5, source, 0);
     combiner().blit(-2000000000, -2000000000, source, 0);
@@ -263,7 +263,7 @@ TEST_F(PictureBlitTest, ReadsAndWritesStayInsideBothPictures)
 
 TEST_F(PictureBlitTest, ActiveClipKeepsTheSentinel)
 {
-    dest.setClipRect(Rect{3, 1, 5, 3});
+    dest.setClipRect(GP::Rect{3, 1, 5, 3});
     combiner().blit(2, 1, source, 0);
     EXPECT_EQ(codedMap(dest), (Map{
                                   ".. .. .. .. .. .. .. ..",
@@ -282,10 +282,10 @@ TEST_F(PictureBlitTest, FramesOfStrips)
     makeCodedPicture(strip, 4, 8);
     strip.setFrameCount(3);
     combiner().blit(0, 0, strip, 5);  // frame 5 is limited to frame 2
-    combiner().blit(4, 0, strip, 1, Rect{1, 0, 3, 1});
+    combiner().blit(4, 0, strip, 1, GP::Rect{1, 0, 3, 1});
     // Side by side: three 1 x 8 frames.
     strip.setFramesSideBySide(true);
-    combiner().blit(7, 3, strip, 2, Rect{0, 1, 1, 4});
+    combiner().blit(7, 3, strip, 2, GP::Rect{0, 1, 1, 4});
     EXPECT_EQ(codedMap(dest), (Map{
                                   "04 14 24 34 12 22 .. ..",
                                   "05 15 25 35 .. .. .. ..",
@@ -315,7 +315,7 @@ TEST_F(PictureBlitTest, ClippedTiledFillStartsInsideTheTile)
     // Clipped on the left by 5 columns, a tile 4 wide starts one column into the tile.
     Picture wide;
     makePicture(wide, 12, 2, kSentinel);
-    wide.setClipRect(Rect{5, 1, 12, 2});
+    wide.setClipRect(GP::Rect{5, 1, 12, 2});
     PictureCombiner<CopySource>(wide).drawTiled(0, 0, 12, 2, source, 0, 0, 4, 2);
     EXPECT_EQ(codedMap(wide), (Map{
                                   ".. .. .. .. .. .. .. .. .. .. .. ..",
@@ -374,15 +374,15 @@ const Map kFullNinePatch = {
 
 TEST_F(NinePatchTest, StretchesByTheMargins)
 {
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 8, 7}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 8, 7}, source, 0);
     EXPECT_EQ(codedMap(dest), kFullNinePatch);
     EXPECT_FALSE(dest.isClipActive());
 }
 
 TEST_F(NinePatchTest, ClipAndDestinationClipAreRestored)
 {
-    dest.setClipRect(Rect{0, 0, 8, 6});
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 8, 7}, source, 0, Rect{2, 1, 9, 9});
+    dest.setClipRect(GP::Rect{0, 0, 8, 6});
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 8, 7}, source, 0, GP::Rect{2, 1, 9, 9});
     EXPECT_EQ(codedMap(dest), (Map{
                                   ".. .. .. .. .. .. .. ..",
                                   ".. .. 21 31 11 21 31 41",
@@ -410,7 +410,7 @@ TEST_F(NinePatchTest, HiddenTilesAreSkipped)
     for (int y = 1; y < 4; ++y)
         for (int x = 1; x < 4; ++x)
             source.getPixels()[y * 5 + x] = coded(x, y);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 8, 7}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 8, 7}, source, 0);
     const Map map = codedMap(dest);
     EXPECT_EQ(map[0], kFullNinePatch[0]);
     EXPECT_EQ(map[3], "03 .. .. .. .. .. .. 43");
@@ -430,13 +430,13 @@ TEST_F(NinePatchTest, FrameOfAStripAndExactSize)
     strip.setBottomMargin(1);
     strip.setLeftMargin(1);
     strip.setRightMargin(1);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 8, 7}, strip, 9);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 8, 7}, strip, 9);
     EXPECT_EQ(codedMap(dest)[0], "50 60 70 80 60 70 80 90");
     EXPECT_EQ(codedMap(dest)[6], "54 64 74 84 64 74 84 94");
 
     // A rectangle of exactly the source's size draws the frame once.
     makePicture(dest, 8, 7, kSentinel);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{1, 1, 6, 6}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{1, 1, 6, 6}, source, 0);
     EXPECT_EQ(codedMap(dest)[1], ".. 00 10 20 30 40 .. ..");
     EXPECT_EQ(codedMap(dest)[5], ".. 04 14 24 34 44 .. ..");
     EXPECT_EQ(codedMap(dest)[6], ".. .. .. .. .. .. .. ..");
@@ -446,7 +446,7 @@ TEST_F(NinePatchTest, WithoutMarginsItIsABlit)
 {
     source.setVerticalMarginsEnabled(false);  // margins without enable bits
     source.setHorizontalMarginsEnabled(false);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{1, 1, 3, 3}, source, 0, Rect{0, 0, 3, 2});
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{1, 1, 3, 3}, source, 0, GP::Rect{0, 0, 3, 2});
     EXPECT_EQ(codedMap(dest)[0], ".. .. .. .. .. .. .. ..");
     EXPECT_EQ(codedMap(dest)[1], ".. 00 10 .. .. .. .. ..");
     EXPECT_EQ(codedMap(dest)[2], ".. .. .. .. .. .. .. ..");
@@ -457,7 +457,7 @@ TEST_F(NinePatchTest, SmallRectanglesAndBadMargins)
 {
     // Smaller than the margins: the corners overlap inside the rectangle's own clip, the
     // bottom-right one drawn last.
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 1, 1}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 1, 1}, source, 0);
     EXPECT_EQ(codedMap(dest)[0], "44 .. .. .. .. .. .. ..");
     EXPECT_EQ(codedMap(dest)[1], ".. .. .. .. .. .. .. ..");
 
@@ -465,14 +465,14 @@ TEST_F(NinePatchTest, SmallRectanglesAndBadMargins)
     makePicture(dest, 8, 7, kSentinel);
     source.setLeftMargin(-3);
     source.setTopMargin(-3);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 6, 6}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 6, 6}, source, 0);
     EXPECT_EQ(codedMap(dest)[0], "00 10 20 30 00 40 .. ..");
     EXPECT_EQ(codedMap(dest)[4], "00 10 20 30 00 40 .. ..");
     EXPECT_EQ(codedMap(dest)[5], "04 14 24 34 04 44 .. ..");
     source.setLeftMargin(3);
     source.setRightMargin(2);
     makePicture(dest, 8, 7, kSentinel);
-    PictureCombiner<CopySource>(dest).drawNinePatch(Rect{0, 0, 8, 7}, source, 0);
+    PictureCombiner<CopySource>(dest).drawNinePatch(GP::Rect{0, 0, 8, 7}, source, 0);
     EXPECT_EQ(codedMap(dest)[0], ".. .. .. .. .. .. .. ..");
 }
 

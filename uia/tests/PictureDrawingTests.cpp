@@ -116,7 +116,7 @@ TEST(PixelWriteTest, ClippedPixelUsesRealBoundsWhileClipIsInactive)
     p.blendPixelClipped(-3, 0, 0xFF000004);   // would be (-1, 1): outside
     p.blendPixel(2, -1, 0xFF000005);          // plain writes stay inside as well
     EXPECT_EQ(touchedMap(p), (Map{"#...", "....", "...#"}));
-    p.setClipRect(Rect{0, 0, 1, 1});
+    p.setClipRect(GP::Rect{0, 0, 1, 1});
     p.blendPixelClipped(1, 1, 0xFF000006);
     p.blendPixelClipped(0, 0, 0xFF000007);
     EXPECT_EQ(pixel(p, 3, 2), 0xFF000002u);
@@ -124,7 +124,7 @@ TEST(PixelWriteTest, ClippedPixelUsesRealBoundsWhileClipIsInactive)
 }
 
 // The walk as described, point by point from the given start, for comparison.
-std::set<std::pair<int64_t, int64_t>> referenceLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const Rect& b)
+std::set<std::pair<int64_t, int64_t>> referenceLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const GP::Rect& b)
 {
     std::set<std::pair<int64_t, int64_t>> points;
     const int64_t lo[2] = {b.left, b.top};
@@ -212,7 +212,7 @@ TEST(LineTest, ClippedLinesMatchSmallPictures)
     for (const Case& c : cases) {
         Picture p;
         makePicture(p, 6, 4, kSentinel);
-        p.setClipRect(Rect{1, 1, 5, 4});
+        p.setClipRect(GP::Rect{1, 1, 5, 4});
         p.drawLine(c.x0, c.y0, c.x1, c.y1, 0xFF000000);
         EXPECT_EQ(touchedMap(p), c.expected) << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
     }
@@ -238,7 +238,7 @@ TEST(LineTest, MatchesTheWalkForManyLines)
             makePicture(p, 12, 9, kSentinel);
             p.setOrigin(s.originX, s.originY);
             if (s.clip)
-                p.setClipRect(Rect{2, 1, 9, 7});
+                p.setClipRect(GP::Rect{2, 1, 9, 7});
             const int x0 = next(2 * s.span + 12) - s.span, y0 = next(2 * s.span + 12) - s.span;
             const int x1 = next(2 * s.span + 12) - s.span, y1 = next(2 * s.span + 12) - s.span;
             p.drawLine(x0, y0, x1, y1, 0xFF000000);
@@ -299,7 +299,7 @@ TEST(AntialiasedLineTest, StaysInsideAndRefusesBadInput)
 {
     Picture p;
     makePicture(p, 8, 6, kSentinel);
-    p.setClipRect(Rect{2, 2, 6, 4});
+    p.setClipRect(GP::Rect{2, 2, 6, 4});
     p.drawAntialiasedLine(-100.0f, -100.0f, 100.0f, 100.0f, 0xFFFFFFFF);
     p.drawAntialiasedLine(-1.0e7f, 3.0f, 1.0e7f, 3.2f, 0xFFFFFFFF);
     EXPECT_EQ(touchedMap(p), (Map{"........", "........", "..#.....", "..####..", "........", "........"}));
@@ -347,7 +347,7 @@ TEST(SpanTest, ClippedOutlineDrawsOnlySurvivingSides)
     for (const Case& c : cases) {
         Picture p;
         makePicture(p, 8, 7, kSentinel);
-        p.setClipRect(Rect{2, 1, 7, 6});
+        p.setClipRect(GP::Rect{2, 1, 7, 6});
         p.drawFrameRect(c.x, c.y, c.width, c.height, 0xFF000000);
         EXPECT_EQ(touchedMap(p), c.expected) << c.x << "," << c.y << " " << c.width << "x" << c.height;
     }

@@ -12,7 +12,7 @@ using TEST::kSentinel;
 using TEST::makePicture;
 using TEST::pixel;
 
-void expectRect(const Rect& r, int left, int top, int right, int bottom)
+void expectRect(const GP::Rect& r, int left, int top, int right, int bottom)
 {
     EXPECT_EQ(r.left, left);
     EXPECT_EQ(r.top, top);
@@ -115,7 +115,7 @@ TEST(PictureTest, SetSizeResetsOriginAndClip)
     Picture p;
     makePicture(p, 20, 20, 0);
     p.setOrigin(3, 4);
-    p.setClipRect(Rect{0, 0, 5, 5});
+    p.setClipRect(GP::Rect{0, 0, 5, 5});
     ASSERT_TRUE(p.setSize(8, 6, Picture::eBlock::KeepLarger));
     EXPECT_EQ(p.getOriginX(), 0);
     EXPECT_EQ(p.getOriginY(), 0);
@@ -171,8 +171,8 @@ TEST(PictureTest, ClipRectStaysInsidePictureAndRightOfOrigin)
 {
     struct Case {
         int originX, originY;
-        Rect rect;
-        Rect expected;
+        GP::Rect rect;
+        GP::Rect expected;
     };
     const Case cases[] = {
         {10, 10, {-5, -5, 200, 200}, {0, 0, 90, 90}},
@@ -198,7 +198,7 @@ TEST(PictureTest, SetOriginMovesActiveClipWithIt)
     makePicture(p, 100, 100, 0);
     p.setOrigin(5, 5);
     EXPECT_FALSE(p.isClipActive());
-    p.setClipRect(Rect{10, 10, 20, 20});  // pixels 15..25
+    p.setClipRect(GP::Rect{10, 10, 20, 20});  // pixels 15..25
     p.setOrigin(12, 0);
     expectRect(p.getClipRect(), 3, 15, 13, 25);
     // Moving further cuts what would lie left of the new origin.
@@ -211,7 +211,7 @@ TEST(PictureTest, ClipScopeRestoresOriginAndClip)
     Picture p;
     makePicture(p, 50, 40, 0);
     {
-        Picture::ClipScope scope(p, Rect{5, 5, 20, 20});
+        Picture::ClipScope scope(p, GP::Rect{5, 5, 20, 20});
         EXPECT_TRUE(p.isClipActive());
         expectRect(p.getClipRect(), 5, 5, 20, 20);
         p.setOrigin(3, 3);
@@ -220,12 +220,12 @@ TEST(PictureTest, ClipScopeRestoresOriginAndClip)
     expectRect(p.getClipRect(), 0, 0, 50, 40);
     EXPECT_EQ(p.getOriginX(), 0);
 
-    p.setClipRect(Rect{10, 10, 30, 30});
+    p.setClipRect(GP::Rect{10, 10, 30, 30});
     {
-        Picture::ClipScope outer(p, Rect{0, 0, 15, 15});
+        Picture::ClipScope outer(p, GP::Rect{0, 0, 15, 15});
         expectRect(p.getClipRect(), 10, 10, 15, 15);
         {
-            Picture::ClipScope inner(p, Rect{20, 20, 25, 25});  // outside the outer one
+            Picture::ClipScope inner(p, GP::Rect{20, 20, 25, 25});  // outside the outer one
             expectRect(p.getClipRect(), 0, 0, 0, 0);
         }
         expectRect(p.getClipRect(), 10, 10, 15, 15);
@@ -238,14 +238,14 @@ TEST(PictureTest, ClipToClipRectKeepsOrientation)
 {
     Picture p;
     makePicture(p, 20, 20, 0);
-    p.setClipRect(Rect{5, 5, 15, 15});
-    Rect r{0, 0, 10, 10};
+    p.setClipRect(GP::Rect{5, 5, 15, 15});
+    GP::Rect r{0, 0, 10, 10};
     ASSERT_TRUE(p.clipToClipRect(r));
     expectRect(r, 5, 5, 10, 10);
-    Rect reversed{12, 18, 2, 8};
+    GP::Rect reversed{12, 18, 2, 8};
     ASSERT_TRUE(p.clipToClipRect(reversed));
     expectRect(reversed, 12, 15, 5, 8);
-    Rect outside{16, 0, 20, 4};
+    GP::Rect outside{16, 0, 20, 4};
     EXPECT_FALSE(p.clipToClipRect(outside));
     expectRect(outside, 16, 0, 20, 4);
 }
@@ -259,9 +259,9 @@ TEST(PictureTest, FillFillRectRawAndFlip)
             EXPECT_EQ(pixel(p, x, y), kSentinel);
 
     p.setOrigin(1, 1);
-    p.fillRectRaw(Rect{0, 0, 2, 1}, 7);
+    p.fillRectRaw(GP::Rect{0, 0, 2, 1}, 7);
     // A raw rectangle reaching outside the picture is cut at its edges.
-    p.fillRectRaw(Rect{2, -5, 100, 0}, 8);
+    p.fillRectRaw(GP::Rect{2, -5, 100, 0}, 8);
     EXPECT_EQ(TEST::touchedMap(p), (std::vector<std::string>{"...#", ".##.", "...."}));
     EXPECT_EQ(pixel(p, 1, 1), 7u);
     EXPECT_EQ(pixel(p, 3, 0), 8u);

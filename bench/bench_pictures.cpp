@@ -1,0 +1,89 @@
+// Picture combiners on a canvas of the wizard's size, beside a plain memcpy of the same bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "uia/graphics/PictureCombiner.h"
+
+namespace {
+
+using HA::UIA::Picture;
+using HA::UIA::PictureCombiner;
+namespace Functors = HA::UIA::PictureCombinerFunctors;
+
+constexpr int kWidth = 628;
+constexpr int kHeight = 336;
+
+void makeGradient(Picture& picture, int width, int height, bool alpha)
+{
+    picture.setSize(width, height, Picture::eBlock::Discard);
+    picture.setHasAlpha(alpha);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.getPixels()[y * width + x] =
+                uint32_t((x * 7 + y) & 0xFF) << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y & 0xFF) << 8 | 0x40;
+}
+
+void BM_Memcpy(benchmark::State& state)
+{
+    std::vector<uint32_t> source(kWidth * kHeight, 0x80402010), dest(kWidth * kHeight);
+    for (auto _ : state) {
+        std::memcpy(dest.data(), source.data(), source.size() * 4);
+        benchmark::DoNotOptimize(dest.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(source.size()) * 4);
+}
+BENCHMARK(BM_Memcpy);
+
+template <class Functor>
+void blitWhole(benchmark::State& state, bool sourceAlpha)
+{
+    Picture source, dest;
+    makeGradient(source, kWidth, kHeight, sourceAlpha);
+    makeGradient(dest, kWidth, kHeight, true);
+    for (auto _ : state) {
+        PictureCombiner<Functor>(dest).blit(0, 0, source, 0);
+        benchmark::DoNotOptimize(dest.getPixels());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+}
+
+void BM_BlendUsingAlpha(benchmark::State& state) { blitWhole<Functors::BlendUsingAlpha>(state, true); }
+BENCHMARK(BM_BlendUsingAlpha);
+
+void BM_CopySourceWithoutAlpha(benchmark::State& state) { blitWhole<Functors::CopySource>(state, false); }
+BENCHMARK(BM_CopySourceWithoutAlpha);
+
+void BM_CopySourceOver(benchmark::State& state) { blitWhole<Functors::CopySource>(state, true); }
+BENCHMARK(BM_CopySourceOver);
+
+void BM_NinePatchFill(benchmark::State& state)
+{
+    // A 24 x 24 skin picture with 8-pixel margins stretched over the whole canvas.
+    Picture source, dest;
+    makeGradient(source, 24, 24, true);
+    source.setVerticalMarginsEnabled(true);
+    source.setHorizontalMarginsEnabled(true);
+    source.setTopMargin(8);
+    source.setBottomMargin(8);
+    source.setLeftMargin(8);
+    source.setRightMargin(8);
+    source.computeHiddenTiles();
+    makeGradient(dest, kWidth, kHeight, true);
+    for (auto _ : state) {
+        PictureCombiner<Functors::BlendUsingAlpha>(dest).drawNinePatch(HA::GP::Rect{0, 0, kWidth, kHeight},
+                                                                     source, 0);
+        benchmark::DoNotOptimize(dest.getPixels());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+}
+BENCHMARK(BM_NinePatchFill);
+
+}  // namespace
+
+BENCHMARK_MAIN();
