@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "uia/graphics/Picture.h"
 #include "uia/graphics/PixelRules.h"
@@ -37,6 +38,14 @@ Int128 floorDiv(Int128 a, Int128 b)  // b > 0
 Int128 ceilDiv(Int128 a, Int128 b)  // b > 0
 {
     return -floorDiv(-a, b);
+}
+
+// The numbers of steps k (as [first, last)) for which start + step * k lies in [low, high).
+std::pair<int64_t, int64_t> stepsInside(int64_t start, int64_t step, int64_t low, int64_t high)
+{
+    if (step > 0)
+        return {low - start, high - start};
+    return {start - high + 1, start - low + 1};
 }
 
 int64_t floorDiv64(int64_t a, int64_t b)  // b > 0
@@ -109,15 +118,7 @@ void Picture::drawLine(int x0, int y0, int x1, int y1, uint32_t colour)
     const int64_t steps = std::max<int64_t>(std::abs(clippedEnd - start[major]), 1);
 
     // Steps whose major coordinate lies inside the bounds.
-    int64_t first;
-    int64_t last;  // exclusive
-    if (majorStep > 0) {
-        first = lower[major] - start[major];
-        last = upper[major] - start[major];
-    } else {
-        first = start[major] - upper[major] + 1;
-        last = start[major] - lower[major] + 1;
-    }
+    auto [first, last] = stepsInside(start[major], majorStep, lower[major], upper[major]);
     first = std::max<int64_t>(first, 0);
     last = std::min(last, steps);
 
@@ -126,16 +127,8 @@ void Picture::drawLine(int x0, int y0, int x1, int y1, uint32_t colour)
     auto minorStepsBefore = [&](int64_t j) -> int64_t {
         return static_cast<int64_t>(floorDiv(Int128(error0) + Int128(j - 1) * minor2, major2) + 1);
     };
-    // Minor steps that put the minor coordinate inside the bounds: [needLow, needHigh).
-    int64_t needLow;
-    int64_t needHigh;
-    if (minorStep > 0) {
-        needLow = lower[minor] - start[minor];
-        needHigh = upper[minor] - start[minor];
-    } else {
-        needLow = start[minor] - upper[minor] + 1;
-        needHigh = start[minor] - lower[minor] + 1;
-    }
+    // Minor steps that put the minor coordinate inside the bounds.
+    const auto [needLow, needHigh] = stepsInside(start[minor], minorStep, lower[minor], upper[minor]);
     if (needLow > 0) {
         // Skip far-away starts: the first step with needLow minor steps behind it.
         if (minor2 == 0)

@@ -17,63 +17,52 @@ PictureProperties::~PictureProperties() = default;
 
 void PictureProperties::setHasAlpha(bool hasAlpha)
 {
-    mHasAlpha = hasAlpha;
-    propertiesChanged();
+    store(mHasAlpha, hasAlpha);
 }
 
 void PictureProperties::setFramesSideBySide(bool sideBySide)
 {
-    mFrameLayout = sideBySide ? kFramesSideBySide : kFramesStacked;
-    propertiesChanged();
+    store(mFrameLayout, sideBySide ? kFramesSideBySide : kFramesStacked);
 }
 
 void PictureProperties::setFrameLayout(int32_t layout)
 {
-    mFrameLayout = layout;
-    propertiesChanged();
+    store(mFrameLayout, layout);
 }
 
 void PictureProperties::setFrameCount(uint32_t count)
 {
-    mFrameCount = count;
-    propertiesChanged();
+    store(mFrameCount, count);
 }
 
 void PictureProperties::setVerticalMarginsEnabled(bool enabled)
 {
-    mMarginFlags = enabled ? (mMarginFlags | kVerticalMargins) : (mMarginFlags & ~kVerticalMargins);
-    propertiesChanged();
+    store(mMarginFlags, enabled ? (mMarginFlags | kVerticalMargins) : (mMarginFlags & ~kVerticalMargins));
 }
 
 void PictureProperties::setHorizontalMarginsEnabled(bool enabled)
 {
-    mMarginFlags =
-        enabled ? (mMarginFlags | kHorizontalMargins) : (mMarginFlags & ~kHorizontalMargins);
-    propertiesChanged();
+    store(mMarginFlags, enabled ? (mMarginFlags | kHorizontalMargins) : (mMarginFlags & ~kHorizontalMargins));
 }
 
 void PictureProperties::setTopMargin(int32_t margin)
 {
-    mTopMargin = margin;
-    propertiesChanged();
+    store(mTopMargin, margin);
 }
 
 void PictureProperties::setBottomMargin(int32_t margin)
 {
-    mBottomMargin = margin;
-    propertiesChanged();
+    store(mBottomMargin, margin);
 }
 
 void PictureProperties::setLeftMargin(int32_t margin)
 {
-    mLeftMargin = margin;
-    propertiesChanged();
+    store(mLeftMargin, margin);
 }
 
 void PictureProperties::setRightMargin(int32_t margin)
 {
-    mRightMargin = margin;
-    propertiesChanged();
+    store(mRightMargin, margin);
 }
 
 void PictureProperties::propertiesChanged() {}

@@ -49,6 +49,13 @@ public:
     int32_t usedRightMargin() const;
 
 protected:
+    template <class T>
+    void store(T& field, T value)
+    {
+        field = value;
+        propertiesChanged();
+    }
+
     bool mHasAlpha = false;
     int32_t mFrameLayout = kFramesStacked;
     uint32_t mFrameCount = 0;

@@ -14,13 +14,12 @@ namespace {
 using namespace PictureCombinerFunctors;
 using TEST::coded;
 using TEST::codedMap;
+using TEST::grey;
 using TEST::kSentinel;
 using TEST::makeCodedPicture;
 using TEST::makePicture;
 using TEST::pixel;
 using Map = std::vector<std::string>;
-
-uint32_t grey(uint32_t alpha, uint32_t v) { return alpha << 24 | v << 16 | v << 8 | v; }
 
 template <class Functor>
 uint32_t combineOne(const Picture& destination, const Picture& source, uint32_t d, uint32_t s,

@@ -15,13 +15,12 @@
 namespace HA::UIA {
 namespace {
 
+using TEST::grey;
 using TEST::kSentinel;
 using TEST::makePicture;
 using TEST::pixel;
 using TEST::touchedMap;
 using Map = std::vector<std::string>;
-
-uint32_t grey(uint32_t alpha, uint32_t v) { return alpha << 24 | v << 16 | v << 8 | v; }
 
 uint32_t writeOne(uint32_t destination, uint32_t colour, bool opaque)
 {

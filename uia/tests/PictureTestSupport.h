@@ -18,6 +18,9 @@ constexpr uint32_t kSentinel = 0x5A123456;
 // Opaque pixel that names its own position (x, y < 16 for the maps below).
 inline uint32_t coded(int x, int y) { return 0xFF000000u | uint32_t(x) << 8 | uint32_t(y); }
 
+// A grey of value v in all three colour bytes.
+inline uint32_t grey(uint32_t alpha, uint32_t v) { return alpha << 24 | v << 16 | v << 8 | v; }
+
 inline void makePicture(Picture& picture, int width, int height, uint32_t colour)
 {
     ASSERT_TRUE(picture.setSize(width, height, Picture::eBlock::Discard));
