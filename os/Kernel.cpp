@@ -93,6 +93,17 @@ static bool changeEvent(HANDLE event, bool value)
     return true;
 }
 
+bool setEventLocked(HANDLE event)
+{
+    auto object = lookupHandleAs<EventObject>(event);
+    if (!object) {
+        setLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    object->set(true);
+    return true;
+}
+
 bool setEvent(HANDLE event)
 {
     return changeEvent(event, true);

@@ -42,6 +42,9 @@ enum class eWait { Any, All };
 HANDLE createEvent(eReset reset, bool initiallySet);
 bool setEvent(HANDLE event);
 bool resetEvent(HANDLE event);
+// setEvent for a caller that already holds Clock::kernelMutex() and must change other
+// waited-on state in the same step (a completing driver request). Does not notify.
+bool setEventLocked(HANDLE event);
 
 // WAIT_OBJECT_0 when signalled, WAIT_TIMEOUT, or WAIT_FAILED (last error set).
 DWORD waitForSingleObject(HANDLE handle, DWORD milliseconds);

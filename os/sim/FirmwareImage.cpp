@@ -1,0 +1,103 @@
+#include "os/sim/FirmwareImage.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace HA::OS::SIM {
+
+namespace {
+
+WORD get16(const BYTE* p)
+{
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
+
+DWORD get32(const BYTE* p)
+{
+    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
+           (static_cast<DWORD>(p[3]) << 24);
+}
+
+void put16(BYTE* p, WORD v)
+{
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+}
+
+void put32(BYTE* p, DWORD v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<BYTE>(v >> (8 * i));
+}
+
+DWORD crcOf(const BYTE* data, size_t size)
+{
+    return static_cast<DWORD>(crc32(crc32(0L, Z_NULL, 0), data, static_cast<uInt>(size)));
+}
+
+}  // namespace
+
+bool readFirmwareHeader(const BYTE* data, size_t size, FirmwareHeader& header)
+{
+    if (data == nullptr || size < kFirmwareHeaderSize)
+        return false;
+    FirmwareHeader h;
+    h.magic = get32(data);
+    h.formatVersion = get16(data + 4);
+    h.headerSize = get16(data + 6);
+    h.vendorId = get16(data + 8);
+    h.productId = get16(data + 10);
+    h.revision = get16(data + 12);
+    h.payloadLength = get32(data + 16);
+    h.payloadCrc32 = get32(data + 20);
+    if (h.magic != kFirmwareMagic || h.formatVersion != kFirmwareFormatVersion || h.headerSize != kFirmwareHeaderSize)
+        return false;
+    if (h.payloadLength > size - kFirmwareHeaderSize)
+        return false;
+    header = h;
+    return true;
+}
+
+bool verifyFirmwareImage(const BYTE* data, size_t size, WORD vendorId, WORD productId, FirmwareHeader* header)
+{
+    FirmwareHeader h;
+    if (size != kFirmwareImageSize || !readFirmwareHeader(data, size, h))
+        return false;
+    if (h.vendorId != vendorId || h.productId != productId)
+        return false;
+    if (crcOf(data + kFirmwareHeaderSize, h.payloadLength) != h.payloadCrc32)
+        return false;
+    if (header != nullptr)
+        *header = h;
+    return true;
+}
+
+BYTE firmwarePayloadByte(DWORD position)
+{
+    // A multiplicative hash: neighbouring positions and positions a block apart differ.
+    DWORD x = position * 2654435761u;
+    x ^= x >> 15;
+    return static_cast<BYTE>(x >> 8);
+}
+
+std::vector<BYTE> buildFirmwareImage(WORD vendorId, WORD productId, WORD revision)
+{
+    std::vector<BYTE> image(kFirmwareImageSize, kFirmwarePadding);
+    BYTE* payload = image.data() + kFirmwareHeaderSize;
+    for (DWORD i = 0; i < kFirmwarePayloadSize; ++i)
+        payload[i] = firmwarePayloadByte(i);
+    BYTE* h = image.data();
+    std::fill(h, h + kFirmwareHeaderSize, 0);
+    put32(h, kFirmwareMagic);
+    put16(h + 4, kFirmwareFormatVersion);
+    put16(h + 6, kFirmwareHeaderSize);
+    put16(h + 8, vendorId);
+    put16(h + 10, productId);
+    put16(h + 12, revision);
+    put32(h + 16, kFirmwarePayloadSize);
+    put32(h + 20, crcOf(payload, kFirmwarePayloadSize));
+    return image;
+}
+
+}  // namespace HA::OS::SIM

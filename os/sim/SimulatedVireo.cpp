@@ -1,0 +1,739 @@
+#include "os/sim/SimulatedVireo.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "os/DeviceConfig.h"
+#include "os/DeviceRegistry.h"
+#include "os/GuidText.h"
+#include "os/Kernel.h"
+#include "os/sim/FirmwareImage.h"
+
+namespace HA::OS::SIM {
+
+namespace {
+
+constexpr BYTE kDescriptorDevice = 1;
+constexpr BYTE kDescriptorString = 3;
+constexpr const char16_t* kManufacturer = u"Harnwick Acoustics";
+constexpr const char16_t* kProduct = u"Vireo Interface";
+// The seventh byte of the DFU information: the DFU interface's number of alternate settings.
+constexpr BYTE kDfuInfoExtra = 1;
+// DFU 1.1 bRequest values.
+constexpr BYTE DFU_DETACH = 0;
+constexpr BYTE DFU_DNLOAD = 1;
+constexpr BYTE DFU_UPLOAD = 2;
+constexpr BYTE DFU_GETSTATUS = 3;
+constexpr BYTE DFU_CLRSTATUS = 4;
+constexpr BYTE DFU_GETSTATE = 5;
+constexpr BYTE DFU_ABORT = 6;
+constexpr BYTE USB_GET_STATUS = 0;
+constexpr BYTE USB_GET_DESCRIPTOR = 6;
+
+WORD get16(const BYTE* p)
+{
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
+
+DWORD get32(const BYTE* p)
+{
+    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
+           (static_cast<DWORD>(p[3]) << 24);
+}
+
+void put16(std::vector<BYTE>& v, WORD x)
+{
+    v.push_back(static_cast<BYTE>(x));
+    v.push_back(static_cast<BYTE>(x >> 8));
+}
+
+WString hex4(WORD v)
+{
+    static const char16_t* digits = u"0123456789ABCDEF";
+    WString s;
+    for (int i = 3; i >= 0; --i)
+        s.push_back(digits[(v >> (4 * i)) & 0xF]);
+    return s;
+}
+
+WString lowerAscii(WString s)
+{
+    for (WChar& c : s)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<WChar>(c - u'A' + u'a');
+    return s;
+}
+
+}  // namespace
+
+class SimulatedVireo::Driver : public DeviceDriver {
+public:
+    Driver(std::weak_ptr<SimulatedVireo> device, std::uint64_t generation)
+        : mDevice(std::move(device)), mGeneration(generation)
+    {
+    }
+    DWORD onOpen(DeviceInterfaceId, const WString&) override
+    {
+        auto d = mDevice.lock();
+        return d ? d->onOpen(mGeneration) : ERROR_DEVICE_NOT_CONNECTED;
+    }
+    void onRequest(const std::shared_ptr<IoRequest>& request) override
+    {
+        if (auto d = mDevice.lock())
+            d->onRequest(mGeneration, request);
+        else
+            request->complete(ERROR_DEVICE_NOT_CONNECTED);
+    }
+    void onCancel(const std::shared_ptr<IoRequest>& request) override
+    {
+        if (auto d = mDevice.lock())
+            d->onCancel(request);
+        else
+            request->complete(ERROR_OPERATION_ABORTED);
+    }
+
+private:
+    std::weak_ptr<SimulatedVireo> mDevice;
+    std::uint64_t mGeneration;
+};
+
+std::shared_ptr<SimulatedVireo> SimulatedVireo::makeShared(VireoSettings settings, VireoFaults faults)
+{
+    std::shared_ptr<SimulatedVireo> d(new SimulatedVireo(std::move(settings), std::move(faults)));
+    d->load();
+    return d;
+}
+
+SimulatedVireo::SimulatedVireo(VireoSettings settings, VireoFaults faults)
+    : mSettings(std::move(settings)), mFaults(std::move(faults)), mDfu({}, {})
+{
+    mDfu.setSettings(dfuSettings());
+    mDfu.setFaults(dfuFaults());
+}
+
+SimulatedVireo::~SimulatedVireo()
+{
+    for (Clock::TimerId id : mTimers)
+        Clock::cancel(id);
+    if (mMode != eVireoMode::Absent)
+        removeDeviceInterface(mInterfaceId, eBroadcast::Silent);
+    for (auto& r : mHeld)
+        r->complete(ERROR_DEVICE_NOT_CONNECTED);
+    std::lock_guard<std::mutex> lock(mGateMutex);
+    mGateOpen = true;
+    mGateChanged.notify_all();
+}
+
+DfuStateMachine::tSettings SimulatedVireo::dfuSettings() const
+{
+    DfuStateMachine::tSettings s;
+    s.bmAttributes = mSettings.bmAttributes;
+    s.transferSize = mFaults.transferSize.value_or(mSettings.transferSize);
+    s.pollTimeoutMs = mSettings.pollTimeoutMs;
+    s.busyRounds = mSettings.busyRounds;
+    s.manifestPollTimeoutMs = mSettings.manifestPollTimeoutMs;
+    s.flashSize = kFirmwareImageSize;
+    return s;
+}
+
+DfuStateMachine::tFaults SimulatedVireo::dfuFaults() const
+{
+    DfuStateMachine::tFaults f;
+    f.stallBlock = mFaults.stallBlock;
+    f.errorBlock = mFaults.errorBlock;
+    f.errorStatus = mFaults.errorStatus;
+    f.busyForeverBlock = mFaults.busyForeverBlock;
+    return f;
+}
+
+void SimulatedVireo::plugIn()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (mMode == eVireoMode::Absent)
+        appear(mSettings.flashValid ? eVireoMode::Runtime : eVireoMode::Dfu, eSerial::Own);
+}
+
+void SimulatedVireo::unplug()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    disappear();
+}
+
+void SimulatedVireo::setFaults(const VireoFaults& faults)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    mFaults = faults;
+    mDfu.setSettings(dfuSettings());
+    mDfu.setFaults(dfuFaults());
+}
+
+VireoFaults SimulatedVireo::faults() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mFaults;
+}
+
+eVireoMode SimulatedVireo::mode() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mMode;
+}
+
+WString SimulatedVireo::path() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mPath;
+}
+
+eDfuState SimulatedVireo::dfuState() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mMode == eVireoMode::Dfu ? mDfu.state() : mAppState;
+}
+
+WORD SimulatedVireo::firmwareRevision() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mSettings.firmwareRevision;
+}
+
+bool SimulatedVireo::isFlashValid() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mSettings.flashValid;
+}
+
+WORD SimulatedVireo::productId() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return reportedProductId();
+}
+
+std::vector<JournalEntry> SimulatedVireo::journal() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mJournal;
+}
+
+std::vector<BusEvent> SimulatedVireo::busEvents() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mBusEvents;
+}
+
+void SimulatedVireo::clearJournal()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    mJournal.clear();
+    mBusEvents.clear();
+}
+
+WString SimulatedVireo::pathFor(WORD productId, WORD revision, const WString& serial)
+{
+    // The platform's paths mix an upper-case instance part with a lower-case class part.
+    return u"\\\\?\\USB#VID_" + hex4(kHarnwickVendorId) + u"&PID_" + hex4(productId) + u"&REV_" + hex4(revision) +
+           u"#" + serial + u"#" + lowerAscii(stringFromGuid(kHadfuInterfaceClass));
+}
+
+WORD SimulatedVireo::reportedProductId() const
+{
+    return mMode == eVireoMode::Dfu ? kVireoDfuProductId : kVireoProductId;
+}
+
+WORD SimulatedVireo::reportedRevision() const
+{
+    // The boot loader reports the revision of the firmware in the slot, 0 when it is erased.
+    if (mMode == eVireoMode::Dfu && !mSettings.flashValid)
+        return 0;
+    return mSettings.firmwareRevision;
+}
+
+// ---- presence on the bus
+
+void SimulatedVireo::appear(eVireoMode mode, eSerial serial)
+{
+    mMode = mode;
+    ++mGeneration;
+    mAppState = eDfuState::appIDLE;
+    if (mode == eVireoMode::Dfu) {
+        mDfu.setSettings(dfuSettings());
+        mDfu.setFaults(dfuFaults());
+        mDfu.reset();
+    }
+    mReportedSerial = serial == eSerial::Wrong ? mSettings.serialNumber + u"X" : mSettings.serialNumber;
+    mPath = pathFor(reportedProductId(), reportedRevision(), mReportedSerial);
+    DeviceInterfaceInfo info;
+    info.interfaceClass = kHadfuInterfaceClass;
+    info.path = mPath;
+    info.driver = std::make_shared<Driver>(weak_from_this(), mGeneration);
+    mBusEvents.push_back({BusEvent::eKind::Arrived, mode, mPath, Clock::now()});
+    mInterfaceId = addDeviceInterface(std::move(info), eBroadcast::Broadcast);
+}
+
+void SimulatedVireo::disappear()
+{
+    if (mMode == eVireoMode::Absent)
+        return;
+    mBusEvents.push_back({BusEvent::eKind::Removed, mMode, mPath, Clock::now()});
+    mMode = eVireoMode::Absent;
+    ++mGeneration;
+    std::vector<std::shared_ptr<IoRequest>> held;
+    held.swap(mHeld);
+    for (auto& r : held)
+        r->complete(ERROR_DEVICE_NOT_CONNECTED);
+    removeDeviceInterface(mInterfaceId, eBroadcast::Broadcast);
+    mInterfaceId = 0;
+    mPath.clear();
+}
+
+void SimulatedVireo::scheduleReset(eReset reason)
+{
+    std::weak_ptr<SimulatedVireo> self = weak_from_this();
+    std::uint64_t generation = mGeneration;
+    mTimers.push_back(Clock::scheduleAfter(mSettings.resetDelayMs, [self, generation, reason] {
+        if (auto d = self.lock())
+            d->resetNow(generation, reason);
+    }));
+}
+
+void SimulatedVireo::resetNow(std::uint64_t generation, eReset reason)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (generation != mGeneration || mMode == eVireoMode::Absent)
+        return;
+    eVireoMode target = reason == eReset::Detach || !mSettings.flashValid ? eVireoMode::Dfu : eVireoMode::Runtime;
+    eSerial serial = reason == eReset::Detach && mFaults.wrongSerialAfterDetach ? eSerial::Wrong : eSerial::Own;
+    bool stays = (reason == eReset::Detach && mFaults.noReturnAfterDetach) ||
+                 (reason == eReset::Manifestation && mFaults.noReturnAfterManifestation) ||
+                 (reason == eReset::Leave && mFaults.noReturnAfterLeave);
+    disappear();
+    if (stays)
+        return;
+    std::weak_ptr<SimulatedVireo> self = weak_from_this();
+    std::uint64_t away = mGeneration;
+    mTimers.push_back(
+        Clock::scheduleAfter(mSettings.returnDelayMs + mFaults.lateReturnMs, [self, away, target, serial] {
+            auto d = self.lock();
+            if (!d)
+                return;
+            std::lock_guard<std::recursive_mutex> lock(d->mMutex);
+            if (d->mGeneration == away && d->mMode == eVireoMode::Absent)
+                d->appear(target, serial);
+        }));
+}
+
+// ---- requests
+
+DWORD SimulatedVireo::onOpen(std::uint64_t generation)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (generation != mGeneration || mMode == eVireoMode::Absent)
+        return ERROR_DEVICE_NOT_CONNECTED;
+    return mFaults.openError;
+}
+
+bool SimulatedVireo::gateHolds(const IoRequest& request)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mFaults.gateBlock && request.code() == IOCTL_HA_DFU_DNLOAD && request.input().size() >= 2 &&
+           get16(request.input().data()) == *mFaults.gateBlock;
+}
+
+void SimulatedVireo::releaseGate()
+{
+    std::lock_guard<std::mutex> lock(mGateMutex);
+    mGateOpen = true;
+    mGateChanged.notify_all();
+}
+
+bool SimulatedVireo::waitForGate(int realMs)
+{
+    // Real time on purpose: the test thread waits for another thread to reach the gate.
+    std::unique_lock<std::mutex> lock(mGateMutex);
+    return mGateChanged.wait_for(lock, std::chrono::milliseconds(realMs), [this] { return mGateWaiting > 0; });
+}
+
+void SimulatedVireo::onRequest(std::uint64_t generation, const std::shared_ptr<IoRequest>& request)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(mMutex);
+        JournalEntry e;
+        e.code = request->code();
+        e.length = request->outputSize();
+        if (request->code() == IOCTL_HA_DFU_DNLOAD && request->input().size() >= 4) {
+            e.blockNumber = get16(request->input().data());
+            e.length = get16(request->input().data() + 2);
+        }
+        e.threadId = request->threadId();
+        e.time = Clock::now();
+        e.mode = mMode;
+        mJournal.push_back(e);
+    }
+    if (gateHolds(*request)) {
+        std::unique_lock<std::mutex> lock(mGateMutex);
+        ++mGateWaiting;
+        mGateChanged.notify_all();
+        mGateChanged.wait(lock, [this] { return mGateOpen; });
+        --mGateWaiting;
+    }
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (generation != mGeneration || mMode == eVireoMode::Absent) {
+        request->complete(ERROR_DEVICE_NOT_CONNECTED);
+        return;
+    }
+    unsigned count = ++mCounts[request->code()];
+    for (const VireoFaults::tTimeout& t : mFaults.timeouts) {
+        if (t.code != request->code() || t.nth != count || !request->isOverlapped())
+            continue;
+        if (!t.lateMs) {
+            mHeld.push_back(request);
+            return;
+        }
+        mLate.push_back(request);
+        std::weak_ptr<SimulatedVireo> self = weak_from_this();
+        mTimers.push_back(Clock::scheduleAfter(*t.lateMs, [self, generation, request] {
+            if (auto d = self.lock())
+                d->answerLate(generation, request);
+            else
+                request->complete(ERROR_DEVICE_NOT_CONNECTED);
+        }));
+        return;
+    }
+    tReply reply = process(*request);
+    request->complete(reply.status, reply.data);
+}
+
+void SimulatedVireo::answerLate(std::uint64_t generation, const std::shared_ptr<IoRequest>& request)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    mLate.erase(std::remove(mLate.begin(), mLate.end(), request), mLate.end());
+    if (generation != mGeneration || mMode == eVireoMode::Absent) {
+        request->complete(ERROR_DEVICE_NOT_CONNECTED);
+        return;
+    }
+    tReply reply = process(*request);
+    request->complete(reply.status, reply.data);
+}
+
+void SimulatedVireo::onCancel(const std::shared_ptr<IoRequest>& request)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    // A request already on its way to a late answer ignores the cancel.
+    if (std::find(mLate.begin(), mLate.end(), request) != mLate.end())
+        return;
+    mHeld.erase(std::remove(mHeld.begin(), mHeld.end(), request), mHeld.end());
+    request->complete(ERROR_OPERATION_ABORTED);
+}
+
+SimulatedVireo::tReply SimulatedVireo::process(const IoRequest& request)
+{
+    const std::vector<BYTE>& in = request.input();
+    DWORD out = request.outputSize();
+    auto noInput = [&] { return in.empty(); };
+    switch (request.code()) {
+    case IOCTL_HA_USB_GET_DESCRIPTOR:
+        if (in.size() != kDescriptorRequestSize)
+            return {ERROR_INVALID_PARAMETER, {}};
+        return descriptor(in[4], in[5], out);
+    case IOCTL_HA_USB_CONTROL_TRANSFER:
+        return controlTransfer(request);
+    case IOCTL_HA_USB_RESERVED_810:
+        return {ERROR_GEN_FAILURE, {}};
+    case IOCTL_HA_USB_GET_PACKED_VALUE: {
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        if (out < kPackedValueSize)
+            return {ERROR_INSUFFICIENT_BUFFER, {}};
+        WORD pid = reportedProductId();
+        std::vector<BYTE> v = {0x01, 0x00, static_cast<BYTE>(pid >> 8), static_cast<BYTE>(pid)};
+        put16(v, reportedRevision());
+        put16(v, kHarnwickVendorId);
+        v.resize(kPackedValueSize, 0);
+        return {ERROR_SUCCESS, v};
+    }
+    case IOCTL_HA_DFU_GET_INFO:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        return dfuInfo(out);
+    case IOCTL_HA_DFU_DETACH:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        return detach();
+    case IOCTL_HA_DFU_DNLOAD: {
+        if (in.size() != kDfuDownloadBlockSize)
+            return {ERROR_INVALID_PARAMETER, {}};
+        WORD length = get16(in.data() + 2);
+        if (length > kDfuMaxBlockData)
+            return {ERROR_INVALID_PARAMETER, {}};
+        return dnload(get16(in.data()), in.data() + 4, length);
+    }
+    case IOCTL_HA_DFU_GETSTATUS:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        return getStatus(out);
+    case IOCTL_HA_DFU_GETSTATE:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        return getState(out);
+    case IOCTL_HA_DFU_ABORT:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        return dfuRequest(DFU_ABORT, 0, nullptr, 0, 0);
+    case IOCTL_HA_DFU_LEAVE:
+        if (!noInput())
+            return {ERROR_INVALID_PARAMETER, {}};
+        if (mMode == eVireoMode::Dfu)
+            scheduleReset(eReset::Leave);
+        return {ERROR_SUCCESS, {}};
+    default:
+        return {ERROR_INVALID_FUNCTION, {}};
+    }
+}
+
+SimulatedVireo::tReply SimulatedVireo::descriptor(BYTE type, BYTE index, DWORD outputSize)
+{
+    std::vector<BYTE> d;
+    if (type == kDescriptorDevice) {
+        if (mFaults.deviceDescriptor == eInfoReply::None)
+            return {ERROR_GEN_FAILURE, {}};
+        bool dfu = mMode == eVireoMode::Dfu;
+        d = {static_cast<BYTE>(kDeviceDescriptorSize), kDescriptorDevice, 0x00, 0x02,
+             static_cast<BYTE>(dfu ? 0x00 : 0xEF), static_cast<BYTE>(dfu ? 0x00 : 0x02),
+             static_cast<BYTE>(dfu ? 0x00 : 0x01), 64};
+        put16(d, kHarnwickVendorId);
+        put16(d, reportedProductId());
+        put16(d, reportedRevision());
+        d.insert(d.end(), {1, 2, 3, 1});
+        if (mFaults.deviceDescriptor == eInfoReply::Short)
+            d.resize(kDeviceDescriptorSize - 1);
+    } else if (type == kDescriptorString) {
+        if (mFaults.failStrings)
+            return {ERROR_GEN_FAILURE, {}};
+        WString text;
+        switch (index) {
+        case 0:
+            d = {4, kDescriptorString, 0x09, 0x04};
+            break;
+        case 1:
+            text = kManufacturer;
+            break;
+        case 2:
+            text = kProduct;
+            break;
+        case 3:
+            text = mReportedSerial;
+            break;
+        default:
+            return {ERROR_GEN_FAILURE, {}};
+        }
+        if (index != 0) {
+            d = {static_cast<BYTE>(2 + 2 * text.size()), kDescriptorString};
+            for (WChar c : text)
+                put16(d, c);
+        }
+    } else {
+        return {ERROR_GEN_FAILURE, {}};
+    }
+    // Like a USB control read: a shorter buffer gets the start of the descriptor.
+    if (d.size() > outputSize)
+        d.resize(outputSize);
+    return {ERROR_SUCCESS, d};
+}
+
+SimulatedVireo::tReply SimulatedVireo::controlTransfer(const IoRequest& request)
+{
+    const std::vector<BYTE>& in = request.input();
+    if (in.size() < kControlHeaderSize)
+        return {ERROR_INVALID_PARAMETER, {}};
+    bool toHost = in[0] != 0;
+    DWORD type = get32(in.data() + 1);
+    DWORD recipient = get32(in.data() + 5);
+    BYTE bRequest = in[9];
+    WORD wValue = get16(in.data() + 10);
+    WORD wLength = get16(in.data() + 14);
+    const BYTE* data = in.data() + kControlHeaderSize;
+    DWORD dataSize = static_cast<DWORD>(in.size()) - kControlHeaderSize;
+    if (toHost ? dataSize != 0 : dataSize != wLength)
+        return {ERROR_INVALID_PARAMETER, {}};
+    if (toHost && request.outputSize() < wLength)
+        return {ERROR_INSUFFICIENT_BUFFER, {}};
+    tReply reply{ERROR_GEN_FAILURE, {}};
+    if (type == 0 && recipient == 0 && toHost) {
+        if (bRequest == USB_GET_DESCRIPTOR)
+            reply = descriptor(static_cast<BYTE>(wValue >> 8), static_cast<BYTE>(wValue), wLength);
+        else if (bRequest == USB_GET_STATUS)
+            reply = {ERROR_SUCCESS, {0, 0}};
+    } else if (type == 1 && recipient == 1) {
+        bool in_ = bRequest == DFU_GETSTATUS || bRequest == DFU_GETSTATE || bRequest == DFU_UPLOAD;
+        if (in_ == toHost)
+            reply = dfuRequest(bRequest, wValue, data, static_cast<WORD>(dataSize), wLength);
+    }
+    if (reply.data.size() > wLength)
+        reply.data.resize(wLength);
+    return reply;
+}
+
+SimulatedVireo::tReply SimulatedVireo::dfuRequest(BYTE bRequest, WORD wValue, const BYTE* data, WORD length,
+                                                  DWORD outputSize)
+{
+    switch (bRequest) {
+    case DFU_DETACH:
+        return detach();
+    case DFU_DNLOAD:
+        return dnload(wValue, data, length);
+    case DFU_GETSTATUS:
+        return getStatus(outputSize);
+    case DFU_GETSTATE:
+        return getState(outputSize);
+    case DFU_CLRSTATUS:
+    case DFU_ABORT: {
+        if (mMode != eVireoMode::Dfu)
+            return {ERROR_GEN_FAILURE, {}};
+        auto r = bRequest == DFU_ABORT ? mDfu.abort() : mDfu.clearStatus();
+        return {r == DfuStateMachine::eResult::Ack ? ERROR_SUCCESS : ERROR_GEN_FAILURE, {}};
+    }
+    default:
+        if (mMode == eVireoMode::Dfu)
+            mDfu.stallRequest();
+        return {ERROR_GEN_FAILURE, {}};
+    }
+}
+
+SimulatedVireo::tReply SimulatedVireo::detach()
+{
+    if (mMode == eVireoMode::Dfu) {
+        mDfu.stallRequest();
+        return {ERROR_GEN_FAILURE, {}};
+    }
+    if (mAppState != eDfuState::appIDLE)
+        return {ERROR_GEN_FAILURE, {}};
+    mAppState = eDfuState::appDETACH;
+    scheduleReset(eReset::Detach);
+    return {ERROR_SUCCESS, {}};
+}
+
+SimulatedVireo::tReply SimulatedVireo::dnload(WORD blockNumber, const BYTE* data, WORD length)
+{
+    if (mMode != eVireoMode::Dfu)
+        return {ERROR_GEN_FAILURE, {}};
+    if (mFaults.vanishBlock && *mFaults.vanishBlock == blockNumber && length != 0) {
+        disappear();
+        return {ERROR_DEVICE_NOT_CONNECTED, {}};
+    }
+    auto r = mDfu.dnload(blockNumber, data, length, Clock::now());
+    if (mDfu.takeEraseStarted()) {
+        mSettings.flashValid = false;
+        persist();
+    }
+    return {r == DfuStateMachine::eResult::Ack ? ERROR_SUCCESS : ERROR_GEN_FAILURE, {}};
+}
+
+SimulatedVireo::tReply SimulatedVireo::getStatus(DWORD outputSize)
+{
+    if (outputSize < kDfuStatusSize)
+        return {ERROR_INSUFFICIENT_BUFFER, {}};
+    DfuStatusReply reply;
+    if (mMode == eVireoMode::Dfu) {
+        mDfu.getStatus(Clock::now(), reply);
+        if (mDfu.takeManifestationStarted()) {
+            std::weak_ptr<SimulatedVireo> self = weak_from_this();
+            std::uint64_t generation = mGeneration;
+            mTimers.push_back(Clock::scheduleAfter(mSettings.manifestationMs, [self, generation] {
+                if (auto d = self.lock())
+                    d->manifestationDone(generation);
+            }));
+        }
+    } else {
+        reply.bState = mAppState;
+    }
+    auto b = reply.bytes();
+    return {ERROR_SUCCESS, std::vector<BYTE>(b.begin(), b.end())};
+}
+
+SimulatedVireo::tReply SimulatedVireo::getState(DWORD outputSize)
+{
+    if (outputSize < 1)
+        return {ERROR_INSUFFICIENT_BUFFER, {}};
+    eDfuState state = mAppState;
+    if (mMode == eVireoMode::Dfu)
+        mDfu.getState(state);
+    return {ERROR_SUCCESS, {static_cast<BYTE>(state)}};
+}
+
+SimulatedVireo::tReply SimulatedVireo::dfuInfo(DWORD outputSize)
+{
+    if (mFaults.dfuInfo == eInfoReply::None)
+        return {ERROR_INVALID_FUNCTION, {}};
+    DWORD size = mFaults.dfuInfo == eInfoReply::Short ? kDfuInfoSize - 1 : kDfuInfoSize;
+    if (outputSize < size)
+        return {ERROR_INSUFFICIENT_BUFFER, {}};
+    std::vector<BYTE> v = {mMode == eVireoMode::Dfu ? kDfuModeDfu : kDfuModeRuntime, mSettings.bmAttributes};
+    put16(v, mSettings.manifestationLimitSeconds);
+    put16(v, mFaults.transferSize.value_or(mSettings.transferSize));
+    v.push_back(kDfuInfoExtra);
+    v.resize(size);
+    return {ERROR_SUCCESS, v};
+}
+
+void SimulatedVireo::manifestationDone(std::uint64_t generation)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (generation != mGeneration || mMode != eVireoMode::Dfu)
+        return;
+    FirmwareHeader header;
+    const std::vector<BYTE>& image = mDfu.received();
+    bool valid = verifyFirmwareImage(image.data(), image.size(), kHarnwickVendorId, kVireoProductId, &header);
+    if (valid) {
+        mSettings.firmwareRevision = mFaults.revisionAfterUpdate.value_or(header.revision);
+        mSettings.flashValid = true;
+        persist();
+    }
+    mDfu.finishManifestation(valid);
+    if (mDfu.state() == eDfuState::dfuMANIFEST_WAIT_RESET)
+        scheduleReset(eReset::Manifestation);
+}
+
+// ---- the firmware slot's state file
+
+void SimulatedVireo::persist()
+{
+    if (mSettings.stateFile.empty())
+        return;
+    std::ofstream out(mSettings.stateFile, std::ios::trunc);
+    out << "flash-valid=" << (mSettings.flashValid ? 1 : 0) << "\n"
+        << "revision=" << mSettings.firmwareRevision << "\n";
+}
+
+void SimulatedVireo::load()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (mSettings.stateFile.empty())
+        return;
+    std::ifstream in(mSettings.stateFile);
+    std::string line;
+    std::optional<bool> valid;
+    std::optional<unsigned long> revision;
+    while (std::getline(in, line)) {
+        auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        try {
+            if (key == "flash-valid")
+                valid = std::stoul(value) != 0;
+            else if (key == "revision")
+                revision = std::stoul(value);
+        } catch (...) {
+            // A damaged state file counts as absent: the device keeps its defaults.
+            return;
+        }
+    }
+    if (valid && revision && *revision <= 0xFFFF) {
+        mSettings.flashValid = *valid;
+        mSettings.firmwareRevision = static_cast<WORD>(*revision);
+    }
+}
+
+}  // namespace HA::OS::SIM

@@ -1,0 +1,165 @@
+#pragma once
+// The simulated Vireo Interface: the maker's driver and the device behind the device
+// paths it registers. It answers every driver request of the maker's driver in runtime
+// and DFU mode, detaches and re-enumerates, downloads and manifests firmware through its
+// DFU state machine, and can be told to misbehave. All its delays are callbacks on
+// HA::OS::Clock; it has no thread of its own.
+//
+// Tests build one with makeShared(), set faults, call plugIn(), and drive it with raw
+// requests or through the device layer; journal() lists every request it saw.
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/DeviceDriver.h"
+#include "os/sim/DfuStateMachine.h"
+#include "os/sim/VireoFaults.h"
+
+namespace HA::OS::SIM {
+
+struct VireoSettings {
+    WString serialNumber = u"VI2401A0158";
+    // The installed firmware; with flashValid false the slot is erased and the device
+    // starts in DFU mode.
+    WORD firmwareRevision = 0x0035;
+    bool flashValid = true;
+    BYTE bmAttributes = kDfuCanDownload | kDfuWillDetach;
+    WORD manifestationLimitSeconds = 25;
+    WORD transferSize = 1024;
+    DWORD pollTimeoutMs = 10;
+    unsigned busyRounds = 1;
+    DWORD manifestPollTimeoutMs = 100;
+    DWORD manifestationMs = 1500;
+    // From DETACH, leave or the end of manifestation until the device leaves the bus.
+    DWORD resetDelayMs = 100;
+    // From leaving the bus until it is back.
+    DWORD returnDelayMs = 1500;
+    // Where the firmware slot's state persists; empty: nowhere.
+    std::string stateFile;
+};
+
+enum class eVireoMode { Absent, Runtime, Dfu };
+
+struct JournalEntry {
+    DWORD code = 0;
+    std::optional<WORD> blockNumber;  // DFU_DNLOAD only
+    DWORD length = 0;                 // DFU_DNLOAD: data length; otherwise the output size
+    DWORD threadId = 0;
+    TimeMs time = 0;
+    eVireoMode mode = eVireoMode::Absent;
+};
+
+// Appearances and departures on the bus.
+struct BusEvent {
+    enum class eKind { Arrived, Removed };
+    eKind kind;
+    eVireoMode mode;  // the mode it arrived in or left from
+    WString path;
+    TimeMs time;
+};
+
+class SimulatedVireo : public std::enable_shared_from_this<SimulatedVireo> {
+public:
+    static std::shared_ptr<SimulatedVireo> makeShared(VireoSettings settings = {}, VireoFaults faults = {});
+    ~SimulatedVireo();
+    SimulatedVireo(const SimulatedVireo&) = delete;
+    SimulatedVireo& operator=(const SimulatedVireo&) = delete;
+
+    // Connects the device: runtime mode with valid firmware, else DFU mode. Announces the
+    // arrival. Nothing when it is already present.
+    void plugIn();
+    // Disconnects it at once; its handles answer ERROR_DEVICE_NOT_CONNECTED.
+    void unplug();
+
+    void setFaults(const VireoFaults& faults);
+    VireoFaults faults() const;
+
+    // Lets a DFU_DNLOAD held by VireoFaults::gateBlock go on. Any thread.
+    void releaseGate();
+    // Blocks the calling thread (real time, not the clock) until a request is held at the
+    // gate; false when none arrives within `realMs`.
+    bool waitForGate(int realMs = 10000);
+
+    eVireoMode mode() const;
+    // The path it is present under now; empty when absent.
+    WString path() const;
+    eDfuState dfuState() const;
+    WORD firmwareRevision() const;
+    bool isFlashValid() const;
+    WORD productId() const;
+    std::vector<JournalEntry> journal() const;
+    std::vector<BusEvent> busEvents() const;
+    void clearJournal();
+
+    // The device-interface path of a mode (mixed case, "#VID_xxxx&PID_xxxx&REV_xxxx#").
+    static WString pathFor(WORD productId, WORD revision, const WString& serial);
+
+private:
+    class Driver;
+    struct tReply {
+        DWORD status = ERROR_SUCCESS;
+        std::vector<BYTE> data;
+    };
+    enum class eReset { Detach, Leave, Manifestation };
+
+    SimulatedVireo(VireoSettings settings, VireoFaults faults);
+
+    DWORD onOpen(std::uint64_t generation);
+    void onRequest(std::uint64_t generation, const std::shared_ptr<IoRequest>& request);
+    void onCancel(const std::shared_ptr<IoRequest>& request);
+
+    tReply process(const IoRequest& request);
+    tReply descriptor(BYTE type, BYTE index, DWORD outputSize);
+    tReply controlTransfer(const IoRequest& request);
+    tReply dfuRequest(BYTE bRequest, WORD wValue, const BYTE* data, WORD length, DWORD outputSize);
+    tReply detach();
+    tReply dnload(WORD blockNumber, const BYTE* data, WORD length);
+    tReply getStatus(DWORD outputSize);
+    tReply getState(DWORD outputSize);
+    tReply dfuInfo(DWORD outputSize);
+
+    enum class eSerial { Own, Wrong };
+    void appear(eVireoMode mode, eSerial serial);
+    void disappear();
+    void scheduleReset(eReset reason);
+    void resetNow(std::uint64_t generation, eReset reason);
+    void answerLate(std::uint64_t generation, const std::shared_ptr<IoRequest>& request);
+    DfuStateMachine::tSettings dfuSettings() const;
+    DfuStateMachine::tFaults dfuFaults() const;
+    WORD reportedProductId() const;
+    WORD reportedRevision() const;
+    void manifestationDone(std::uint64_t generation);
+    void persist();
+    void load();
+    bool gateHolds(const IoRequest& request);
+
+    mutable std::recursive_mutex mMutex;
+    VireoSettings mSettings;
+    VireoFaults mFaults;
+    DfuStateMachine mDfu;
+    eVireoMode mMode = eVireoMode::Absent;
+    eDfuState mAppState = eDfuState::appIDLE;
+    std::uint64_t mGeneration = 0;
+    DeviceInterfaceId mInterfaceId = 0;
+    WString mPath;
+    WString mReportedSerial;
+    bool mDetached = false;
+    std::map<DWORD, unsigned> mCounts;                // requests seen per code
+    std::vector<std::shared_ptr<IoRequest>> mHeld;    // pending until cancelled
+    std::vector<std::shared_ptr<IoRequest>> mLate;    // answered late whatever happens
+    std::vector<JournalEntry> mJournal;
+    std::vector<BusEvent> mBusEvents;
+    std::vector<Clock::TimerId> mTimers;
+
+    std::mutex mGateMutex;
+    std::condition_variable mGateChanged;
+    bool mGateOpen = false;
+    int mGateWaiting = 0;
+};
+
+}  // namespace HA::OS::SIM
