@@ -183,6 +183,14 @@ bool fail(DWORD code)
     return false;
 }
 
+// The platform takes '\\' and '/' alike as separators; the host only '/'.
+std::string hostPath(const WString& path)
+{
+    std::string name = utf16ToUtf8(path);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
 DWORD missingPathError(const std::string& path)
 {
     // The platform tells a missing file from a missing folder on its way.
@@ -246,7 +254,7 @@ int fileDescriptor(HANDLE file, DWORD* access)
 
 HANDLE createFile(const WString& path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition)
 {
-    std::string name = utf16ToUtf8(path);
+    std::string name = hostPath(path);
     if (name.empty() || creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING) {
         setLastError(name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -502,7 +510,7 @@ bool unlockFileEx(HANDLE file, ULONGLONG offset, ULONGLONG length)
 
 DWORD getFileAttributes(const WString& path)
 {
-    std::string name = utf16ToUtf8(path);
+    std::string name = hostPath(path);
     struct stat st {};
     if (name.empty() || ::stat(name.c_str(), &st) != 0) {
         int error = name.empty() ? ENOENT : errno;

@@ -1,7 +1,8 @@
 #pragma once
 // Files of the stand-in: open with access and share modes, read, write, seek and size,
 // and byte-range locks, with the platform's flags and error codes. Failures return
-// false or INVALID_HANDLE_VALUE and set the last error.
+// false or INVALID_HANDLE_VALUE and set the last error. Paths are host paths in which
+// '\' separates like '/', as on the platform.
 //
 // Emptying a file (CREATE_ALWAYS, TRUNCATE_EXISTING, setEndOfFile) fails with
 // ERROR_LOCK_VIOLATION while another handle holds a lock on the bytes it would drop.

@@ -140,3 +140,16 @@ TEST_F(FileLocks, AWaitingLockIsGrantedWhenTheHolderCloses)
     waiter.close();
     EXPECT_EQ(folder.contents("locked.bin"), "abcd");
 }
+
+TEST(FileStorage, TakesThePlatformsFormOfAPath)
+{
+    TempFolder folder;
+    folder.write("present.txt", "abc");
+    FilePath parsed(folder.path("present.txt"));
+    FileStorage s;
+    ASSERT_TRUE(s.open(parsed.toWide(), IStorage::ModeRead));
+    EXPECT_EQ(s.getFilePath().getName(), "present");
+    EXPECT_EQ(s.getFilePath().getExtension(), ".txt");
+    s.close();
+    EXPECT_TRUE(s.getFilePath().isEmpty());
+}

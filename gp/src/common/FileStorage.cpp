@@ -77,6 +77,7 @@ bool FileStorage::open(const OS::WString& path, std::int32_t mode, std::int32_t 
     mState = StateGood;
     mLocked = locks;
     mPath = path;
+    mParsedPath = FilePath(path);
     mSize = size;
     mEnd = size;
     mPosition = 0;
@@ -97,6 +98,7 @@ void FileStorage::close()
     mEnd = 0;
     mPosition = 0;
     mPath.clear();
+    mParsedPath.clear();
     mLocked = false;
     mBuffer.reset();
     mBufferPos = mBufferEnd = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "gp/src/common/FilePath.h"
 #include "gp/src/common/IStorage.h"
 #include "os/Types.h"
 
@@ -37,6 +38,7 @@ public:
     void seek(std::int64_t offset, std::int32_t whence) override;
 
     const OS::WString& getPath() const { return mPath; }
+    const FilePath& getFilePath() const { return mParsedPath; }
     // The size of the file when it was opened.
     std::int64_t getSize() const { return mSize; }
 
@@ -48,6 +50,7 @@ private:
 
     OS::HANDLE mFile = nullptr;
     OS::WString mPath;
+    FilePath mParsedPath;
     std::int64_t mSize = 0;
     // The end of the file as this storage knows it: the size, moved on by its writes.
     std::int64_t mEnd = 0;

@@ -1,24 +1,38 @@
 #include "gp/src/common/ModuleResources.h"
 
 #include <atomic>
-#include <map>
+#include <cstring>
 #include <mutex>
-#include <string>
+#include <unordered_map>
 #include <utility>
 
-#include <boost/locale/encoding_utf.hpp>
-
+#include "gp/src/common/FilePath.h"
 #include "gp/src/common/ResourceStream.h"
+#include "gp/src/common/Symbol.h"
 
 namespace HA::GP {
 
 namespace {
 
-// FIXME: key the registries by ha::symbol once symbols are in.
+struct TypeAndId {
+    ha::symbol type;
+    std::uint32_t id;
+    bool operator==(const TypeAndId& o) const { return type == o.type && id == o.id; }
+};
+
+struct TypeAndIdHash {
+    std::size_t operator()(const TypeAndId& k) const { return k.type.hash() * 31u + k.id; }
+};
+
+ha::symbol symbolOf(const char* text)
+{
+    return ha::symbol(text, static_cast<std::uint32_t>(std::strlen(text)));
+}
+
 struct Registries {
     std::mutex mutex;
-    std::map<std::string, DETAIL::tResourceBytes> byName;
-    std::map<std::pair<std::string, std::uint32_t>, DETAIL::tResourceBytes> byId;
+    std::unordered_map<ha::symbol, DETAIL::tResourceBytes> byName;
+    std::unordered_map<TypeAndId, DETAIL::tResourceBytes, TypeAndIdHash> byId;
 };
 
 Registries& registries()
@@ -50,8 +64,7 @@ const OS::WString& getModuleFileName()
         OS::DWORD n = OS::getModuleFileName(getModuleHandle(), buffer, OS::MAX_PATH);
         if (n >= OS::MAX_PATH)
             n = OS::MAX_PATH - 1;
-        std::string utf8 = boost::locale::conv::utf_to_utf<char>(buffer, buffer + n);
-        return boost::locale::conv::utf_to_utf<OS::WChar>(utf8);
+        return toWidePath(toNarrowPath(std::u16string(buffer, n)));
     }();
     return name;
 }
@@ -71,7 +84,7 @@ void registerResource(const char* name, const void* data, std::uint32_t size)
         return;
     Registries& r = registries();
     std::lock_guard<std::mutex> lock(r.mutex);
-    r.byName[name] = {data, size};
+    r.byName[symbolOf(name)] = {data, size};
 }
 
 void registerResource(const char* type, std::uint32_t id, const void* data, std::uint32_t size)
@@ -80,7 +93,7 @@ void registerResource(const char* type, std::uint32_t id, const void* data, std:
         return;
     Registries& r = registries();
     std::lock_guard<std::mutex> lock(r.mutex);
-    r.byId[{type, id}] = {data, size};
+    r.byId[{symbolOf(type), id}] = {data, size};
 }
 
 namespace DETAIL {
@@ -89,7 +102,7 @@ bool findRegisteredResource(const char* name, tResourceBytes& found)
 {
     Registries& r = registries();
     std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.byName.find(name);
+    auto it = r.byName.find(symbolOf(name));
     if (it == r.byName.end())
         return false;
     found = it->second;
@@ -100,7 +113,7 @@ bool findRegisteredResource(const char* type, std::uint32_t id, tResourceBytes& 
 {
     Registries& r = registries();
     std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.byId.find({type, id});
+    auto it = r.byId.find({symbolOf(type), id});
     if (it == r.byId.end())
         return false;
     found = it->second;

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "os/File.h"
+#include "os/FileMapping.h"
+#include "os/Kernel.h"
+#include "os/Text.h"
+
+using namespace HA::OS;
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mPath = "/tmp/ha-os-file-" + std::to_string(::getpid());
+        std::FILE* f = std::fopen(mPath.c_str(), "wb");
+        std::fputs("0123456789", f);
+        std::fclose(f);
+    }
+    void TearDown() override { std::remove(mPath.c_str()); }
+    WString path() const { return utf8ToUtf16(mPath); }
+    std::string mPath;
+};
+
+}  // namespace
+
+TEST_F(Files, ShareModesOfTwoHandles)
+{
+    struct Case {
+        DWORD firstAccess, firstShare, secondAccess, secondShare, error;
+    };
+    const Case cases[] = {
+        {GENERIC_READ, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ, ERROR_SUCCESS},
+        {GENERIC_READ, FILE_SHARE_READ, GENERIC_WRITE, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_WRITE, FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+         ERROR_SUCCESS},
+        {GENERIC_WRITE, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+        {GENERIC_WRITE, 0, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
+    };
+    for (const Case& c : cases) {
+        HANDLE first = createFile(path(), c.firstAccess, c.firstShare, OPEN_EXISTING);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE);
+        HANDLE second = createFile(path(), c.secondAccess, c.secondShare, OPEN_EXISTING);
+        EXPECT_EQ(second == INVALID_HANDLE_VALUE ? getLastError() : ERROR_SUCCESS, c.error);
+        if (second != INVALID_HANDLE_VALUE)
+            closeHandle(second);
+        closeHandle(first);
+    }
+}
+
+TEST_F(Files, OpenSeekAndLockErrors)
+{
+    EXPECT_EQ(createFile(utf8ToUtf16(mPath + ".missing"), GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(getLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(createFile(utf8ToUtf16("/no/such/folder/x"), GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(getLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(createFile(path(), GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(getLastError(), ERROR_FILE_EXISTS);
+    EXPECT_EQ(getFileAttributes(utf8ToUtf16("/tmp")), FILE_ATTRIBUTE_DIRECTORY);
+
+    HANDLE a = createFile(path(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    HANDLE b = createFile(path(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    LONGLONG at = -1;
+    EXPECT_FALSE(setFilePointerEx(a, -1, &at, FILE_BEGIN));
+    EXPECT_EQ(getLastError(), ERROR_NEGATIVE_SEEK);
+    EXPECT_TRUE(setFilePointerEx(a, -4, &at, FILE_END));
+    EXPECT_EQ(at, 6);
+    // Shared locks overlap; an exclusive one conflicts with either, on any handle.
+    EXPECT_TRUE(lockFileEx(a, LOCKFILE_FAIL_IMMEDIATELY, 0, 4));
+    EXPECT_TRUE(lockFileEx(b, LOCKFILE_FAIL_IMMEDIATELY, 2, 4));
+    EXPECT_FALSE(lockFileEx(b, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 3, 1));
+    EXPECT_EQ(getLastError(), ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(lockFileEx(a, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 0, 1));
+    EXPECT_TRUE(lockFileEx(a, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 8, ~ULONGLONG(0)));
+    // Another handle may not write a locked range, nor empty the file.
+    char byte = 'x';
+    DWORD done = 0;
+    EXPECT_TRUE(setFilePointerEx(b, 9, nullptr, FILE_BEGIN));
+    EXPECT_FALSE(writeFile(b, &byte, 1, &done));
+    EXPECT_EQ(getLastError(), ERROR_LOCK_VIOLATION);
+    EXPECT_EQ(createFile(path(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(getLastError(), ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(unlockFileEx(b, 0, 4));
+    EXPECT_EQ(getLastError(), ERROR_NOT_LOCKED);
+    EXPECT_TRUE(unlockFileEx(a, 8, ~ULONGLONG(0)));
+    EXPECT_TRUE(writeFile(b, &byte, 1, &done));
+    closeHandle(a);
+    closeHandle(b);
+}
+
+TEST_F(Files, MappingsKeepThePlatformsRules)
+{
+    HANDLE f = createFile(path(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_EQ(createFileMapping(f, PAGE_READWRITE, 0), nullptr);
+    EXPECT_EQ(getLastError(), ERROR_ACCESS_DENIED);
+    HANDLE m = createFileMapping(f, PAGE_READONLY, 0);
+    ASSERT_NE(m, nullptr);
+    closeHandle(f);  // the mapping keeps the file
+    EXPECT_EQ(mapViewOfFile(m, FILE_MAP_READ, 4096, 0), nullptr);
+    EXPECT_EQ(getLastError(), ERROR_MAPPED_ALIGNMENT);
+    EXPECT_EQ(mapViewOfFile(m, FILE_MAP_WRITE, 0, 0), nullptr);
+    void* view = mapViewOfFile(m, FILE_MAP_READ, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(view), 10), "0123456789");
+    EXPECT_TRUE(unmapViewOfFile(view));
+    EXPECT_FALSE(unmapViewOfFile(view));
+    closeHandle(m);
+}
