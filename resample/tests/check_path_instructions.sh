@@ -39,7 +39,8 @@ for obj in "${objects[@]}"; do
     head -20 <<< "$bad"
     status=1
   fi
-  weak=$(nm -C "$obj" | grep -E ' [WVu] ')
+  # DW.ref.* are the exception personality's data references, not code.
+  weak=$(nm -C "$obj" | grep -E ' [WVu] ' | grep -v ' DW\.ref\.')
   if [[ -n $weak ]]; then
     echo "Path$level: weak symbols:"
     echo "$weak"
