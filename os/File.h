@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+// The access, share and creation constants that device files use too come from there.
+#include "os/DeviceIo.h"
 #include "os/Errors.h"
 #include "os/Types.h"
 
@@ -22,17 +24,11 @@ namespace HA::OS {
 using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 
-constexpr DWORD GENERIC_READ = 0x80000000u;
-constexpr DWORD GENERIC_WRITE = 0x40000000u;
-
-constexpr DWORD FILE_SHARE_READ = 0x1;
-constexpr DWORD FILE_SHARE_WRITE = 0x2;
 constexpr DWORD FILE_SHARE_DELETE = 0x4;
 
 // Creation dispositions.
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
-constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD TRUNCATE_EXISTING = 5;
 
@@ -46,7 +42,6 @@ constexpr DWORD LOCKFILE_EXCLUSIVE_LOCK = 0x2;
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
