@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+namespace HA::GP {
+class Stream;
+}
+
 namespace HA::UIA {
 
 class PictureProperties {
@@ -14,6 +18,9 @@ public:
     // Bits of the margin flags.
     static constexpr int32_t kVerticalMargins = 0x1;    // top and bottom
     static constexpr int32_t kHorizontalMargins = 0x2;  // left and right
+    // The stream form.
+    static constexpr uint32_t kStreamVersion = 1;
+    static constexpr int64_t kStreamSize = 33;
 
     PictureProperties() = default;
     PictureProperties(const PictureProperties&) = default;
@@ -30,7 +37,13 @@ public:
     virtual void setBottomMargin(int32_t margin);
     virtual void setLeftMargin(int32_t margin);
     virtual void setRightMargin(int32_t margin);
-    // Called at the end of every setter; nothing here needs it.
+    // The 33-byte stream form: version 1 (ignored when read), the alpha flag as one byte, then
+    // frame layout, frame count, margin flags and the top, bottom, left and right margins as
+    // 32-bit words, in the stream's byte order. read() stores nothing and returns false when
+    // the stream cannot deliver all of it; write() returns false when the bytes were refused.
+    virtual bool read(GP::Stream& stream);
+    virtual bool write(GP::Stream& stream) const;
+    // Called at the end of every setter and of read(); nothing here needs it.
     virtual void propertiesChanged();
 
     bool hasAlpha() const { return mHasAlpha; }
