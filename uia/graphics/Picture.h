@@ -28,6 +28,7 @@ public:
 
     // What allocate() does with a block that is larger than needed.
     enum class eBlock { KeepLarger, Discard };
+    enum class eInterpolation { Nearest, Linear };
 
     // Restricts drawing to a rectangle (within any clip already active) and restores the
     // picture's origin and clip when it ends.
@@ -103,6 +104,13 @@ public:
     // (0x1 top-left ... 0x100 bottom-right); empty without alpha, margins or pixels.
     void computeHiddenTiles();
     const std::vector<uint32_t>& getHiddenTiles() const { return mHiddenTiles; }
+
+    // A copy scaled by scale (each side lroundf of side x scale), with the alpha flag, frame
+    // layout and count, margin flags and scaled margins of this one; origin, clip, opaque flag
+    // and masks are not copied. Null for a scale that is not finite and positive, a size that
+    // cannot be held, or a refusal of the resampler; a side that rounds to 0 gives a copy
+    // without pixels.
+    std::unique_ptr<Picture> createScaled(float scale, eInterpolation interpolation) const;
 
     // Pixel writes (colours 0xAARRGGBB, straight alpha).
     void blendPixel(int x, int y, uint32_t colour);
