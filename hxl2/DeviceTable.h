@@ -10,8 +10,10 @@
 
 namespace HA::HXL2 {
 
-#pragma pack(push, 2)
 struct DeviceTableEntry {
+    // The product records keep their 2-byte packing; the row itself holds vectors and a
+    // pointer, which must stay naturally aligned on this platform.
+#pragma pack(push, 2)
     struct tFirstRecord {
         std::uint32_t value32;
         std::uint16_t value16;
@@ -22,6 +24,7 @@ struct DeviceTableEntry {
         std::uint32_t value32;
         std::uint8_t value8b;
     };
+#pragma pack(pop)
 
     // Display name, lower-case key, then aliases and part numbers.
     std::vector<const char*> names;
@@ -36,7 +39,6 @@ struct DeviceTableEntry {
     tFirstRecord first;
     tSecondRecord second;
 };
-#pragma pack(pop)
 
 extern const std::vector<DeviceTableEntry> deviceTable;
 
