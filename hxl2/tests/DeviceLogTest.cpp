@@ -1,0 +1,61 @@
+#include "hxl2/DeviceLog.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "os/Debug.h"
+
+using namespace HA;
+using namespace HA::HXL2;
+
+namespace {
+
+class DeviceLogFixture : public ::testing::Test {
+protected:
+    OS::DebugOutputCapture capture;
+    void TearDown() override
+    {
+        logStreams = {};
+        logVerbosity = 2;
+        OS::setDebuggerPresent(false);
+        std::lock_guard<std::mutex> lock(logMutex);
+        logCategories.clear();
+    }
+};
+
+}  // namespace
+
+TEST_F(DeviceLogFixture, DebuggerOutputOnlyWhenAttached)
+{
+    logPrintf(2, "%s: Unsupported wTransferSize (%d)\n", "DFUDevice", 8192);
+    EXPECT_EQ(capture.text(), "");
+    OS::setDebuggerPresent(true);
+    logPrintf(2, "%s: Unsupported wTransferSize (%d)\n", "DFUDevice", 8192);
+    EXPECT_EQ(capture.text(), "DFUDevice: Unsupported wTransferSize (8192)\n");
+}
+
+TEST_F(DeviceLogFixture, StreamOfTheVerbosityGetsTheMessageCut)
+{
+    std::ostringstream verbosity2, verbosity1;
+    logStreams[2] = &verbosity2;
+    logStreams[1] = &verbosity1;
+    const std::string longText(2000, 'x');
+    logPrintf(1, "%s", longText.c_str());
+    EXPECT_EQ(verbosity2.str(), std::string(1023, 'x'));
+    EXPECT_EQ(verbosity1.str(), "");
+    logVerbosity = 7;  // no stream for it: nothing written, nothing read past the table
+    logPrintf(1, "more");
+    EXPECT_EQ(verbosity2.str().size(), 1023u);
+}
+
+TEST_F(DeviceLogFixture, Categories)
+{
+    EXPECT_FALSE(isLogCategoryEnabled("USBDevice"));
+    {
+        std::lock_guard<std::mutex> lock(logMutex);
+        logCategories.insert("USBDevice");
+    }
+    EXPECT_TRUE(isLogCategoryEnabled("USBDevice"));
+    EXPECT_FALSE(isLogCategoryEnabled("DFUDevice"));
+}
