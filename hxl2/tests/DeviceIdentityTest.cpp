@@ -12,12 +12,11 @@
 
 using namespace HA;
 using namespace HA::HXL2;
-using HA::HXL2::Test::FakeDevice;
-using HA::HXL2::Test::FakeDriver;
+using namespace HA::HXL2::Test;
 
 namespace {
 
-const std::u16string kPath = u"\\\\?\\usb#vid_3a17&pid_0e30&rev_0035#sn0001#{6b3f0c21-9d4e-4a7b-8e15-2c70d1935a46}";
+const std::u16string& kPath = kFakePath;
 const std::u16string kMissingPath = u"\\\\?\\usb#vid_1234&pid_5678#gone#{6b3f0c21-9d4e-4a7b-8e15-2c70d1935a46}";
 
 std::vector<std::uint8_t> deviceDescriptor(std::uint16_t vid, std::uint16_t pid, std::uint16_t bcd,

@@ -115,6 +115,10 @@ private:
     int mCancels = 0;
 };
 
+// A path of the maker's driver with ids in it: 3a17, 0e30, revision 0035.
+inline const std::u16string kFakePath =
+    u"\\\\?\\usb#vid_3a17&pid_0e30&rev_0035#sn0001#{6b3f0c21-9d4e-4a7b-8e15-2c70d1935a46}";
+
 // Registers one interface with a fake driver for the life of a test.
 class FakeDevice {
 public:

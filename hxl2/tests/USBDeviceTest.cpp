@@ -17,12 +17,11 @@
 
 using namespace HA;
 using namespace HA::HXL2;
-using HA::HXL2::Test::FakeDevice;
-using HA::HXL2::Test::FakeDriver;
+using namespace HA::HXL2::Test;
 
 namespace {
 
-const std::u16string kPath = u"\\\\?\\usb#vid_3a17&pid_0e30&rev_0035#sn0001#{6b3f0c21-9d4e-4a7b-8e15-2c70d1935a46}";
+const std::u16string& kPath = kFakePath;
 
 // A device whose driver answers the descriptor with 17 bytes, so opens take the ids from the
 // path; every other request is scripted by the test.
