@@ -34,6 +34,7 @@ struct Layout {
     std::int32_t dstPad = 0;  // bytes after each destination row (canaries)
     bool bottomUp = false;    // source rows stored last first, with a negative step
     std::int32_t border = Resample::kBorderReplicate;
+    bool frame = false;       // one more pixel of memory on each side of the source
 };
 
 constexpr std::uint8_t kCanary = 0xCD;
@@ -126,15 +127,23 @@ inline Result resizeOn(int path, eOp op, const Shape& s, TileBox t, const Layout
     EXPECT_TRUE(sized == kOk || sized == kSizeClipped) << sized;
     Bytes work(std::size_t(workSize), 0x77);
 
-    const std::ptrdiff_t srcRow = 4 * std::ptrdiff_t(s.ws) + layout.srcPad;
-    Bytes src(std::size_t(srcRow) * s.hs, kCanary);
-    for (std::int32_t y = 0; y < s.hs; ++y) {
-        const std::int32_t at = layout.bottomUp ? s.hs - 1 - y : y;
-        std::memcpy(src.data() + at * srcRow, picture.data() + std::size_t(y) * s.ws * 4,
-                    std::size_t(s.ws) * 4);
+    const std::int32_t f = layout.frame ? 1 : 0;
+    const std::int32_t rows = s.hs + 2 * f;
+    const std::ptrdiff_t srcRow = 4 * std::ptrdiff_t(s.ws + 2 * f) + layout.srcPad;
+    Bytes src(std::size_t(srcRow) * rows, kCanary);
+    for (std::int32_t y = -f; y < s.hs + f; ++y) {
+        const std::int32_t at = layout.bottomUp ? rows - 1 - (y + f) : y + f;
+        std::uint8_t* out = src.data() + at * srcRow;
+        for (std::int32_t x = -f; x < s.ws + f; ++x)
+            for (int c = 0; c < 4; ++c)
+                out[4 * (x + f) + c] =
+                    x < 0 || y < 0 || x >= s.ws || y >= s.hs
+                        ? std::uint8_t(x * 37 + y * 11 + c * 5)
+                        : picture[(std::size_t(y) * s.ws + x) * 4 + c];
     }
     const std::ptrdiff_t srcStep = layout.bottomUp ? -srcRow : srcRow;
-    const std::uint8_t* row0 = src.data() + (layout.bottomUp ? (s.hs - 1) * srcRow : 0);
+    const std::uint8_t* row0 =
+        src.data() + (layout.bottomUp ? (rows - 1 - f) * srcRow : f * srcRow) + 4 * f;
     const std::int64_t x0 = std::int64_t(t.x) * s.ws / s.wd, y0 = std::int64_t(t.y) * s.hs / s.hd;
     const std::uint8_t* origin = row0 + srcStep * y0 + 4 * x0;
 
