@@ -1,8 +1,9 @@
 #include "uia/graphics/Picture.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
+
+#include "uia/graphics/Coordinates.h"
 
 namespace HA::UIA {
 

@@ -13,9 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "uia/graphics/PictureProperties.h"
 #include "gp/src/common/Geometry.h"
-#include "uia/graphics/Coordinates.h"
+#include "uia/graphics/PictureProperties.h"
 
 namespace HA::UIA {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "uia/graphics/Coordinates.h"
 #include "uia/graphics/PixelRules.h"
 
 namespace HA::UIA {

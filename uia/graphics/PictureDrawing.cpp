@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "uia/graphics/Coordinates.h"
 #include "uia/graphics/Picture.h"
 #include "uia/graphics/PixelRules.h"
 

@@ -19,6 +19,11 @@ inline uint32_t blendOver(uint32_t d, uint32_t c)
 {
     const uint32_t a = c >> 24;
     const uint32_t dA = d >> 24;
+    // The formula's exact results where one side is opaque or transparent, without dividing.
+    if (a == 0)
+        return dA == 0 ? 0 : d;
+    if (a == 255 || dA == 0)
+        return c;
     const uint32_t destWeight = (255 - a) * dA;
     uint32_t outA = a + (destWeight + 127) / 255;
     if (outA == 0)
