@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "os/Debug.h"
+#include "os/EventLog.h"
 
 namespace HA::HXL2 {
 
@@ -31,9 +32,9 @@ void logPrintf(std::uint8_t level, const char* format, ...)
     }
     if (OS::isDebuggerPresent())
         OS::outputDebugString(message);
-    // FIXME: the stand-in has no event log yet, so levels 2 and 3 without a stream are not
-    // reported there even when logEventSource is set (it never is in this program).
-    (void)level;
+    if (stream == nullptr && (level == 2 || level == 3) && logEventSource != nullptr)
+        OS::reportEvent(logEventSource, OS::EVENTLOG_ERROR_TYPE, 0, level == 2 ? 0xC0000102u : 0xC0000103u,
+                        {message});
 }
 
 bool isLogCategoryEnabled(const std::string& category)

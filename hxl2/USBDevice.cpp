@@ -27,7 +27,11 @@ void putDword(std::uint8_t* at, std::uint32_t value)
 
 USBDevice::USBDevice() : mImpl(std::make_unique<OSImpl>(this)) {}
 
-USBDevice::~USBDevice() = default;
+USBDevice::~USBDevice()
+{
+    // The back end goes first: it closes the handle, which ends any request still pending.
+    mImpl.reset();
+}
 
 bool USBDevice::open(const USBDeviceOSHandle& handle)
 {

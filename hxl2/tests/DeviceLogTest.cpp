@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "os/Debug.h"
+#include "os/EventLog.h"
 
 using namespace HA;
 using namespace HA::HXL2;
@@ -58,4 +59,26 @@ TEST_F(DeviceLogFixture, Categories)
     }
     EXPECT_TRUE(isLogCategoryEnabled("USBDevice"));
     EXPECT_FALSE(isLogCategoryEnabled("DFUDevice"));
+}
+
+TEST_F(DeviceLogFixture, EventLogGetsLevelsTwoAndThreeWithoutAStream)
+{
+    OS::clearEventLogReports();
+    logEventSource = OS::registerEventSource("HXL2");
+    logPrintf(1, "one");
+    logPrintf(2, "two %d", 2);
+    logPrintf(3, "three");
+    std::ostringstream stream;
+    logStreams[2] = &stream;
+    logPrintf(2, "streamed");
+    const std::vector<OS::EventLogReport> reports = OS::eventLogReports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].eventId, 0xC0000102u);
+    EXPECT_EQ(reports[0].strings, std::vector<std::string>{"two 2"});
+    EXPECT_EQ(reports[0].type, OS::EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(reports[1].eventId, 0xC0000103u);
+    EXPECT_EQ(stream.str(), "streamed");
+    OS::deregisterEventSource(logEventSource);
+    logEventSource = nullptr;
+    OS::clearEventLogReports();
 }
