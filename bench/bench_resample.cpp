@@ -1,0 +1,254 @@
+// The resampler's five code paths on interface-sized and large pictures, beside a memcpy
+// of the destination's bytes (the bandwidth ceiling) and two picture scalers from Debian,
+// each on one thread. Bytes per second count destination bytes. At the end a table gives
+// each path's ratio to the faster comparator and to memcpy.
+
+#include <benchmark/benchmark.h>
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+#include <libyuv/scale_argb.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "resample/CpuFeatures.h"
+#include "resample/Resample.h"
+#include "resample/paths/Paths.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Size {
+    const char* name;
+    int ws, hs, wd, hd;
+};
+
+const Size kSizes[] = {
+    {"64x64->80x80", 64, 64, 80, 80},
+    {"64x64->96x96", 64, 64, 96, 96},
+    {"64x64->128x128", 64, 64, 128, 128},
+    {"628x336->942x504", 628, 336, 942, 504},
+    {"4096x4096->same", 4096, 4096, 4096, 4096},
+    {"4096x4096->2048x2048", 4096, 4096, 2048, 2048},
+    {"4096x4096->8192x8192", 4096, 4096, 8192, 8192},
+    {"4096x4096->3001x1999", 4096, 4096, 3001, 1999},
+};
+
+enum class eOp { Nearest, Linear };
+
+const Bytes& sourcePicture(int w, int h)
+{
+    static std::map<std::pair<int, int>, Bytes> cache;
+    Bytes& p = cache[{w, h}];
+    if (p.empty()) {
+        p.resize(std::size_t(w) * h * 4);
+        std::mt19937 gen(7);
+        for (auto& b : p)
+            b = std::uint8_t(gen());
+    }
+    return p;
+}
+
+std::int64_t destinationBytes(const Size& s) { return std::int64_t(s.wd) * s.hd * 4; }
+
+// Path 4's row copy with forced gathers, and with streaming stores as well.
+enum class eWide { Real, Gathers, Streaming };
+
+void runPath(benchmark::State& state, const Size& s, eOp op, int path, eWide wide)
+{
+    using namespace Resample;
+    const DETAIL::PathTable& p = DETAIL::pathTable(path);
+    std::uint64_t word = 0;
+    std::int32_t index = 0;
+    getCpuFeatures(&word);
+    selectCpuFeatures(word, &index);
+    if (wide != eWide::Real)
+        setEffectiveFeatures(word | DETAIL::pathRequirement(4) | kCpuAvx2Set | kCpuMpx);
+    DETAIL::setCacheRecord(wide == eWide::Streaming ? 32 << 20 : -1,
+                           wide == eWide::Streaming ? kOk : kCpuNoCpuid, 64);
+    const std::int32_t interp = op == eOp::Nearest ? kNearest : kLinear;
+    std::int32_t specSize = 0, initSize = 0, workSize = 0;
+    p.getSize(s.ws, s.hs, s.wd, s.hd, interp, 0, &specSize, &initSize);
+    Bytes spec(static_cast<std::size_t>(specSize)), dst(static_cast<std::size_t>(destinationBytes(s)));
+    if (op == eOp::Nearest)
+        p.initNearest(s.ws, s.hs, s.wd, s.hd, spec.data());
+    else
+        p.initLinear(s.ws, s.hs, s.wd, s.hd, spec.data());
+    p.getBufferSize(spec.data(), s.wd, s.hd, 4, &workSize);
+    Bytes work(static_cast<std::size_t>(workSize));
+    const Bytes& src = sourcePicture(s.ws, s.hs);
+    for (auto _ : state) {
+        const Status st =
+            op == eOp::Nearest
+                ? p.resizeNearest4x8(src.data(), 4 * s.ws, dst.data(), 4 * s.wd, 0, 0, s.wd, s.hd,
+                                     spec.data(), work.data())
+                : p.resizeLinear4x8(src.data(), 4 * s.ws, dst.data(), 4 * s.wd, 0, 0, s.wd, s.hd,
+                                    kBorderReplicate, nullptr, spec.data(), work.data());
+        if (st != kOk)
+            state.SkipWithError("resize refused");
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+    selectCpuFeatures(word, &index);
+    DETAIL::setCacheRecord(-1, 1, -1);
+}
+
+void runMemcpy(benchmark::State& state, const Size& s)
+{
+    Bytes a(std::size_t(destinationBytes(s)), 0x5A), b(a.size());
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), a.size());
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+}
+
+void runYuv(benchmark::State& state, const Size& s, eOp op)
+{
+    const Bytes& src = sourcePicture(s.ws, s.hs);
+    Bytes dst(std::size_t(destinationBytes(s)));
+    const auto filter = op == eOp::Nearest ? libyuv::kFilterNone : libyuv::kFilterBilinear;
+    for (auto _ : state) {
+        libyuv::ARGBScale(src.data(), 4 * s.ws, s.ws, s.hs, dst.data(), 4 * s.wd, s.wd, s.hd,
+                          filter);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+}
+
+void runSwscale(benchmark::State& state, const Size& s, eOp op)
+{
+    const Bytes& src = sourcePicture(s.ws, s.hs);
+    Bytes dst(std::size_t(destinationBytes(s)));
+    SwsContext* ctx = sws_getContext(s.ws, s.hs, AV_PIX_FMT_BGRA, s.wd, s.hd, AV_PIX_FMT_BGRA,
+                                     op == eOp::Nearest ? SWS_POINT : SWS_BILINEAR, nullptr,
+                                     nullptr, nullptr);
+    if (!ctx) {
+        state.SkipWithError("no scaler context");
+        return;
+    }
+    const std::uint8_t* srcPlanes[4] = {src.data(), nullptr, nullptr, nullptr};
+    const int srcStrides[4] = {4 * s.ws, 0, 0, 0};
+    std::uint8_t* dstPlanes[4] = {dst.data(), nullptr, nullptr, nullptr};
+    const int dstStrides[4] = {4 * s.wd, 0, 0, 0};
+    for (auto _ : state) {
+        sws_scale(ctx, srcPlanes, srcStrides, 0, s.hs, dstPlanes, dstStrides);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    sws_freeContext(ctx);
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+}
+
+// Keeps every run's bytes per second for the closing table.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> rates;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs) {
+            const auto it = r.counters.find("bytes_per_second");
+            if (it != r.counters.end())
+                rates[r.run_name.function_name] = it->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+const char* opName(eOp op) { return op == eOp::Nearest ? "nearest" : "bilinear"; }
+
+bool pathRuns(int index)
+{
+    std::uint64_t word = 0;
+    if (Resample::getCpuFeatures(&word) != Resample::kOk)
+        return index == 0;
+    const std::uint64_t need = Resample::DETAIL::pathRequirement(index);
+    return (word & need) == need;
+}
+
+struct Variant {
+    std::string name;
+    int path;
+    eWide wide;
+};
+
+std::vector<Variant> variants(eOp op)
+{
+    std::vector<Variant> v;
+    for (int p = 0; p < Resample::DETAIL::kPathCount; ++p)
+        if (pathRuns(p))
+            v.push_back({"path" + std::to_string(p), p, eWide::Real});
+    if (op == eOp::Nearest && pathRuns(4)) {
+        v.push_back({"path4-gathers", 4, eWide::Gathers});
+        v.push_back({"path4-streaming", 4, eWide::Streaming});
+    }
+    return v;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (const Size& s : kSizes) {
+        benchmark::RegisterBenchmark((std::string("memcpy/") + s.name).c_str(), runMemcpy, s)
+            ->Unit(benchmark::kMicrosecond)
+            ->MinTime(0.2);
+        for (eOp op : {eOp::Nearest, eOp::Linear}) {
+            const std::string group = std::string(opName(op)) + "/" + s.name + "/";
+            for (const Variant& v : variants(op))
+                benchmark::RegisterBenchmark((group + v.name).c_str(), runPath, s, op, v.path,
+                                             v.wide)
+                    ->Unit(benchmark::kMicrosecond)
+                    ->MinTime(0.2);
+            benchmark::RegisterBenchmark((group + "libyuv").c_str(), runYuv, s, op)
+                ->Unit(benchmark::kMicrosecond)
+                ->MinTime(0.2);
+            benchmark::RegisterBenchmark((group + "swscale").c_str(), runSwscale, s, op)
+                ->Unit(benchmark::kMicrosecond)
+                ->MinTime(0.2);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+
+    std::printf("\n%-10s %-22s %-16s %10s %14s %10s\n", "resize", "size", "variant", "GB/s",
+                "vs best other", "vs memcpy");
+    for (const Size& s : kSizes)
+        for (eOp op : {eOp::Nearest, eOp::Linear}) {
+            const std::string group = std::string(opName(op)) + "/" + s.name + "/";
+            auto rate = [&](const std::string& name) {
+                const auto it = collector.rates.find(name);
+                return it == collector.rates.end() ? 0.0 : it->second;
+            };
+            const double yuv = rate(group + "libyuv"), sws = rate(group + "swscale");
+            const double best = yuv > sws ? yuv : sws;
+            const double copy = rate(std::string("memcpy/") + s.name);
+            if (best <= 0 && copy <= 0)
+                continue;  // filtered out
+            for (const Variant& v : variants(op)) {
+                const double r = rate(group + v.name);
+                if (r <= 0)
+                    continue;
+                std::printf("%-10s %-22s %-16s %10.2f %13.2fx %9.2fx\n", opName(op), s.name,
+                            v.name.c_str(), r / 1e9, best > 0 ? r / best : 0.0,
+                            copy > 0 ? r / copy : 0.0);
+            }
+            std::printf("%-10s %-22s %-16s %10.2f   (libyuv %.2f, swscale %.2f, memcpy %.2f)\n",
+                        opName(op), s.name, "best other", best / 1e9, yuv / 1e9, sws / 1e9,
+                        copy / 1e9);
+        }
+    benchmark::Shutdown();
+    return 0;
+}
