@@ -1,5 +1,6 @@
 #include "os/Process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <unistd.h>
@@ -58,5 +59,9 @@ void setEnvironmentVariable(const std::string& name, const std::optional<std::st
     else
         ::unsetenv(name.c_str());
 }
+
+void flushAllStreams() { std::fflush(nullptr); }
+
+void terminateProcess(UINT exitCode) { ::_exit(static_cast<int>(exitCode)); }
 
 }  // namespace HA::OS
