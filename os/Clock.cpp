@@ -25,7 +25,12 @@ struct State {
     std::map<std::pair<TimeMs, Clock::TimerId>, std::function<void()>> timers;
     std::function<void(DWORD)> sleepObserver;
     std::mutex observerMutex;
+    // Callbacks running right now, on any thread. Virtual time does not jump while another
+    // thread runs one: the callback may be about to make a waiter ready.
+    int inFlight = 0;
 };
+
+thread_local int tInFlight = 0;
 
 State& state()
 {
@@ -57,10 +62,21 @@ bool runOneDue(State& s, std::unique_lock<std::mutex>& lock, TimeMs upTo)
         s.virtualNow = std::max(s.virtualNow, it->first.first);
     auto fn = std::move(it->second);
     s.timers.erase(it);
+    ++s.inFlight;
+    ++tInFlight;
     lock.unlock();
+    struct Done {
+        State& s;
+        std::unique_lock<std::mutex>& lock;
+        ~Done()
+        {
+            lock.lock();
+            --s.inFlight;
+            --tInFlight;
+            s.changed.notify_all();
+        }
+    } done{s, lock};
     fn();
-    lock.lock();
-    s.changed.notify_all();
     return true;
 }
 
@@ -267,6 +283,10 @@ bool Clock::waitUntil(std::unique_lock<std::mutex>& lock, TimeMs deadline, const
             due = s.timers.begin()->first.first;
         TimeMs wake = due ? std::min(*due, deadline) : deadline;
         if (s.manual) {
+            if (s.inFlight > tInFlight) {
+                s.changed.wait(lock);
+                continue;
+            }
             if (wake == kForever) {
                 // Nothing can move time for this thread: only another thread can wake it.
                 if (interrupt == eInterrupt::Interruptible)

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <thread>
 #include <vector>
 
 using namespace HA::OS;
@@ -121,4 +123,51 @@ TEST(SteadyClock, SleepWaitsRealTimeAndRunsDueCallbacks)
     Clock::sleep(20);
     EXPECT_TRUE(ran);
     EXPECT_GE(Clock::now() - start, 20);
+}
+
+TEST_F(ManualClock, TimeDoesNotJumpWhileAnotherThreadRunsACallback)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false, release = false, ready = false;
+    Clock::scheduleAfter(100, [&] {
+        std::unique_lock<std::mutex> l(m);
+        entered = true;
+        cv.notify_all();
+        cv.wait(l, [&] { return release; });
+        l.unlock();
+        std::lock_guard<std::mutex> k(Clock::kernelMutex());
+        ready = true;
+    });
+    std::thread runner([] { Clock::sleep(200); });
+    {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait(l, [&] { return entered; });
+    }
+    bool woke = false;
+    TimeMs wokeAt = 0;
+    std::atomic<bool> checked{false};
+    std::thread waiter([&] {
+        TimeMs deadline = Clock::now() + 500;
+        std::unique_lock<std::mutex> lock(Clock::kernelMutex());
+        woke = Clock::waitUntil(lock, deadline, [&] {
+            checked = true;
+            return ready;
+        });
+        lock.unlock();
+        wokeAt = Clock::now();
+    });
+    // Release the callback only once the waiter has looked: without the guard it would
+    // already have jumped to its deadline.
+    while (!checked)
+        std::this_thread::yield();
+    {
+        std::lock_guard<std::mutex> l(m);
+        release = true;
+    }
+    cv.notify_all();
+    waiter.join();
+    runner.join();
+    EXPECT_TRUE(woke);
+    EXPECT_LT(wokeAt, 1000 + 500);
 }
