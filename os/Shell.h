@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "os/Types.h"
+#include "os/Window.h"
 
 namespace HA::OS {
-
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
 
 // Results of ShellExecuteA that are not success (success is above 32).
 constexpr std::intptr_t SE_ERR_FNF = 2;
@@ -27,7 +25,8 @@ struct ShellOpenRecord {
     int show;
 };
 
-// ShellExecuteA without an owner window: null verb, parameters or directory are absent.
+// ShellExecuteA without an owner window: null verb, parameters or directory are absent;
+// `show` is a show command (SW_SHOWNORMAL, ...).
 // Returns a value above 32 on success, else an error value.
 std::intptr_t shellExecuteA(const char* verb, const char* file, const char* parameters, const char* directory,
                             int show);
