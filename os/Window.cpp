@@ -18,81 +18,12 @@ using namespace DETAIL;
 
 namespace {
 
-constexpr SIZE kScreen{1920, 1080};
-constexpr RECT kWorkArea{0, 0, 1920, 1040};
-constexpr int kCaptionHeight = 23;
-constexpr int kMenuHeight = 20;
 constexpr POINT kDefaultPosition{100, 100};
 constexpr SIZE kDefaultSize{960, 640};
-constexpr POINT kIconicPosition{-32000, -32000};
-constexpr SIZE kIconicSize{160, 28};
 
-WString classKey(const WString& name)
-{
-    WString key = name;
-    for (WChar& c : key)
-        c = charUpper(c);
-    return key;
-}
+}  // namespace
 
-LRESULT staticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return defWindowProc(hwnd, message, wParam, lParam);
-}
-
-bool isTopLevel(const WindowRec& w) { return !(w.style & WS_CHILD) && !w.messageOnly; }
-
-RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu)
-{
-    int border = 0;
-    if (style & WS_THICKFRAME)
-        border = 8;
-    else if ((style & WS_DLGFRAME) || (exStyle & WS_EX_DLGMODALFRAME))
-        border = 3;
-    else if (style & WS_BORDER)
-        border = 1;
-    if (exStyle & WS_EX_CLIENTEDGE)
-        border += 2;
-    int top = border;
-    if ((style & WS_CAPTION) == WS_CAPTION)
-        top += kCaptionHeight;
-    if (hasMenu && !(style & WS_CHILD))
-        top += kMenuHeight;
-    return RECT{border, top, border, border};
-}
-
-void shrinkByFrame(RECT& r, const WindowRec& w)
-{
-    RECT f = frameInsets(w.style, w.exStyle, w.menu != nullptr);
-    r.left += f.left;
-    r.top += f.top;
-    r.right = std::max(r.left, r.right - f.right);
-    r.bottom = std::max(r.top, r.bottom - f.bottom);
-}
-
-// Screen offset of a window's coordinate space (its parent's client origin).
-POINT originOfLocked(const WindowRec& w)
-{
-    POINT o{0, 0};
-    HWND p = w.parent;
-    while (p) {
-        auto parent = findWindowLocked(p);
-        if (!parent)
-            break;
-        o.x += parent->client.left;
-        o.y += parent->client.top;
-        p = parent->parent;
-    }
-    return o;
-}
-
-void invalidateAllLocked(WindowRec& w, bool erase)
-{
-    w.hasUpdate = true;
-    w.eraseUpdate = w.eraseUpdate || erase;
-    w.update = RECT{0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top};
-    Clock::notifyAll();
-}
+namespace DETAIL {
 
 void removeFromList(std::vector<HWND>& list, HWND hwnd)
 {
@@ -111,123 +42,13 @@ std::vector<HWND>* siblingsLocked(WindowRec& w)
     return &s.topLevel;
 }
 
+}  // namespace DETAIL
+
+namespace {
+
 bool matches(const WindowRec& w, const WString& classUpper, const WString& title, bool anyClass, bool anyTitle)
 {
     return (anyClass || w.cls->key == classUpper) && (anyTitle || w.text == title);
-}
-
-LRESULT send(HWND hwnd, UINT message, WPARAM wParam, const void* record)
-{
-    return sendMessage(hwnd, message, wParam, reinterpret_cast<LPARAM>(record));
-}
-
-void sendSizeAndMove(HWND hwnd, bool sized, bool moved)
-{
-    RECT client{};
-    POINT origin{};
-    bool minimized = false, maximized = false;
-    {
-        auto lock = kernelLock();
-        auto w = findWindowLocked(hwnd);
-        if (!w)
-            return;
-        client = w->client;
-        origin = POINT{client.left, client.top};
-        minimized = w->minimized;
-        maximized = w->maximized;
-    }
-    if (sized) {
-        WPARAM kind = minimized ? SIZE_MINIMIZED : maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
-        LPARAM size = minimized ? 0 : makeLParam(client.right - client.left, client.bottom - client.top);
-        sendMessage(hwnd, WM_SIZE, kind, size);
-    }
-    if (moved)
-        sendMessage(hwnd, WM_MOVE, 0, makeLParam(origin.x, origin.y));
-}
-
-// Moves, sizes, reorders, shows or hides a window with WM_WINDOWPOSCHANGING,
-// WM_NCCALCSIZE (on a size change) and WM_WINDOWPOSCHANGED around the change.
-bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
-{
-    WINDOWPOS pos{};
-    {
-        auto lock = kernelLock();
-        auto w = windowOrFail(hwnd);
-        if (!w)
-            return false;
-        if (flags & SWP_NOMOVE) {
-            target.right = w->rect.left + (target.right - target.left);
-            target.bottom = w->rect.top + (target.bottom - target.top);
-            target.left = w->rect.left;
-            target.top = w->rect.top;
-        }
-        if (flags & SWP_NOSIZE) {
-            target.right = target.left + (w->rect.right - w->rect.left);
-            target.bottom = target.top + (w->rect.bottom - w->rect.top);
-        }
-        pos = WINDOWPOS{hwnd, insertAfter, target.left, target.top, target.right - target.left,
-                        target.bottom - target.top, flags};
-    }
-    send(hwnd, WM_WINDOWPOSCHANGING, 0, &pos);
-
-    NCCALCSIZE_PARAMS calc{};
-    bool sized = false, moved = false;
-    {
-        auto lock = kernelLock();
-        auto w = findWindowLocked(hwnd);
-        if (!w)
-            return false;
-        RECT next{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
-        sized = (next.right - next.left) != (w->rect.right - w->rect.left) ||
-                (next.bottom - next.top) != (w->rect.bottom - w->rect.top);
-        moved = next.left != w->rect.left || next.top != w->rect.top;
-        calc.rgrc[0] = next;
-        calc.rgrc[1] = w->rect;
-        calc.rgrc[2] = w->client;
-        calc.lppos = &pos;
-    }
-    if (sized || moved || (flags & SWP_FRAMECHANGED))
-        send(hwnd, WM_NCCALCSIZE, 1, &calc);
-    {
-        auto lock = kernelLock();
-        auto w = findWindowLocked(hwnd);
-        if (!w)
-            return false;
-        if (sized || moved || (flags & SWP_FRAMECHANGED)) {
-            w->rect = RECT{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
-            RECT c = calc.rgrc[0];
-            c.right = std::max(c.left, c.right);
-            c.bottom = std::max(c.top, c.bottom);
-            w->client = c;
-        }
-        if (!(pos.flags & SWP_NOZORDER)) {
-            if (auto* list = siblingsLocked(*w)) {
-                removeFromList(*list, hwnd);
-                auto at = list->begin();
-                if (pos.hwndInsertAfter == HWND_BOTTOM)
-                    at = list->end();
-                else if (pos.hwndInsertAfter != HWND_TOP) {
-                    auto it = std::find(list->begin(), list->end(), pos.hwndInsertAfter);
-                    at = it == list->end() ? list->begin() : it + 1;
-                }
-                list->insert(at, hwnd);
-            }
-        }
-        bool wasVisible = (w->style & WS_VISIBLE) != 0;
-        if (pos.flags & SWP_SHOWWINDOW)
-            w->style |= WS_VISIBLE;
-        if (pos.flags & SWP_HIDEWINDOW)
-            w->style &= ~WS_VISIBLE;
-        bool nowVisible = (w->style & WS_VISIBLE) != 0;
-        if ((nowVisible && !wasVisible) || (sized && !(pos.flags & SWP_NOREDRAW)))
-            invalidateAllLocked(*w, true);
-        if (!sized)
-            pos.flags |= SWP_NOSIZE;
-        if (!moved)
-            pos.flags |= SWP_NOMOVE;
-    }
-    send(hwnd, WM_WINDOWPOSCHANGED, 0, &pos);
-    return true;
 }
 
 #ifndef NDEBUG
@@ -248,12 +69,7 @@ WindowSystem& windowSystem()
 {
     static WindowSystem* s = [] {
         auto* ws = new WindowSystem;  // never destroyed: threads may outlive static destruction
-        auto cls = std::make_shared<ClassRec>();
-        cls->name = u"Static";
-        cls->key = classKey(cls->name);
-        cls->atom = ws->nextAtom++;
-        cls->proc = &staticWindowProc;
-        ws->classes.emplace(cls->key, cls);
+        addSystemClassesLocked(*ws);
         return ws;
     }();
     return *s;
@@ -289,6 +105,17 @@ bool visibleChainLocked(const WindowRec& w)
             return false;
         cur = hold.get();
     }
+}
+
+HWND rootOfLocked(std::shared_ptr<WindowRec> w)
+{
+    while (w && w->parent) {
+        auto p = findWindowLocked(w->parent);
+        if (!p)
+            break;
+        w = p;
+    }
+    return w ? w->hwnd : nullptr;
 }
 
 bool checkWindowThread(const WindowRec& window, const char* operation)
@@ -330,81 +157,12 @@ void forgetWindowLocked(WindowRec& w)
             }
         }
     }
-    if (s.foreground == w.hwnd)
-        s.foreground = nullptr;
+    forgetInputStateLocked(w);
     s.windows.erase(reinterpret_cast<std::uintptr_t>(w.hwnd));
     Clock::notifyAll();
 }
 
 }  // namespace DETAIL
-
-ATOM registerClass(const WNDCLASSEXW& wc)
-{
-    if (wc.lpszClassName.empty() || !wc.lpfnWndProc || wc.cbClsExtra < 0 || wc.cbWndExtra < 0 ||
-        wc.cbWndExtra > 40000 || wc.cbClsExtra > 40000) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (DWORD fault = takeWindowFault(eWindowFault::RegisterClass, wc.lpszClassName)) {
-        setLastError(fault);
-        return 0;
-    }
-    auto lock = kernelLock();
-    WindowSystem& s = windowSystem();
-    WString key = classKey(wc.lpszClassName);
-    if (s.classes.count(key)) {
-        setLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    auto cls = std::make_shared<ClassRec>();
-    cls->name = wc.lpszClassName;
-    cls->key = key;
-    cls->atom = s.nextAtom++;
-    if (s.nextAtom == 0)
-        s.nextAtom = 0xC000;
-    cls->style = wc.style;
-    cls->proc = wc.lpfnWndProc;
-    cls->classExtraBytes = wc.cbClsExtra;
-    cls->windowExtraBytes = wc.cbWndExtra;
-    cls->instance = wc.hInstance;
-    cls->icon = wc.hIcon;
-    cls->smallIcon = wc.hIconSm;
-    cls->cursor = wc.hCursor;
-    cls->background = wc.hbrBackground;
-    s.classes.emplace(key, cls);
-    return cls->atom;
-}
-
-bool unregisterClass(const WString& className, HINSTANCE)
-{
-    auto lock = kernelLock();
-    WindowSystem& s = windowSystem();
-    auto it = s.classes.find(classKey(className));
-    if (it == s.classes.end()) {
-        setLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return false;
-    }
-    if (it->second->windows > 0) {
-        setLastError(ERROR_CLASS_HAS_WINDOWS);
-        return false;
-    }
-    s.classes.erase(it);
-    return true;
-}
-
-UINT getClassStyle(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    return w ? w->cls->style : 0;
-}
-
-WString getClassName(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    return w ? w->cls->name : WString();
-}
 
 HWND createWindow(DWORD exStyle, const WString& className, const WString& title, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
@@ -488,10 +246,12 @@ HWND createWindow(DWORD exStyle, const WString& className, const WString& title,
                      title.c_str(), classNameCopy.c_str(), exStyle};
     if (topLevel) {
         MINMAXINFO mmi{};
-        mmi.ptMaxSize = POINT{kWorkArea.right - kWorkArea.left, kWorkArea.bottom - kWorkArea.top};
-        mmi.ptMaxPosition = POINT{kWorkArea.left, kWorkArea.top};
-        mmi.ptMaxTrackSize = POINT{kScreen.cx, kScreen.cy};
-        send(hwnd, WM_GETMINMAXINFO, 0, &mmi);
+        {
+            auto lock = kernelLock();
+            if (auto w = findWindowLocked(hwnd))
+                mmi = defaultMinMaxInfoLocked(*w);
+        }
+        sendRecord(hwnd, WM_GETMINMAXINFO, 0, &mmi);
     }
     auto undo = [hwnd] {
         if (isWindow(hwnd))
@@ -501,7 +261,7 @@ HWND createWindow(DWORD exStyle, const WString& className, const WString& title,
     };
     if (!isWindow(hwnd))
         return undo();
-    if (send(hwnd, WM_NCCREATE, 0, &cs) == 0) {
+    if (sendRecord(hwnd, WM_NCCREATE, 0, &cs) == 0) {
         // The platform sends only WM_NCDESTROY when WM_NCCREATE refuses.
         sendMessage(hwnd, WM_NCDESTROY, 0, 0);
         auto lock = kernelLock();
@@ -518,7 +278,7 @@ HWND createWindow(DWORD exStyle, const WString& className, const WString& title,
             return undo();
         calc = w->rect;
     }
-    send(hwnd, WM_NCCALCSIZE, 0, &calc);
+    sendRecord(hwnd, WM_NCCALCSIZE, 0, &calc);
     {
         auto lock = kernelLock();
         auto w = findWindowLocked(hwnd);
@@ -528,7 +288,7 @@ HWND createWindow(DWORD exStyle, const WString& className, const WString& title,
         calc.bottom = std::max(calc.top, calc.bottom);
         w->client = calc;
     }
-    if (send(hwnd, WM_CREATE, 0, &cs) == -1 || !isWindow(hwnd))
+    if (sendRecord(hwnd, WM_CREATE, 0, &cs) == -1 || !isWindow(hwnd))
         return undo();
     {
         auto lock = kernelLock();
@@ -712,6 +472,14 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         auto w = findWindowLocked(hwnd);
         return w && w->cls->background ? 1 : 0;
     }
+    case WM_WINDOWPOSCHANGING:
+        if (auto* pos = reinterpret_cast<WINDOWPOS*>(lParam))
+            constrainToMinMax(hwnd, *pos);
+        return 0;
+    case WM_ACTIVATE:
+        if (loWord(wParam) != WA_INACTIVE && !isIconic(hwnd))
+            setFocus(hwnd);
+        return 0;
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
         if (pos)
@@ -851,14 +619,7 @@ HWND getParent(HWND hwnd)
 HWND getRootWindow(HWND hwnd)
 {
     auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    while (w && w->parent) {
-        auto p = findWindowLocked(w->parent);
-        if (!p)
-            break;
-        w = p;
-    }
-    return w ? w->hwnd : nullptr;
+    return rootOfLocked(windowOrFail(hwnd));
 }
 
 std::vector<HWND> getTopLevelWindows()
@@ -906,219 +667,6 @@ HWND findWindowEx(HWND parent, HWND childAfter, const WString& className, const 
             return w->hwnd;
     }
     return nullptr;
-}
-
-bool showWindow(HWND hwnd, int command)
-{
-    bool wasVisible = false, wasMinimized = false, wasMaximized = false, topLevel = false;
-    RECT normal{};
-    {
-        auto lock = kernelLock();
-        auto w = windowOrFail(hwnd);
-        if (!w || !checkWindowThread(*w, "showWindow"))
-            return false;
-        wasVisible = (w->style & WS_VISIBLE) != 0;
-        wasMinimized = w->minimized;
-        wasMaximized = w->maximized;
-        topLevel = isTopLevel(*w);
-        normal = (wasMinimized || wasMaximized) ? w->normalRect : w->rect;
-    }
-    if (command == SW_HIDE) {
-        if (!wasVisible)
-            return false;
-        sendMessage(hwnd, WM_SHOWWINDOW, 0, 0);
-        applyWindowPos(hwnd, nullptr, RECT{}, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return true;
-    }
-    if (!wasVisible)
-        sendMessage(hwnd, WM_SHOWWINDOW, 1, 0);
-    enum class eTarget { Keep, Normal, Minimized, Maximized } target = eTarget::Keep;
-    switch (command) {
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-    case SW_SHOWDEFAULT:
-        target = (wasMinimized || wasMaximized) ? eTarget::Normal : eTarget::Keep;
-        break;
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-        target = eTarget::Minimized;
-        break;
-    case SW_SHOWMAXIMIZED:
-        target = eTarget::Maximized;
-        break;
-    default:
-        break;
-    }
-    RECT rect{};
-    UINT flags = SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOACTIVATE;
-    {
-        auto lock = kernelLock();
-        auto w = findWindowLocked(hwnd);
-        if (!w)
-            return wasVisible;
-        switch (target) {
-        case eTarget::Keep:
-            flags |= SWP_NOMOVE | SWP_NOSIZE;
-            break;
-        case eTarget::Normal:
-            w->minimized = w->maximized = false;
-            rect = normal;
-            break;
-        case eTarget::Minimized:
-            if (!wasMinimized && !wasMaximized)
-                w->normalRect = w->rect;
-            w->minimized = true;
-            w->maximized = false;
-            rect = RECT{kIconicPosition.x, kIconicPosition.y, kIconicPosition.x + kIconicSize.cx,
-                        kIconicPosition.y + kIconicSize.cy};
-            break;
-        case eTarget::Maximized: {
-            if (!wasMinimized && !wasMaximized)
-                w->normalRect = w->rect;
-            w->minimized = false;
-            w->maximized = true;
-            RECT f = frameInsets(w->style, w->exStyle, w->menu != nullptr);
-            rect = RECT{kWorkArea.left - f.left, kWorkArea.top - f.left, kWorkArea.right + f.right,
-                        kWorkArea.bottom + f.bottom};
-            break;
-        }
-        }
-    }
-    applyWindowPos(hwnd, nullptr, rect, flags);
-    bool activate = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE &&
-                    command != SW_MINIMIZE;
-    if (topLevel && activate) {
-        auto lock = kernelLock();
-        if (findWindowLocked(hwnd))
-            windowSystem().foreground = hwnd;
-    }
-    return wasVisible;
-}
-
-bool isWindowVisible(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = findWindowLocked(hwnd);
-    return w && visibleChainLocked(*w);
-}
-
-bool isIconic(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = findWindowLocked(hwnd);
-    return w && w->minimized;
-}
-
-bool isZoomed(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = findWindowLocked(hwnd);
-    return w && w->maximized;
-}
-
-bool setForegroundWindow(HWND hwnd)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    while (w->parent) {
-        auto p = findWindowLocked(w->parent);
-        if (!p)
-            break;
-        w = p;
-    }
-    windowSystem().foreground = w->hwnd;
-    return true;
-}
-
-HWND getForegroundWindow()
-{
-    auto lock = kernelLock();
-    return windowSystem().foreground;
-}
-
-bool getWindowRect(HWND hwnd, RECT& rect)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    POINT o = originOfLocked(*w);
-    rect = RECT{w->rect.left + o.x, w->rect.top + o.y, w->rect.right + o.x, w->rect.bottom + o.y};
-    return true;
-}
-
-bool getClientRect(HWND hwnd, RECT& rect)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    rect = RECT{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
-    return true;
-}
-
-bool setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags)
-{
-    {
-        auto lock = kernelLock();
-        auto w = windowOrFail(hwnd);
-        if (!w || !checkWindowThread(*w, "setWindowPos"))
-            return false;
-    }
-    return applyWindowPos(hwnd, insertAfter, RECT{x, y, x + width, y + height}, flags);
-}
-
-bool moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint)
-{
-    return setWindowPos(hwnd, nullptr, x, y, width, height,
-                        SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0u : SWP_NOREDRAW));
-}
-
-bool clientToScreen(HWND hwnd, POINT& point)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    POINT o = originOfLocked(*w);
-    point.x += w->client.left + o.x;
-    point.y += w->client.top + o.y;
-    return true;
-}
-
-bool screenToClient(HWND hwnd, POINT& point)
-{
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    POINT o = originOfLocked(*w);
-    point.x -= w->client.left + o.x;
-    point.y -= w->client.top + o.y;
-    return true;
-}
-
-bool adjustWindowRectEx(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle)
-{
-    RECT f = frameInsets(style, exStyle, hasMenu);
-    rect.left -= f.left;
-    rect.top -= f.top;
-    rect.right += f.right;
-    rect.bottom += f.bottom;
-    return true;
-}
-
-RECT getWorkArea()
-{
-    return kWorkArea;
-}
-
-SIZE getScreenSize()
-{
-    return kScreen;
 }
 
 }  // namespace HA::OS

@@ -281,8 +281,44 @@ bool showWindow(HWND hwnd, int command);
 bool isWindowVisible(HWND hwnd);
 bool isIconic(HWND hwnd);
 bool isZoomed(HWND hwnd);
+
+// Activation, focus and capture. Each thread has its own active, focus and capture window
+// (windows of the calling thread only). Showing a top-level window with an activating
+// command activates it: WM_ACTIVATEAPP (when the process was not active) to the thread's
+// top-level windows, WM_NCACTIVATE and WM_ACTIVATE to the old window, then to the new
+// one, whose default processing of WM_ACTIVATE gives it the focus (WM_KILLFOCUS to the
+// old focus window, WM_SETFOCUS to the new one). These return the previous window.
+HWND setActiveWindow(HWND hwnd);
+HWND getActiveWindow();
+// Focus to a window activates its top-level window first. Null removes the focus.
+HWND setFocus(HWND hwnd);
+HWND getFocus();
+// WM_CAPTURECHANGED goes to the window that loses the capture.
+HWND setCapture(HWND hwnd);
+bool releaseCapture();
+HWND getCapture();
+// Activates the window's top-level window (on the calling thread's windows; for another
+// thread's window only the foreground record changes).
 bool setForegroundWindow(HWND hwnd);
 HWND getForegroundWindow();
+// The stand-in's: another program takes the foreground. The calling thread's active
+// window is deactivated, its focus window loses the focus and its top-level windows get
+// WM_ACTIVATEAPP with FALSE.
+void activateOtherApplication();
+
+// What getWindowPlacement and setWindowPlacement exchange: the show state and the
+// restore rectangle in work-area coordinates (the work area starts at 0, 0 here).
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
+bool getWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement);
+// Fails with ERROR_INVALID_PARAMETER unless length is sizeof(WINDOWPLACEMENT).
+bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);
 
 // Geometry. Top-level windows are placed on one screen of 1920 x 1080 whose work area is
 // (0, 0, 1920, 1040).

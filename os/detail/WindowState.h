@@ -81,6 +81,10 @@ struct ThreadQueue {
     bool quit = false;
     int exitCode = 0;
     bool gone = false;  // the thread has ended
+    // Input state of the thread's windows.
+    HWND focus = nullptr;
+    HWND active = nullptr;
+    HWND capture = nullptr;
 };
 
 struct TimerRec {
@@ -106,6 +110,7 @@ struct WindowSystem {
     std::uint64_t timerOrder = 0;
     UINT_PTR nextThreadTimerId = 1;
     HWND foreground = nullptr;
+    bool applicationActive = false;  // some window of this process is the foreground window
 };
 
 // The one instance; call with the kernel lock held.
@@ -118,12 +123,40 @@ inline std::unique_lock<std::mutex> kernelLock()
 std::shared_ptr<WindowRec> findWindowLocked(HWND hwnd);
 // The same, setting ERROR_INVALID_WINDOW_HANDLE when there is none.
 std::shared_ptr<WindowRec> windowOrFail(HWND hwnd);
+// The top-level window above a child window (the window itself for others), or null.
+HWND rootOfLocked(std::shared_ptr<WindowRec> w);
 // The window and all its ancestors are visible.
 bool visibleChainLocked(const WindowRec& w);
 // The calling thread's queue, made on first use (takes the kernel lock itself).
 std::shared_ptr<ThreadQueue> currentQueue();
 // The queue of a thread, or null when it has none.
 std::shared_ptr<ThreadQueue> queueOfLocked(DWORD thread);
+
+inline bool isTopLevel(const WindowRec& w) { return !(w.style & WS_CHILD) && !w.messageOnly; }
+
+// Class names match without regard to case: the key of a name.
+WString classKey(const WString& name);
+void addSystemClassesLocked(WindowSystem& s);
+
+// The z-ordered list that holds the window (kernel lock held).
+std::vector<HWND>* siblingsLocked(WindowRec& w);
+void removeFromList(std::vector<HWND>& list, HWND hwnd);
+
+// Geometry shared by creation and default processing.
+void shrinkByFrame(RECT& r, const WindowRec& w);
+MINMAXINFO defaultMinMaxInfoLocked(const WindowRec& w);
+// Default processing of WM_WINDOWPOSCHANGING: asks WM_GETMINMAXINFO and holds a
+// resizable top-level window to its tracking sizes.
+void constrainToMinMax(HWND hwnd, WINDOWPOS& pos);
+// Sends WM_SIZE and WM_MOVE for the window's current client area.
+void sendSizeAndMove(HWND hwnd, bool sized, bool moved);
+LRESULT sendRecord(HWND hwnd, UINT message, WPARAM wParam, const void* record);
+
+// Activates a top-level window of the calling thread: WM_ACTIVATEAPP when the process
+// becomes active, WM_NCACTIVATE and WM_ACTIVATE to the old and the new window.
+void activateWindow(HWND hwnd);
+// A window that goes away loses focus, activation and capture (kernel lock held).
+void forgetInputStateLocked(WindowRec& window);
 
 // Takes a window out of every table without sending anything: its queued messages, sent
 // messages waiting for it, timers and device registrations go too (kernel lock held).

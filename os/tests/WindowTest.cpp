@@ -32,7 +32,7 @@ TEST_F(Windows, CreationMessagesComeInThePlatformOrder)
          {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
         {"visible pop-up", WS_POPUP | WS_VISIBLE, nullptr,
          {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW,
-          WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED}},
+          WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS}},
         {"child", WS_CHILD, parent, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
         {"message-only", 0, HWND_MESSAGE, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}},
     };
@@ -345,6 +345,126 @@ TEST_F(Windows, ShowStates)
     getWindowRect(hwnd, restored);
     EXPECT_EQ(restored, normal);
     EXPECT_EQ(getForegroundWindow(), hwnd);
+}
+
+TEST_F(Windows, ActivationAndFocusMoveInThePlatformOrder)
+{
+    HWND a = create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {}, u"a");
+    HWND b = create(WS_OVERLAPPEDWINDOW, nullptr, {}, u"b");
+    HWND child = create(WS_CHILD | WS_VISIBLE, b, {}, u"c");
+    EXPECT_EQ(getActiveWindow(), a);
+    EXPECT_EQ(getFocus(), a);
+    clearJournal();
+    EXPECT_EQ(setFocus(child), a);  // activates b first
+    std::vector<std::pair<HWND, UINT>> seen;
+    for (const auto& l : journal())
+        seen.emplace_back(l.hwnd, l.message);
+    const std::vector<std::pair<HWND, UINT>> expected = {
+        {a, WM_NCACTIVATE}, {a, WM_ACTIVATE}, {b, WM_NCACTIVATE}, {b, WM_ACTIVATE}, {a, WM_KILLFOCUS},
+        {b, WM_SETFOCUS},   {b, WM_KILLFOCUS}, {child, WM_SETFOCUS},
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(getActiveWindow(), b);
+    EXPECT_EQ(getForegroundWindow(), b);
+    EXPECT_EQ(getFocus(), child);
+
+    clearJournal();
+    activateOtherApplication();
+    EXPECT_EQ(getActiveWindow(), nullptr);
+    EXPECT_EQ(getFocus(), nullptr);
+    auto appDeactivated = messages(a);
+    EXPECT_EQ(appDeactivated, std::vector<UINT>{WM_ACTIVATEAPP});
+    clearJournal();
+    EXPECT_TRUE(setForegroundWindow(child));
+    EXPECT_EQ(getActiveWindow(), b);
+    EXPECT_EQ(messages(b), (std::vector<UINT>{WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS}));
+
+    destroyWindow(b);
+    EXPECT_EQ(getFocus(), nullptr);
+    EXPECT_EQ(getActiveWindow(), nullptr);
+}
+
+TEST_F(Windows, CaptureChangesAreReported)
+{
+    HWND a = create(WS_POPUP), b = create(WS_POPUP);
+    EXPECT_EQ(setCapture(a), nullptr);
+    clearJournal();
+    EXPECT_EQ(setCapture(b), a);
+    EXPECT_EQ(getCapture(), b);
+    EXPECT_TRUE(releaseCapture());
+    EXPECT_EQ(getCapture(), nullptr);
+    auto log = journal();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].hwnd, a);
+    EXPECT_EQ(log[0].message, WM_CAPTURECHANGED);
+    EXPECT_EQ(log[0].lParam, reinterpret_cast<LPARAM>(b));
+    EXPECT_EQ(log[1].hwnd, b);
+    EXPECT_EQ(log[1].lParam, 0);
+}
+
+TEST_F(Windows, PlacementKeepsTheRestoreRectangle)
+{
+    HWND hwnd = create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {}, u"p", 0, RECT{10, 20, 410, 320});
+    WINDOWPLACEMENT wp{};
+    ASSERT_TRUE(getWindowPlacement(hwnd, wp));
+    EXPECT_EQ(wp.length, sizeof wp);
+    EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWNORMAL));
+    EXPECT_EQ(wp.rcNormalPosition, (RECT{10, 20, 410, 320}));
+
+    showWindow(hwnd, SW_MAXIMIZE);
+    ASSERT_TRUE(getWindowPlacement(hwnd, wp));
+    EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+    EXPECT_EQ(wp.rcNormalPosition, (RECT{10, 20, 410, 320}));
+    RECT r{};
+    getWindowRect(hwnd, r);
+    RECT work = getWorkArea();
+    EXPECT_LE(r.left, work.left);
+    EXPECT_GE(r.right, work.right);
+
+    // While maximised a new restore rectangle is kept for the next restore.
+    wp.rcNormalPosition = RECT{30, 40, 330, 240};
+    wp.showCmd = SW_SHOWNA;
+    ASSERT_TRUE(setWindowPlacement(hwnd, wp));
+    EXPECT_TRUE(isZoomed(hwnd));
+    showWindow(hwnd, SW_RESTORE);
+    getWindowRect(hwnd, r);
+    EXPECT_EQ(r, (RECT{30, 40, 330, 240}));
+
+    wp.length = 0;
+    EXPECT_FALSE(setWindowPlacement(hwnd, wp));
+    EXPECT_EQ(getLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(Windows, ResizableWindowsAreHeldToTheirTrackingSizes)
+{
+    HWND sizable = create(WS_OVERLAPPEDWINDOW, nullptr, [](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+        if (m == WM_GETMINMAXINFO) {
+            auto* mmi = reinterpret_cast<MINMAXINFO*>(l);
+            mmi->ptMinTrackSize = POINT{300, 200};
+            mmi->ptMaxTrackSize = POINT{800, 600};
+            return 0;
+        }
+        return std::nullopt;
+    });
+    HWND fixed = create(0x02CA0000);
+    struct Case {
+        int width, height;
+        RECT sizable, fixed;
+    };
+    const Case cases[] = {
+        {100, 100, {0, 0, 300, 200}, {0, 0, 100, 100}},
+        {1000, 700, {0, 0, 800, 600}, {0, 0, 1000, 700}},
+        {500, 400, {0, 0, 500, 400}, {0, 0, 500, 400}},
+    };
+    for (const Case& c : cases) {
+        RECT r{};
+        ASSERT_TRUE(moveWindow(sizable, 0, 0, c.width, c.height));
+        getWindowRect(sizable, r);
+        EXPECT_EQ(r, c.sizable) << c.width;
+        ASSERT_TRUE(moveWindow(fixed, 0, 0, c.width, c.height));
+        getWindowRect(fixed, r);
+        EXPECT_EQ(r, c.fixed) << c.width;
+    }
 }
 
 TEST_F(Windows, InjectedFaultsFailTheChosenCalls)
