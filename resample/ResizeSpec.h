@@ -1,5 +1,5 @@
 #pragma once
-// The resize specification record and the checks that every code path shares. Internal
+// The resize record (ResizeSpec) and the checks that every code path shares. Internal
 // to the library: the public header knows no record, only the caller's buffer.
 
 #include <cstddef>
@@ -9,7 +9,7 @@
 
 namespace Resample {
 
-// One axis of a specification: the rows (heights) or the columns (widths).
+// One axis of a resize record: the rows (heights) or the columns (widths).
 struct ResizeAxis {
     std::int32_t srcSize;
     std::int32_t dstSize;
@@ -43,7 +43,7 @@ namespace DETAIL {
 constexpr std::int32_t kSpecMagic = 0x4B617389;
 constexpr std::int32_t kKindNearest = 13;
 constexpr std::int32_t kKindLinear = 7;
-// The fixed part of every reported specification size.
+// The fixed part of every reported record size.
 constexpr std::int64_t kSpecFixedBytes = 260;
 static_assert(sizeof(ResizeSpec) + 63 <= kSpecFixedBytes, "header and alignment fit");
 

@@ -108,7 +108,7 @@ TEST(ResampleGetSize, StatusAndSizes)
     }
 }
 
-// A specification buffer built through the public entry points.
+// A record buffer built through the public entry points.
 std::vector<std::uint8_t> makeSpec(std::int32_t interpolation, std::int32_t ws, std::int32_t hs,
                                    std::int32_t wd, std::int32_t hd)
 {
@@ -231,7 +231,7 @@ TEST(ResampleResize, StatusOrderAndUntouchedDestination)
         {"border 0xF2", Linear, false, l, 0, 0, 8, 8, 0xF2, kBadBorder},
         {"null source", Nearest, true, n, 0, 0, 8, 8, 1, kNullPointer},
         {"null source, linear", Linear, true, l, 0, 0, 8, 8, 1, kNullPointer},
-        {"null specification", Nearest, false, nullptr, 0, 0, 8, 8, 1, kNullPointer},
+        {"null record", Nearest, false, nullptr, 0, 0, 8, 8, 1, kNullPointer},
         {"zero width", Nearest, false, n, 0, 0, 0, 8, 1, kNothingToDo},
         {"zero height before the magic", Nearest, false, blank.data(), 0, 0, 8, 0, 1,
          kNothingToDo},

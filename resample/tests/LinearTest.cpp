@@ -117,21 +117,29 @@ Bytes linearSpec(const Shape& s)
 
 TEST(ResampleLinear, AxisTablesOfTheWorkedExamples)
 {
+    struct Point {
+        std::size_t i;
+        std::int32_t index;
+        std::uint16_t weight;  // the second weight of a column pair
+    };
     struct Case {
         Shape s;
-        std::vector<std::int32_t> index;
-        std::vector<std::uint16_t> weights;  // second weight of each column pair
+        std::vector<Point> points;
         std::int32_t leading, trailing;
     };
     const Case cases[] = {
-        {{2, 2, 4, 4}, {-1, 0, 0, 1}, {12288, 4096, 12288, 4096}, 1, 1},
-        {{4, 4, 2, 2}, {0, 2}, {8192, 8192}, 0, 0},
-        {{5, 5, 5, 5}, {0, 1, 2, 3, 4}, {0, 0, 0, 0, 0}, 0, 1},
+        {{2, 2, 4, 4}, {{0, -1, 12288}, {1, 0, 4096}, {2, 0, 12288}, {3, 1, 4096}}, 1, 1},
+        {{4, 4, 2, 2}, {{0, 0, 8192}, {1, 2, 8192}}, 0, 0},
+        {{5, 5, 5, 5}, {{0, 0, 0}, {1, 1, 0}, {2, 2, 0}, {3, 3, 0}, {4, 4, 0}}, 0, 1},
+        // (i + 0.5) x (1 / 49) - 0.5 comes out just below the whole numbers 0 and 1 at
+        // i = 24 and 73: the tables follow the floating-point values, not exact ones.
+        {{2, 2, 98, 98}, {{24, -1, 16384}, {25, 0, 334}, {73, 0, 16384}, {74, 1, 334}}, 25, 24},
     };
     for (int p = 0; p < DETAIL::kPathCount; ++p) {
         if (!pathRuns(p))
             continue;
         for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "path " << p << " " << c.s.ws << " -> " << c.s.wd);
             Bytes buffer(4096);
             ASSERT_EQ(DETAIL::pathTable(p).initLinear(c.s.ws, c.s.hs, c.s.wd, c.s.hd,
                                                        buffer.data()),
@@ -144,12 +152,12 @@ TEST(ResampleLinear, AxisTablesOfTheWorkedExamples)
                 const bool cols = axis == &spec.cols;
                 EXPECT_EQ(axis->leading, c.leading);
                 EXPECT_EQ(axis->trailing, c.trailing);
-                for (std::size_t i = 0; i < c.index.size(); ++i) {
-                    EXPECT_EQ(axis->index[i], c.index[i]) << "path " << p << " " << i;
-                    const std::uint16_t w = cols ? axis->weights[2 * i + 1] : axis->weights[i];
-                    EXPECT_EQ(w, c.weights[i]) << "path " << p << " " << i;
+                for (const Point& pt : c.points) {
+                    EXPECT_EQ(axis->index[pt.i], pt.index) << pt.i;
+                    const std::uint16_t w = cols ? axis->weights[2 * pt.i + 1] : axis->weights[pt.i];
+                    EXPECT_EQ(w, pt.weight) << pt.i;
                     if (cols) {
-                        EXPECT_EQ(axis->weights[2 * i] + w, 16384);
+                        EXPECT_EQ(axis->weights[2 * pt.i] + w, 16384);
                     }
                 }
             }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "resample/ResizeSpec.h"
 #include "resample/tests/ResizeHarness.h"
 
 using namespace ResampleTest;
@@ -128,6 +129,34 @@ TEST(ResampleNearest, GridOfTilesEqualsOneTile)
                 }
             EXPECT_EQ(assembled, whole) << "path " << p;
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ResampleNearest, VeryLargeSourcesFollowTheFormula)
+{
+    // With a ratio of 2.5e8 the centres are whole numbers far above 1e-10's reach, so the
+    // formula keeps them instead of stepping down to the pixel before.
+    for (int p = 0; p < DETAIL::kPathCount; ++p) {
+        if (!pathRuns(p))
+            continue;
+        std::int32_t size = 0, init = 0;
+        ASSERT_EQ(DETAIL::pathTable(p).getSize(2000000000, 3, 8, 3, kNearest, 0, &size, &init),
+                  kOk);
+        Bytes spec(static_cast<std::size_t>(size));
+        ASSERT_EQ(DETAIL::pathTable(p).initNearest(2000000000, 3, 8, 3, spec.data()), kOk);
+        const std::uint8_t* at = spec.data();
+        at += (64 - reinterpret_cast<std::uintptr_t>(at) % 64) % 64;
+        const auto* rec = reinterpret_cast<const ResizeSpec*>(at);
+        EXPECT_EQ(rec->magic, 0x4B617389);
+        EXPECT_EQ(rec->kind, 13);
+        for (std::int32_t i = 0; i < 8; ++i)
+            EXPECT_EQ(rec->cols.index[i], 125000000 * (2 * i + 1)) << "path " << p << " " << i;
+        for (std::int32_t i = 0; i < 3; ++i)
+            EXPECT_EQ(rec->rows.index[i], i);
     }
 }
 

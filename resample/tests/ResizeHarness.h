@@ -106,7 +106,7 @@ inline std::int32_t clippedSize(std::int32_t at, std::int32_t size, std::int32_t
     return at + size > whole ? whole - at : size;
 }
 
-// One resize of `picture` (ws x hs) on `path`, with its own specification and work buffer.
+// One resize of `picture` (ws x hs) on `path`, with its own resize record and work buffer.
 inline Result resizeOn(int path, eOp op, const Shape& s, TileBox t, const Layout& layout,
                        const Bytes& picture)
 {
