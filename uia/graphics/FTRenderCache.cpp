@@ -1,0 +1,133 @@
+// Render caches: one face at one size, its metrics and its rendered glyphs.
+
+#include "uia/graphics/FTRenderCache.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include FT_BITMAP_H
+#include <hb-ft.h>
+#include <hb.h>
+
+namespace HA::UIA::DETAIL {
+
+FTLibrary::FTLibrary()
+{
+    if (FT_Init_FreeType(&mLibrary) != 0)
+        mLibrary = nullptr;
+}
+
+FTLibrary::~FTLibrary()
+{
+    if (mLibrary)
+        FT_Done_FreeType(mLibrary);
+}
+
+std::size_t FTRenderCache::tCodePointHash::operator()(char32_t codePoint) const
+{
+    uint32_t hash = 0x811C9DC5u;
+    for (int i = 0; i < 4; ++i) {
+        hash ^= (static_cast<uint32_t>(codePoint) >> (8 * i)) & 0xFF;
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::shared_ptr<FTRenderCache> FTRenderCache::create(std::shared_ptr<FTLibrary> library, tFontBytes bytes,
+                                                     FT_Face face, int pixelSize, bool hinting)
+{
+    // Metrics are scaled by units per em, which a bitmap-only font does not have.
+    if (face->units_per_EM == 0) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
+    return std::make_shared<FTRenderCache>(std::move(library), std::move(bytes), face, pixelSize, hinting);
+}
+
+FTRenderCache::FTRenderCache(std::shared_ptr<FTLibrary> library, tFontBytes bytes, FT_Face face, int pixelSize,
+                             bool hinting)
+    : mLibrary(std::move(library)), mBytes(std::move(bytes)), mFace(face), mPixelSize(pixelSize), mHinting(hinting)
+{
+    mHbFont = hb_ft_font_create_referenced(mFace);
+    const double perUnit = static_cast<double>(pixelSize) / mFace->units_per_EM;
+    mLineHeight = static_cast<int>(std::lround((mFace->bbox.yMax - mFace->bbox.yMin) * perUnit));
+    mAscent = static_cast<int>(std::lround(mFace->bbox.yMax * perUnit));
+    mUnderlinePosition = static_cast<int>(std::lround(mFace->underline_position * perUnit));
+    mUnderlineThickness = static_cast<int>(std::ceil(mFace->underline_thickness * perUnit));
+    if (mAscent - mUnderlinePosition >= mLineHeight)
+        ++mLineHeight;
+    mGlyphs.max_load_factor(1.0f);
+    mGlyphs.rehash(8);
+}
+
+FTRenderCache::~FTRenderCache()
+{
+    hb_font_destroy(mHbFont);
+    FT_Done_Face(mFace);
+}
+
+const FTRenderCache::tGlyph* FTRenderCache::getGlyph(char32_t codePoint)
+{
+    const auto found = mGlyphs.find(codePoint);
+    if (found != mGlyphs.end())
+        return &found->second;
+    const FT_Int32 flags = mHinting ? (FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT) : (FT_LOAD_RENDER | FT_LOAD_NO_HINTING);
+    tGlyph glyph;
+    const FT_GlyphSlot slot = mFace->glyph;
+    if (FT_Load_Char(mFace, codePoint, flags) != 0 || slot->format != FT_GLYPH_FORMAT_BITMAP ||
+        !copyCoverage(mLibrary->get(), slot->bitmap, glyph))
+        return codePoint == U'?' ? nullptr : getGlyph(U'?');
+    glyph.advance = static_cast<int>(slot->advance.x);
+    glyph.top = slot->bitmap_top;
+    glyph.left = slot->bitmap_left;
+    return &mGlyphs.emplace(codePoint, std::move(glyph)).first->second;
+}
+
+bool copyCoverage(FT_Library library, const FT_Bitmap& bitmap, FTRenderCache::tGlyph& glyph)
+{
+    glyph.width = glyph.rows = glyph.pitch = 0;
+    glyph.coverage.clear();
+    if (bitmap.width == 0 || bitmap.rows == 0)
+        return true;  // nothing to ink, a blank for instance
+    if (!bitmap.buffer)
+        return false;
+
+    FT_Bitmap converted;
+    FT_Bitmap_Init(&converted);
+    const FT_Bitmap* source = &bitmap;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
+        if (FT_Bitmap_Convert(library, &bitmap, &converted, 1) != 0) {
+            FT_Bitmap_Done(library, &converted);
+            return false;
+        }
+        source = &converted;
+    }
+
+    // A negative pitch means the rows run upwards in memory: the top row is the last one.
+    const long pitch = source->pitch;
+    const unsigned long stride = static_cast<unsigned long>(std::labs(pitch));
+    const unsigned char* top = pitch >= 0 ? source->buffer : source->buffer + (source->rows - 1) * stride;
+    const unsigned levels = source->num_grays;
+    const unsigned width = source->width;
+    const unsigned rows = source->rows;
+    glyph.coverage.resize(static_cast<std::size_t>(width) * rows);
+    for (unsigned r = 0; r < rows; ++r) {
+        const unsigned char* row = top + static_cast<long>(r) * pitch;
+        unsigned char* out = glyph.coverage.data() + static_cast<std::size_t>(r) * width;
+        for (unsigned c = 0; c < width; ++c) {
+            unsigned v = row[c];
+            if (levels > 1 && levels != 256)
+                v = std::min(255u, v * 255u / (levels - 1));
+            out[c] = static_cast<unsigned char>(v);
+        }
+    }
+    glyph.width = static_cast<int>(width);
+    glyph.rows = static_cast<int>(rows);
+    glyph.pitch = static_cast<int>(width);
+    if (source == &converted)
+        FT_Bitmap_Done(library, &converted);
+    return true;
+}
+
+}  // namespace HA::UIA::DETAIL
