@@ -13,6 +13,7 @@
 #include "gp/src/common/Stream.h"
 #include "gp/src/common/TextAbbreviator.h"
 #include "gp/src/common/Utf8.h"
+#include "uia/graphics/Coordinates.h"
 #include "uia/graphics/Picture.h"
 #include "uia/graphics/PixelRules.h"
 
