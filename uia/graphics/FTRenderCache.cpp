@@ -75,7 +75,10 @@ const FTRenderCache::tGlyph* FTRenderCache::getGlyph(char32_t codePoint)
     const FT_Int32 flags = mHinting ? (FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT) : (FT_LOAD_RENDER | FT_LOAD_NO_HINTING);
     tGlyph glyph;
     const FT_GlyphSlot slot = mFace->glyph;
-    if (FT_Load_Char(mFace, codePoint, flags) != 0 || slot->format != FT_GLYPH_FORMAT_BITMAP ||
+    // A code point outside the character map would load the font's empty-box glyph; it is
+    // shown as '?' like one that fails to render.
+    if (FT_Get_Char_Index(mFace, codePoint) == 0 || FT_Load_Char(mFace, codePoint, flags) != 0 ||
+        slot->format != FT_GLYPH_FORMAT_BITMAP ||
         !copyCoverage(mLibrary->get(), slot->bitmap, glyph))
         return codePoint == U'?' ? nullptr : getGlyph(U'?');
     glyph.advance = static_cast<int>(slot->advance.x);

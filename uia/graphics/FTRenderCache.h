@@ -59,8 +59,8 @@ public:
     FTRenderCache(const FTRenderCache&) = delete;
     FTRenderCache& operator=(const FTRenderCache&) = delete;
 
-    // The glyph of a code point, rendered on first use and kept. A glyph that cannot be
-    // rendered gives the glyph of '?', and null when '?' cannot be rendered either.
+    // The glyph of a code point, rendered on first use and kept. A code point that the font
+    // lacks or cannot render gives the glyph of '?', and null when '?' fails too.
     const tGlyph* getGlyph(char32_t codePoint);
 
     int getPixelSize() const { return mPixelSize; }

@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {255, 0, 255, 0, 255, 0}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(GlyphRecords, AreRenderedOnceAndKept)
+TEST(GlyphRecords, AreKeptAndMissingOnesShowAsQuestionMarks)
 {
     FreeTypeContext engine;
     const auto font = fontFromBytes(sansBytes(), sansDesc(engine, 12));
@@ -220,6 +220,11 @@ TEST(GlyphRecords, AreRenderedOnceAndKept)
     EXPECT_GE(a->pitch, a->width);
     EXPECT_EQ(a->coverage.size(), std::size_t(a->pitch) * a->rows);
     EXPECT_EQ(font->getGlyphAdvance(U'A'), DETAIL::roundAdvance(a->advance));
+    // The font has no ideographs: one is measured and drawn as '?'.
+    const Font::tGlyph* question = cache->getGlyph(U'?');
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(cache->getGlyph(U'\u4E00'), question);
+    EXPECT_EQ(font->getTextWidth("\xE4\xB8\x80"), font->getGlyphAdvance(U'?'));
 }
 
 }  // namespace
