@@ -35,7 +35,14 @@ Registrations& registrations()
 
 void deliver(DWORD event, const DEV_BROADCAST_HDR& record)
 {
+    // A record that claims more than a device path can need is not copied.
+    constexpr size_t kMaxRecord = 64 * 1024;
     size_t size = std::max<size_t>(record.dbch_size, sizeof(DEV_BROADCAST_HDR));
+    if (size > kMaxRecord)
+        return;
+    // Copies are zero-filled up to the largest record, so a reader of a short record
+    // stays inside its copy.
+    size_t room = std::max({size, sizeof(DEV_BROADCAST_VOLUME), sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)});
     auto lock = kernelLock();
     std::vector<std::shared_ptr<WindowRec>> targets;
     if (record.dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
@@ -57,7 +64,7 @@ void deliver(DWORD event, const DEV_BROADCAST_HDR& record)
     }
     for (auto& w : targets) {
         // Each window gets its own copy: the record lives until its procedure returns.
-        auto copy = std::shared_ptr<std::uint64_t[]>(new std::uint64_t[(size + 7) / 8]());
+        auto copy = std::shared_ptr<std::uint64_t[]>(new std::uint64_t[(room + 7) / 8]());
         std::memcpy(copy.get(), &record, size);
         LPARAM lParam = reinterpret_cast<LPARAM>(copy.get());
         queueSystemSentLocked(*w, WM_DEVICECHANGE, event, lParam, std::shared_ptr<void>(copy, copy.get()));

@@ -131,6 +131,22 @@ TEST_F(DeviceNotifications, VolumeNoticesReachEveryTopLevelWindowWithoutRegistra
     EXPECT_EQ(got[0].units, 0x28u);
 }
 
+TEST_F(DeviceNotifications, MalformedRecordsAreSafe)
+{
+    HWND top = listening();
+    ASSERT_TRUE(top);
+    // A volume header without its body reaches the window as a zero unit mask; a record
+    // that claims more than any device record can need is not delivered.
+    DEV_BROADCAST_HDR shortVolume{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_VOLUME, 0};
+    DEV_BROADCAST_HDR huge{1u << 20, DBT_DEVTYP_VOLUME, 0};
+    broadcastDeviceChange(DBT_DEVICEARRIVAL, shortVolume);
+    broadcastDeviceChange(DBT_DEVICEARRIVAL, huge);
+    pumpMessages();
+    auto got = notices();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].units, 0u);
+}
+
 TEST_F(DeviceNotifications, NoticesArriveOnTheWindowsOwnThread)
 {
     std::atomic<HWND> hwnd{nullptr};
