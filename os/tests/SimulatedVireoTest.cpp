@@ -150,6 +150,70 @@ protected:
         device->plugIn();
         ASSERT_TRUE(host.open(device->path()));
     }
+
+    // DETACH, close, wait 5 s as the updater does, then open the DFU-mode device.
+    bool detachAndReopen()
+    {
+        if (host.request(IOCTL_HA_DFU_DETACH, {}, 0).error != 0)
+            return false;
+        host.close();
+        Clock::sleep(5000);
+        return device->mode() == eVireoMode::Dfu && host.open(device->path());
+    }
+
+    // Blocks of transferSize with status polling, then the closing zero-length block
+    // numbered with the count of full blocks. The status of the failing step, 0 on success.
+    int download(const std::vector<BYTE>& image, WORD transferSize)
+    {
+        size_t full = image.size() / transferSize;
+        size_t blocks = full + (image.size() % transferSize ? 1 : 0);
+        for (size_t b = 0; b < blocks; ++b) {
+            size_t length = std::min<size_t>(transferSize, image.size() - b * transferSize);
+            Reply r = host.dnload(static_cast<WORD>(b), image.data() + b * transferSize, static_cast<WORD>(length));
+            if (r.error)
+                return -1;
+            for (;;) {
+                Reply s = host.getStatus();
+                if (s.error || s.data[0] != 0)
+                    return s.error ? -2 : s.data[0];
+                if (s.data[4] == 5)
+                    break;
+                if (s.data[4] != 4)
+                    return -3;
+                Clock::sleep(std::min<DWORD>(s.data[1] | (s.data[2] << 8) | (s.data[3] << 16), 1000));
+            }
+        }
+        return host.dnload(static_cast<WORD>(full), nullptr, 0).error ? -4 : 0;
+    }
+
+    // The manifestation wait: tolerant devices are polled each second, the others are
+    // looked for in runtime mode every 10 s. True when it ends with dfuIDLE or the device
+    // back in runtime mode.
+    bool manifest(bool tolerant)
+    {
+        int state = host.getState();
+        for (int step = 0; step < 10; ++step) {
+            if (state == 2 || state == 8)
+                return true;
+            if (state == 6) {
+                Reply s = host.getStatus();
+                if (s.error == 0 && s.data[0] != 0)
+                    return false;
+                state = 7;
+            } else if (state == 7) {
+                Clock::sleep(tolerant ? 1000 : 10000);
+                if (tolerant) {
+                    state = host.getState();
+                } else if (device->mode() == eVireoMode::Runtime) {
+                    host.open(device->path());
+                    state = 8;
+                }
+            } else {
+                return false;
+            }
+        }
+        return false;
+    }
 };
 
 }  // namespace
@@ -283,4 +347,553 @@ TEST_F(SimulatedVireoTest, ControlTransfersReachDescriptorsAndDfuRequests)
     EXPECT_EQ(host.request(IOCTL_HA_USB_CONTROL_TRANSFER, out, 0).error, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(host.request(IOCTL_HA_USB_CONTROL_TRANSFER, header(0x21, 0, 1000, 0), 0).error, 0u);  // DETACH
     EXPECT_EQ(device->dfuState(), eDfuState::appDETACH);
+}
+
+TEST_F(SimulatedVireoTest, FullDfuRoadReturnsWithTheNewRevision)
+{
+    struct Case {
+        WORD transferSize;
+        bool tolerant;
+        size_t blocks;  // data blocks
+        WORD closing;   // number of the zero-length block
+    };
+    const Case cases[] = {
+        {1024, false, 256, 256},
+        {1024, true, 256, 256},
+        {1000, false, 263, 262},
+        {1000, true, 263, 262},
+    };
+    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.transferSize) + (c.tolerant ? " tolerant" : ""));
+        Clock::useManual(0);
+        VireoSettings settings;
+        settings.transferSize = c.transferSize;
+        if (c.tolerant)
+            settings.bmAttributes |= kDfuManifestationTolerant;
+        attach(settings);
+        WString runtimePath = device->path();
+        ASSERT_TRUE(detachAndReopen());
+        WString dfuPath = device->path();
+        EXPECT_NE(dfuPath, runtimePath);
+        EXPECT_NE(utf8(dfuPath).find("&PID_0E32&"), std::string::npos);
+        EXPECT_NE(utf8(dfuPath).find("#VI2401A0158#"), std::string::npos);
+        Reply info = host.request(IOCTL_HA_DFU_GET_INFO, {}, 7);
+        EXPECT_EQ(info.data[0], kDfuModeDfu);
+        EXPECT_EQ(wordAt(info.data, 4), c.transferSize);
+        EXPECT_EQ(host.getState(), 2);
+
+        device->clearJournal();
+        ASSERT_EQ(download(image, c.transferSize), 0);
+        std::vector<JournalEntry> blocks;
+        for (const JournalEntry& e : device->journal())
+            if (e.code == IOCTL_HA_DFU_DNLOAD)
+                blocks.push_back(e);
+        ASSERT_EQ(blocks.size(), c.blocks + 1);
+        for (size_t b = 0; b < c.blocks; ++b)
+            EXPECT_EQ(*blocks[b].blockNumber, b);
+        EXPECT_EQ(blocks[c.blocks - 1].length, 262144 % c.transferSize ? 262144 % c.transferSize : c.transferSize);
+        EXPECT_EQ(*blocks.back().blockNumber, c.closing);
+        EXPECT_EQ(blocks.back().length, 0u);
+        EXPECT_FALSE(device->isFlashValid());  // erased while the download runs
+
+        ASSERT_TRUE(manifest(c.tolerant));
+        if (c.tolerant) {
+            EXPECT_EQ(device->dfuState(), eDfuState::dfuIDLE);
+            EXPECT_EQ(host.request(IOCTL_HA_DFU_LEAVE, {}, 0).error, 0u);
+            Clock::sleep(5000);
+            EXPECT_EQ(host.getStatus().error, ERROR_DEVICE_NOT_CONNECTED);  // the old handle
+        }
+        EXPECT_EQ(device->mode(), eVireoMode::Runtime);
+        EXPECT_EQ(device->firmwareRevision(), 0x0036);
+        EXPECT_NE(utf8(device->path()).find("&PID_0E30&REV_0036#VI2401A0158#"), std::string::npos);
+        ASSERT_TRUE(host.open(device->path()));
+        EXPECT_EQ(wordAt(host.descriptor(1, 0, 18).data, 12), 0x0036);
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, DetachLeavesAndReturnsOnTheClock)
+{
+    attach();
+    WString runtimePath = device->path();
+    EXPECT_EQ(host.request(IOCTL_HA_DFU_DETACH, {}, 0).error, 0u);
+    EXPECT_EQ(host.getState(), 1);  // appDETACH until the reset
+    EXPECT_EQ(host.request(IOCTL_HA_DFU_DETACH, {}, 0).error, ERROR_GEN_FAILURE);
+    Clock::sleep(5000);
+    EXPECT_EQ(host.getState(), -1);
+    EXPECT_EQ(host.getStatus().error, ERROR_DEVICE_NOT_CONNECTED);
+    std::vector<BusEvent> events = device->busEvents();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1].kind, BusEvent::eKind::Removed);
+    EXPECT_EQ(events[1].path, runtimePath);
+    EXPECT_EQ(events[1].time, 100);
+    EXPECT_EQ(events[2].kind, BusEvent::eKind::Arrived);
+    EXPECT_EQ(events[2].mode, eVireoMode::Dfu);
+    EXPECT_EQ(events[2].time, 1600);
+}
+
+TEST_F(SimulatedVireoTest, DfuStateMachineChecksBlocksAndStates)
+{
+    attach();
+    ASSERT_TRUE(detachAndReopen());
+    std::vector<BYTE> data(2048, 0x5A);
+    struct Step {
+        const char* what;
+        int block;  // -1: DFU_ABORT
+        WORD length;
+        DWORD error;
+        int stateAfter;
+    };
+    const Step steps[] = {
+        {"zero-length first block stalls", 0, 0, ERROR_GEN_FAILURE, 10},
+        {"abort does not clear dfuERROR", -1, 0, ERROR_GEN_FAILURE, 10},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        Reply r = s.block == -1 ? host.request(IOCTL_HA_DFU_ABORT, {}, 0)
+                                : host.dnload(static_cast<WORD>(s.block), data.data(), s.length);
+        EXPECT_EQ(r.error, s.error);
+        EXPECT_EQ(host.getState(), s.stateAfter);
+    }
+    Reply status = host.getStatus();
+    EXPECT_EQ(status.data[0], static_cast<BYTE>(eDfuStatus::errSTALLEDPKT));
+
+    // Leave and come back: dfuIDLE again, still in DFU mode (nothing was written).
+    EXPECT_EQ(host.request(IOCTL_HA_DFU_LEAVE, {}, 0).error, 0u);
+    Clock::sleep(5000);
+    EXPECT_EQ(device->mode(), eVireoMode::Runtime);  // the old firmware is still whole
+    ASSERT_TRUE(host.open(device->path()));
+    ASSERT_TRUE(detachAndReopen());
+
+    struct Case {
+        const char* what;
+        WORD block;
+        WORD length;
+        BYTE status;  // after the failing request
+    };
+    const Case cases[] = {
+        {"first block not 0", 1, 16, static_cast<BYTE>(eDfuStatus::errADDRESS)},
+        {"longer than wTransferSize", 0, 1025, static_cast<BYTE>(eDfuStatus::errSTALLEDPKT)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(host.dnload(c.block, data.data(), c.length).error, ERROR_GEN_FAILURE);
+        Reply st = host.getStatus();
+        EXPECT_EQ(st.data[0], c.status);
+        EXPECT_EQ(st.data[4], 10);
+        // Clear the error with DFU_CLRSTATUS through a control transfer.
+        std::vector<BYTE> h(16, 0);
+        h[1] = 1;
+        h[5] = 1;
+        h[9] = 4;
+        EXPECT_EQ(host.request(IOCTL_HA_USB_CONTROL_TRANSFER, h, 0).error, 0u);
+        EXPECT_EQ(host.getState(), 2);
+    }
+    // Blocks in order, then one repeated.
+    EXPECT_EQ(host.dnload(0, data.data(), 1024).error, 0u);
+    EXPECT_EQ(host.getStatus().data[4], 4);  // one busy round
+    Clock::sleep(10);
+    EXPECT_EQ(host.getStatus().data[4], 5);
+    EXPECT_EQ(host.dnload(0, data.data(), 1024).error, ERROR_GEN_FAILURE);
+    EXPECT_EQ(host.getStatus().data[0], static_cast<BYTE>(eDfuStatus::errADDRESS));
+}
+
+TEST_F(SimulatedVireoTest, PollingBeforeThePollTimeOutIsToldToWaitOn)
+{
+    VireoSettings settings;
+    settings.pollTimeoutMs = 5000;
+    settings.busyRounds = 2;
+    attach(settings);
+    ASSERT_TRUE(detachAndReopen());
+    BYTE data[16] = {};
+    ASSERT_EQ(host.dnload(0, data, 16).error, 0u);
+    struct Poll {
+        DWORD sleepBefore;
+        BYTE state;
+        DWORD pollTimeout;
+    };
+    const Poll polls[] = {{0, 4, 5000}, {1000, 4, 4000}, {4000, 4, 5000}, {5000, 5, 0}};
+    for (const Poll& p : polls) {
+        Clock::sleep(p.sleepBefore);
+        Reply s = host.getStatus();
+        EXPECT_EQ(s.data[4], p.state);
+        EXPECT_EQ(static_cast<DWORD>(s.data[1] | (s.data[2] << 8) | (s.data[3] << 16)), p.pollTimeout);
+    }
+}
+
+TEST_F(SimulatedVireoTest, AnImageThatIsNotWholeOrValidLeavesTheDeviceInDfuMode)
+{
+    struct Case {
+        const char* what;
+        std::vector<BYTE> image;
+    };
+    std::vector<BYTE> good = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    std::vector<BYTE> corrupt = good;
+    corrupt[100000] ^= 1;
+    std::vector<BYTE> shortImage(good.begin(), good.end() - 1024);
+    std::vector<BYTE> otherProduct = buildFirmwareImage(kHarnwickVendorId, 0x0E40, 0x0036);
+    const Case cases[] = {{"corrupt", corrupt}, {"short", shortImage}, {"other product", otherProduct}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clock::useManual(0);
+        VireoSettings settings;
+        settings.bmAttributes |= kDfuManifestationTolerant;
+        attach(settings);
+        ASSERT_TRUE(detachAndReopen());
+        ASSERT_EQ(download(c.image, 1024), 0);
+        EXPECT_FALSE(manifest(true));
+        Reply s = host.getStatus();
+        EXPECT_EQ(s.data[0], static_cast<BYTE>(eDfuStatus::errVERIFY));
+        EXPECT_EQ(s.data[4], 10);
+        host.request(IOCTL_HA_DFU_LEAVE, {}, 0);
+        Clock::sleep(5000);
+        EXPECT_EQ(device->mode(), eVireoMode::Dfu);
+        EXPECT_FALSE(device->isFlashValid());
+        EXPECT_NE(utf8(device->path()).find("&PID_0E32&REV_0000#"), std::string::npos);
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, DownloadFaults)
+{
+    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    struct Case {
+        const char* what;
+        VireoFaults faults;
+        int result;       // of download(): -1 failed DNLOAD, -2 failed GETSTATUS, else bStatus
+        BYTE state;       // bState afterwards (GETSTATE)
+        size_t dnloads;   // DNLOAD requests seen
+    };
+    auto faults = [](auto set) {
+        VireoFaults f;
+        set(f);
+        return f;
+    };
+    const Case cases[] = {
+        {"stall on block 5", faults([](VireoFaults& f) { f.stallBlock = 5; }), -1, 10, 6},
+        {"error status on block 3",
+         faults([](VireoFaults& f) {
+             f.errorBlock = 3;
+             f.errorStatus = eDfuStatus::errPROG;
+         }),
+         static_cast<int>(eDfuStatus::errPROG), 10, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clock::useManual(0);
+        attach({}, c.faults);
+        ASSERT_TRUE(detachAndReopen());
+        device->clearJournal();
+        EXPECT_EQ(download(image, 1024), c.result);
+        EXPECT_EQ(host.getState(), c.state);
+        size_t dnloads = 0;
+        for (const JournalEntry& e : device->journal())
+            dnloads += e.code == IOCTL_HA_DFU_DNLOAD;
+        EXPECT_EQ(dnloads, c.dnloads);
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, BusyForeverNeverLetsABlockEnd)
+{
+    VireoFaults f;
+    f.busyForeverBlock = 2;
+    attach({}, f);
+    ASSERT_TRUE(detachAndReopen());
+    BYTE data[8] = {};
+    for (WORD b = 0; b < 2; ++b) {
+        host.dnload(b, data, 8);
+        host.getStatus();
+        Clock::sleep(10);
+        EXPECT_EQ(host.getStatus().data[4], 5);
+    }
+    host.dnload(2, data, 8);
+    for (int round = 0; round < 50; ++round) {
+        Clock::sleep(10);
+        EXPECT_EQ(host.getStatus().data[4], 4);
+    }
+}
+
+TEST_F(SimulatedVireoTest, TimedOutRequestsCompleteLateOrOnlyByTheCancel)
+{
+    struct Case {
+        std::optional<DWORD> lateMs;
+        size_t bytesAfterCancel;  // written into the caller's buffer after the cancel
+        TimeMs doneAt;
+    };
+    const Case cases[] = {{800, 6, 800}, {std::nullopt, 0, 500}};
+    for (const Case& c : cases) {
+        Clock::useManual(0);
+        VireoFaults f;
+        f.timeouts.push_back({IOCTL_HA_DFU_GETSTATUS, 2, c.lateMs});
+        attach({}, f);
+        EXPECT_EQ(host.getStatus().error, 0u);
+        Reply second = host.getStatus();
+        EXPECT_EQ(second.error, WAIT_TIMEOUT);
+        EXPECT_EQ(second.data.size(), c.bytesAfterCancel);
+        EXPECT_EQ(Clock::now(), c.doneAt);
+        EXPECT_EQ(host.getStatus().error, 0u);  // the third is answered again
+        host.close();
+        device.reset();
+    }
+    // Requests sent without an OVERLAPPED record are never held.
+    VireoFaults f;
+    f.timeouts.push_back({IOCTL_HA_USB_GET_DESCRIPTOR, 1, std::nullopt});
+    attach({}, f);
+    HANDLE h = createDeviceFile(device->path(), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
+    BYTE in[8] = {0, 0, 0, 0, 1, 0, 0, 0};
+    BYTE out[18] = {};
+    DWORD bytes = 0;
+    EXPECT_TRUE(deviceIoControl(h, IOCTL_HA_USB_GET_DESCRIPTOR, in, 8, out, 18, &bytes, nullptr));
+    EXPECT_EQ(bytes, 18u);
+    closeHandle(h);
+}
+
+TEST_F(SimulatedVireoTest, VanishingAtABlockTakesTheDeviceOffTheBus)
+{
+    VireoFaults f;
+    f.vanishBlock = 2;
+    attach({}, f);
+    ASSERT_TRUE(detachAndReopen());
+    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    EXPECT_EQ(download(image, 1024), -1);
+    EXPECT_EQ(device->mode(), eVireoMode::Absent);
+    EXPECT_TRUE(presentPaths().empty());
+    EXPECT_EQ(host.getStatus().error, ERROR_DEVICE_NOT_CONNECTED);
+    Clock::sleep(60000);
+    EXPECT_TRUE(presentPaths().empty());
+    // Plugged in again it has no firmware to run and stays in DFU mode.
+    device->plugIn();
+    EXPECT_EQ(device->mode(), eVireoMode::Dfu);
+}
+
+TEST_F(SimulatedVireoTest, ReturnFaults)
+{
+    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    enum class eStage { Detach, Manifestation, Leave };
+    struct Case {
+        const char* what;
+        eStage stage;
+        VireoFaults faults;
+        bool tolerant;
+        eVireoMode after5s;    // 5 s after the reset began
+        eVireoMode after20s;
+        WORD revision;
+        const char* serialInPath;
+    };
+    auto faults = [](auto set) {
+        VireoFaults f;
+        set(f);
+        return f;
+    };
+    const Case cases[] = {
+        {"no return after detach", eStage::Detach, faults([](VireoFaults& f) { f.noReturnAfterDetach = true; }),
+         false, eVireoMode::Absent, eVireoMode::Absent, 0x35, ""},
+        {"late return", eStage::Detach, faults([](VireoFaults& f) { f.lateReturnMs = 6000; }), false,
+         eVireoMode::Absent, eVireoMode::Dfu, 0x35, "#VI2401A0158#"},
+        {"wrong serial", eStage::Detach, faults([](VireoFaults& f) { f.wrongSerialAfterDetach = true; }), false,
+         eVireoMode::Dfu, eVireoMode::Dfu, 0x35, "#VI2401A0158X#"},
+        {"no return after manifestation", eStage::Manifestation,
+         faults([](VireoFaults& f) { f.noReturnAfterManifestation = true; }), false, eVireoMode::Absent,
+         eVireoMode::Absent, 0x36, ""},
+        {"no return after leave", eStage::Leave, faults([](VireoFaults& f) { f.noReturnAfterLeave = true; }), true,
+         eVireoMode::Absent, eVireoMode::Absent, 0x36, ""},
+        {"wrong revision", eStage::Manifestation, faults([](VireoFaults& f) { f.revisionAfterUpdate = 0x0035; }),
+         false, eVireoMode::Runtime, eVireoMode::Runtime, 0x35, "&REV_0035#VI2401A0158#"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clock::useManual(0);
+        VireoSettings settings;
+        if (c.tolerant)
+            settings.bmAttributes |= kDfuManifestationTolerant;
+        attach(settings, c.faults);
+        if (c.stage == eStage::Detach) {
+            host.request(IOCTL_HA_DFU_DETACH, {}, 0);
+        } else {
+            ASSERT_TRUE(detachAndReopen());
+            ASSERT_EQ(download(image, 1024), 0);
+            host.getState();
+            host.getStatus();  // starts the manifestation
+            if (c.stage == eStage::Leave) {
+                Clock::sleep(2000);
+                host.getState();
+                host.getStatus();
+                EXPECT_EQ(host.getState(), 2);
+                host.request(IOCTL_HA_DFU_LEAVE, {}, 0);
+            } else {
+                Clock::sleep(1500);  // the manifestation itself
+            }
+        }
+        Clock::sleep(5000);
+        EXPECT_EQ(device->mode(), c.after5s);
+        Clock::sleep(15000);
+        EXPECT_EQ(device->mode(), c.after20s);
+        EXPECT_EQ(device->firmwareRevision(), c.revision);
+        if (*c.serialInPath) {
+            EXPECT_NE(utf8(device->path()).find(c.serialInPath), std::string::npos) << utf8(device->path());
+        }
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, IdentityFaults)
+{
+    struct Case {
+        const char* what;
+        VireoFaults faults;
+        DWORD descriptorError;
+        size_t descriptorSize;
+        DWORD stringError;
+        DWORD infoError;
+        size_t infoSize;
+        WORD transferSize;
+    };
+    auto faults = [](auto set) {
+        VireoFaults f;
+        set(f);
+        return f;
+    };
+    const Case cases[] = {
+        {"none", {}, 0, 18, 0, 0, 7, 1024},
+        {"short descriptor", faults([](VireoFaults& f) { f.deviceDescriptor = eInfoReply::Short; }), 0, 17, 0, 0, 7,
+         1024},
+        {"failing descriptor", faults([](VireoFaults& f) { f.deviceDescriptor = eInfoReply::None; }),
+         ERROR_GEN_FAILURE, 0, 0, 0, 7, 1024},
+        {"failing strings", faults([](VireoFaults& f) { f.failStrings = true; }), 0, 18, ERROR_GEN_FAILURE, 0, 7,
+         1024},
+        {"no DFU information", faults([](VireoFaults& f) { f.dfuInfo = eInfoReply::None; }), 0, 18, 0,
+         ERROR_INVALID_FUNCTION, 0, 0},
+        {"short DFU information", faults([](VireoFaults& f) { f.dfuInfo = eInfoReply::Short; }), 0, 18, 0, 0, 6,
+         1024},
+        {"transfer size 8192", faults([](VireoFaults& f) { f.transferSize = 8192; }), 0, 18, 0, 0, 7, 8192},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        attach({}, c.faults);
+        Reply d = host.descriptor(1, 0, 18);
+        EXPECT_EQ(d.error, c.descriptorError);
+        EXPECT_EQ(d.data.size(), c.descriptorSize);
+        EXPECT_EQ(host.descriptor(3, 3, kMaxStringDescriptorSize).error, c.stringError);
+        Reply info = host.request(IOCTL_HA_DFU_GET_INFO, {}, 7);
+        EXPECT_EQ(info.error, c.infoError);
+        EXPECT_EQ(info.data.size(), c.infoSize);
+        if (info.data.size() >= 6) {
+            EXPECT_EQ(wordAt(info.data, 4), c.transferSize);
+        }
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, TransferSizeOverrideIsAlsoWhatTheDeviceAccepts)
+{
+    VireoFaults f;
+    f.transferSize = 2048;
+    attach({}, f);
+    ASSERT_TRUE(detachAndReopen());
+    std::vector<BYTE> data(4096, 1);
+    EXPECT_EQ(host.dnload(0, data.data(), 2048).error, 0u);
+    host.getStatus();
+    Clock::sleep(10);
+    EXPECT_EQ(host.getStatus().data[4], 5);
+    EXPECT_EQ(host.dnload(1, data.data(), 2049).error, ERROR_GEN_FAILURE);
+}
+
+TEST_F(SimulatedVireoTest, OpenRefusedAndASecondDevice)
+{
+    VireoFaults refused;
+    refused.openError = ERROR_ACCESS_DENIED;
+    device = SimulatedVireo::makeShared({}, refused);
+    device->plugIn();
+    EXPECT_FALSE(host.open(device->path()));
+    EXPECT_EQ(host.openError(), ERROR_ACCESS_DENIED);
+
+    VireoSettings other;
+    other.serialNumber = u"VI2401A0999";
+    auto second = SimulatedVireo::makeShared(other);
+    second->plugIn();
+    std::vector<WString> paths = presentPaths();
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_NE(utf8(paths[1]).find("#VI2401A0999#"), std::string::npos);
+    ASSERT_TRUE(host.open(paths[1]));
+    EXPECT_EQ(host.request(IOCTL_HA_DFU_DETACH, {}, 0).error, 0u);
+    Clock::sleep(5000);
+    EXPECT_EQ(second->mode(), eVireoMode::Dfu);
+    EXPECT_EQ(device->mode(), eVireoMode::Runtime);
+}
+
+TEST_F(SimulatedVireoTest, GateHoldsABlockOnItsSendersThreadUntilReleased)
+{
+    VireoFaults f;
+    f.gateBlock = 3;
+    attach({}, f);
+    ASSERT_TRUE(detachAndReopen());
+    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    int result = 99;
+    boost::thread worker([&] { result = download(image, 1024); });
+    ASSERT_TRUE(device->waitForGate());
+    std::vector<JournalEntry> journal = device->journal();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(*journal.back().blockNumber, 3);
+    EXPECT_NE(journal.back().threadId, currentThreadId());
+    EXPECT_EQ(device->dfuState(), eDfuState::dfuDNLOAD_IDLE);  // block 2 done, block 3 held
+    device->releaseGate();
+    worker.join();
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(SimulatedVireoTest, JournalRecordsCodeBlockLengthThreadAndTime)
+{
+    attach();
+    ASSERT_TRUE(detachAndReopen());
+    device->clearJournal();
+    BYTE data[100] = {};
+    Clock::sleep(250);
+    host.dnload(0, data, 100);
+    host.getStatus();
+    std::vector<JournalEntry> journal = device->journal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[0].code, IOCTL_HA_DFU_DNLOAD);
+    EXPECT_EQ(*journal[0].blockNumber, 0);
+    EXPECT_EQ(journal[0].length, 100u);
+    EXPECT_EQ(journal[0].threadId, currentThreadId());
+    EXPECT_EQ(journal[0].time, 5250);
+    EXPECT_EQ(journal[0].mode, eVireoMode::Dfu);
+    EXPECT_EQ(journal[1].code, IOCTL_HA_DFU_GETSTATUS);
+    EXPECT_FALSE(journal[1].blockNumber);
+    EXPECT_EQ(journal[1].length, 6u);
+}
+
+TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
+{
+    std::string file = ::testing::TempDir() + "vireo-state-test.txt";
+    std::remove(file.c_str());
+    VireoSettings settings;
+    settings.stateFile = file;
+    attach(settings);
+    EXPECT_EQ(device->firmwareRevision(), 0x0035);
+    ASSERT_TRUE(detachAndReopen());
+    ASSERT_EQ(download(buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036), 1024), 0);
+    ASSERT_TRUE(manifest(false));
+    host.close();
+    device.reset();
+
+    auto again = SimulatedVireo::makeShared(settings);
+    EXPECT_EQ(again->firmwareRevision(), 0x0036);
+    again.reset();
+
+    // A damaged file leaves the defaults; an interrupted download is remembered as erased.
+    for (const char* text : {"flash-valid=x\nrevision=54\n", "flash-valid=0\nrevision=53\n"}) {
+        std::ofstream(file, std::ios::trunc) << text;
+        auto d = SimulatedVireo::makeShared(settings);
+        d->plugIn();
+        EXPECT_EQ(d->mode(), text[12] == 'x' ? eVireoMode::Runtime : eVireoMode::Dfu);
+    }
+    std::remove(file.c_str());
 }
