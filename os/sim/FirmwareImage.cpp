@@ -75,10 +75,15 @@ bool verifyFirmwareImage(const BYTE* data, size_t size, WORD vendorId, WORD prod
 
 BYTE firmwarePayloadByte(DWORD position)
 {
-    // A multiplicative hash: neighbouring positions and positions a block apart differ.
-    DWORD x = position * 2654435761u;
+    // An integer hash of the position: every bit of it reaches every bit of the byte, so
+    // positions a block apart differ as often as random bytes do.
+    DWORD x = position + 1;
+    x ^= x >> 16;
+    x *= 0x7FEB352Du;
     x ^= x >> 15;
-    return static_cast<BYTE>(x >> 8);
+    x *= 0x846CA68Bu;
+    x ^= x >> 16;
+    return static_cast<BYTE>(x);
 }
 
 std::vector<BYTE> buildFirmwareImage(WORD vendorId, WORD productId, WORD revision)

@@ -161,6 +161,14 @@ void SimulatedVireo::unplug()
     disappear();
 }
 
+void SimulatedVireo::setFirmwareSlot(bool valid, WORD revision)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    mSettings.flashValid = valid;
+    mSettings.firmwareRevision = revision;
+    persist();
+}
+
 void SimulatedVireo::setFaults(const VireoFaults& faults)
 {
     std::lock_guard<std::recursive_mutex> lock(mMutex);

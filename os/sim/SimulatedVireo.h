@@ -76,6 +76,10 @@ public:
     // Disconnects it at once; its handles answer ERROR_DEVICE_NOT_CONNECTED.
     void unplug();
 
+    // Replaces what the firmware slot holds (and persists it); takes effect at the next
+    // appearance on the bus.
+    void setFirmwareSlot(bool valid, WORD revision);
+
     void setFaults(const VireoFaults& faults);
     VireoFaults faults() const;
 

@@ -17,6 +17,7 @@
 #include "os/SetupApi.h"
 #include "os/sim/FirmwareImage.h"
 #include "os/sim/SimulatedVireo.h"
+#include "resources/firmware/FirmwareImage.h"
 
 using namespace HA::OS;
 using namespace HA::OS::SIM;
@@ -363,7 +364,8 @@ TEST_F(SimulatedVireoTest, FullDfuRoadReturnsWithTheNewRevision)
         {1000, false, 263, 262},
         {1000, true, 263, 262},
     };
-    const std::vector<BYTE> image = buildFirmwareImage(kHarnwickVendorId, kVireoProductId, 0x0036);
+    // The image the updater embeds.
+    const std::vector<BYTE> image(HA::Firmware::imageData(), HA::Firmware::imageData() + HA::Firmware::imageSize());
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.transferSize) + (c.tolerant ? " tolerant" : ""));
         Clock::useManual(0);
@@ -412,6 +414,25 @@ TEST_F(SimulatedVireoTest, FullDfuRoadReturnsWithTheNewRevision)
         host.close();
         device.reset();
     }
+}
+
+TEST(EmbeddedFirmware, IsAWholeValidImageOfRevision036ForTheVireo)
+{
+    ASSERT_EQ(HA::Firmware::imageSize(), kFirmwareImageSize);
+    FirmwareHeader header;
+    ASSERT_TRUE(verifyFirmwareImage(HA::Firmware::imageData(), HA::Firmware::imageSize(), kHarnwickVendorId,
+                                    kVireoProductId, &header));
+    EXPECT_EQ(header.revision, 0x0036);
+    EXPECT_EQ(header.payloadLength, kFirmwarePayloadSize);
+    // Each payload byte depends on its position: a block moved by its own length changes it.
+    const BYTE* payload = HA::Firmware::imageData() + kFirmwareHeaderSize;
+    for (DWORD shift : {1000u, 1024u}) {
+        int same = 0;
+        for (DWORD i = 0; i < shift; ++i)
+            same += payload[i] == payload[i + shift];
+        EXPECT_LT(same, 16) << shift;
+    }
+    EXPECT_EQ(HA::Firmware::imageData()[kFirmwareImageSize - 1], kFirmwarePadding);
 }
 
 TEST_F(SimulatedVireoTest, DetachLeavesAndReturnsOnTheClock)
@@ -896,4 +917,34 @@ TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
         EXPECT_EQ(d->mode(), text[12] == 'x' ? eVireoMode::Runtime : eVireoMode::Dfu);
     }
     std::remove(file.c_str());
+}
+
+TEST_F(SimulatedVireoTest, AWorkerDownloadsWhileTheUserInterfaceThreadWaitsOnTheClock)
+{
+    attach();
+    ASSERT_TRUE(detachAndReopen());
+    const std::vector<BYTE> image(HA::Firmware::imageData(), HA::Firmware::imageData() + HA::Firmware::imageSize());
+    std::atomic<int> result{0};
+    DWORD workerThread = 0;
+    boost::thread worker([&] {
+        workerThread = currentThreadId();
+        bool ok = download(image, 1024) == 0 && manifest(false);
+        result.store(ok ? 1 : -2, std::memory_order_release);
+    });
+    // The wizard's timer: 40 ms ticks on the clock until the worker has stored its result.
+    int ticks = 0;
+    while (result.load(std::memory_order_acquire) == 0) {
+        Clock::sleep(40);
+        ++ticks;
+    }
+    worker.join();
+    EXPECT_EQ(result.load(), 1);
+    EXPECT_GT(ticks, 0);
+    EXPECT_EQ(device->mode(), eVireoMode::Runtime);
+    EXPECT_EQ(device->firmwareRevision(), 0x0036);
+    for (const JournalEntry& e : device->journal()) {
+        if (e.code == IOCTL_HA_DFU_DNLOAD) {
+            EXPECT_EQ(e.threadId, workerThread);
+        }
+    }
 }
