@@ -235,7 +235,14 @@ bool isWindow(HWND hwnd);
 // The thread that owns the window, 0 for an invalid one.
 DWORD getWindowThreadId(HWND hwnd);
 
-// The default window procedure.
+// The default window procedure: WM_NCCREATE stores the title and answers 1,
+// WM_NCCALCSIZE takes the frame of the style off the rectangle, WM_CLOSE destroys the
+// window, WM_SETTEXT / WM_GETTEXT / WM_GETTEXTLENGTH keep the text, WM_PAINT validates,
+// WM_ERASEBKGND answers 1 when the class has a brush, WM_WINDOWPOSCHANGING holds
+// resizable top-level windows to the WM_GETMINMAXINFO sizes, WM_WINDOWPOSCHANGED sends
+// WM_SIZE and WM_MOVE, WM_ACTIVATE gives the focus, WM_SYSCOMMAND closes, minimises,
+// maximises and restores; WM_MOUSEACTIVATE answers MA_ACTIVATE, WM_NCHITTEST HTCLIENT,
+// WM_DEVICECHANGE 1; everything else 0.
 LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls a window procedure (the old one kept by a procedure replacement).
 LRESULT callWindowProc(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
