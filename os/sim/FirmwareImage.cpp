@@ -4,32 +4,11 @@
 
 #include <algorithm>
 
+#include "os/sim/LittleEndian.h"
+
 namespace HA::OS::SIM {
 
 namespace {
-
-WORD get16(const BYTE* p)
-{
-    return static_cast<WORD>(p[0] | (p[1] << 8));
-}
-
-DWORD get32(const BYTE* p)
-{
-    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-           (static_cast<DWORD>(p[3]) << 24);
-}
-
-void put16(BYTE* p, WORD v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-
-void put32(BYTE* p, DWORD v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<BYTE>(v >> (8 * i));
-}
 
 DWORD crcOf(const BYTE* data, size_t size)
 {
@@ -43,14 +22,14 @@ bool readFirmwareHeader(const BYTE* data, size_t size, FirmwareHeader& header)
     if (data == nullptr || size < kFirmwareHeaderSize)
         return false;
     FirmwareHeader h;
-    h.magic = get32(data);
-    h.formatVersion = get16(data + 4);
-    h.headerSize = get16(data + 6);
-    h.vendorId = get16(data + 8);
-    h.productId = get16(data + 10);
-    h.revision = get16(data + 12);
-    h.payloadLength = get32(data + 16);
-    h.payloadCrc32 = get32(data + 20);
+    h.magic = getLe32(data);
+    h.formatVersion = getLe16(data + 4);
+    h.headerSize = getLe16(data + 6);
+    h.vendorId = getLe16(data + 8);
+    h.productId = getLe16(data + 10);
+    h.revision = getLe16(data + 12);
+    h.payloadLength = getLe32(data + 16);
+    h.payloadCrc32 = getLe32(data + 20);
     if (h.magic != kFirmwareMagic || h.formatVersion != kFirmwareFormatVersion || h.headerSize != kFirmwareHeaderSize)
         return false;
     if (h.payloadLength > size - kFirmwareHeaderSize)
@@ -94,14 +73,14 @@ std::vector<BYTE> buildFirmwareImage(WORD vendorId, WORD productId, WORD revisio
         payload[i] = firmwarePayloadByte(i);
     BYTE* h = image.data();
     std::fill(h, h + kFirmwareHeaderSize, 0);
-    put32(h, kFirmwareMagic);
-    put16(h + 4, kFirmwareFormatVersion);
-    put16(h + 6, kFirmwareHeaderSize);
-    put16(h + 8, vendorId);
-    put16(h + 10, productId);
-    put16(h + 12, revision);
-    put32(h + 16, kFirmwarePayloadSize);
-    put32(h + 20, crcOf(payload, kFirmwarePayloadSize));
+    putLe32(h, kFirmwareMagic);
+    putLe16(h + 4, kFirmwareFormatVersion);
+    putLe16(h + 6, kFirmwareHeaderSize);
+    putLe16(h + 8, vendorId);
+    putLe16(h + 10, productId);
+    putLe16(h + 12, revision);
+    putLe32(h + 16, kFirmwarePayloadSize);
+    putLe32(h + 20, crcOf(payload, kFirmwarePayloadSize));
     return image;
 }
 

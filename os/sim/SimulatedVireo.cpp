@@ -10,6 +10,7 @@
 #include "os/GuidText.h"
 #include "os/Kernel.h"
 #include "os/sim/FirmwareImage.h"
+#include "os/sim/LittleEndian.h"
 
 namespace HA::OS::SIM {
 
@@ -31,23 +32,6 @@ constexpr BYTE DFU_GETSTATE = 5;
 constexpr BYTE DFU_ABORT = 6;
 constexpr BYTE USB_GET_STATUS = 0;
 constexpr BYTE USB_GET_DESCRIPTOR = 6;
-
-WORD get16(const BYTE* p)
-{
-    return static_cast<WORD>(p[0] | (p[1] << 8));
-}
-
-DWORD get32(const BYTE* p)
-{
-    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-           (static_cast<DWORD>(p[3]) << 24);
-}
-
-void put16(std::vector<BYTE>& v, WORD x)
-{
-    v.push_back(static_cast<BYTE>(x));
-    v.push_back(static_cast<BYTE>(x >> 8));
-}
 
 WString hex4(WORD v)
 {
@@ -346,7 +330,7 @@ bool SimulatedVireo::gateHolds(const IoRequest& request)
 {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
     return mFaults.gateBlock && request.code() == IOCTL_HA_DFU_DNLOAD && request.input().size() >= 2 &&
-           get16(request.input().data()) == *mFaults.gateBlock;
+           getLe16(request.input().data()) == *mFaults.gateBlock;
 }
 
 void SimulatedVireo::releaseGate()
@@ -371,8 +355,8 @@ void SimulatedVireo::onRequest(std::uint64_t generation, const std::shared_ptr<I
         e.code = request->code();
         e.length = request->outputSize();
         if (request->code() == IOCTL_HA_DFU_DNLOAD && request->input().size() >= 4) {
-            e.blockNumber = get16(request->input().data());
-            e.length = get16(request->input().data() + 2);
+            e.blockNumber = getLe16(request->input().data());
+            e.length = getLe16(request->input().data() + 2);
         }
         e.threadId = request->threadId();
         e.time = Clock::now();
@@ -456,8 +440,8 @@ SimulatedVireo::tReply SimulatedVireo::process(const IoRequest& request)
             return {ERROR_INSUFFICIENT_BUFFER, {}};
         WORD pid = reportedProductId();
         std::vector<BYTE> v = {0x01, 0x00, static_cast<BYTE>(pid >> 8), static_cast<BYTE>(pid)};
-        put16(v, reportedRevision());
-        put16(v, kHarnwickVendorId);
+        appendLe16(v, reportedRevision());
+        appendLe16(v, kHarnwickVendorId);
         v.resize(kPackedValueSize, 0);
         return {ERROR_SUCCESS, v};
     }
@@ -472,10 +456,10 @@ SimulatedVireo::tReply SimulatedVireo::process(const IoRequest& request)
     case IOCTL_HA_DFU_DNLOAD: {
         if (in.size() != kDfuDownloadBlockSize)
             return {ERROR_INVALID_PARAMETER, {}};
-        WORD length = get16(in.data() + 2);
+        WORD length = getLe16(in.data() + 2);
         if (length > kDfuMaxBlockData)
             return {ERROR_INVALID_PARAMETER, {}};
-        return dnload(get16(in.data()), in.data() + 4, length);
+        return dnload(getLe16(in.data()), in.data() + 4, length);
     }
     case IOCTL_HA_DFU_GETSTATUS:
         if (!noInput())
@@ -510,9 +494,9 @@ SimulatedVireo::tReply SimulatedVireo::descriptor(BYTE type, BYTE index, DWORD o
         d = {static_cast<BYTE>(kDeviceDescriptorSize), kDescriptorDevice, 0x00, 0x02,
              static_cast<BYTE>(dfu ? 0x00 : 0xEF), static_cast<BYTE>(dfu ? 0x00 : 0x02),
              static_cast<BYTE>(dfu ? 0x00 : 0x01), 64};
-        put16(d, kHarnwickVendorId);
-        put16(d, reportedProductId());
-        put16(d, reportedRevision());
+        appendLe16(d, kHarnwickVendorId);
+        appendLe16(d, reportedProductId());
+        appendLe16(d, reportedRevision());
         d.insert(d.end(), {1, 2, 3, 1});
         if (mFaults.deviceDescriptor == eInfoReply::Short)
             d.resize(kDeviceDescriptorSize - 1);
@@ -539,7 +523,7 @@ SimulatedVireo::tReply SimulatedVireo::descriptor(BYTE type, BYTE index, DWORD o
         if (index != 0) {
             d = {static_cast<BYTE>(2 + 2 * text.size()), kDescriptorString};
             for (WChar c : text)
-                put16(d, c);
+                appendLe16(d, c);
         }
     } else {
         return {ERROR_GEN_FAILURE, {}};
@@ -556,11 +540,11 @@ SimulatedVireo::tReply SimulatedVireo::controlTransfer(const IoRequest& request)
     if (in.size() < kControlHeaderSize)
         return {ERROR_INVALID_PARAMETER, {}};
     bool toHost = in[0] != 0;
-    DWORD type = get32(in.data() + 1);
-    DWORD recipient = get32(in.data() + 5);
+    DWORD type = getLe32(in.data() + 1);
+    DWORD recipient = getLe32(in.data() + 5);
     BYTE bRequest = in[9];
-    WORD wValue = get16(in.data() + 10);
-    WORD wLength = get16(in.data() + 14);
+    WORD wValue = getLe16(in.data() + 10);
+    WORD wLength = getLe16(in.data() + 14);
     const BYTE* data = in.data() + kControlHeaderSize;
     DWORD dataSize = static_cast<DWORD>(in.size()) - kControlHeaderSize;
     if (toHost ? dataSize != 0 : dataSize != wLength)
@@ -678,8 +662,8 @@ SimulatedVireo::tReply SimulatedVireo::dfuInfo(DWORD outputSize)
     if (outputSize < size)
         return {ERROR_INSUFFICIENT_BUFFER, {}};
     std::vector<BYTE> v = {mMode == eVireoMode::Dfu ? kDfuModeDfu : kDfuModeRuntime, mSettings.bmAttributes};
-    put16(v, mSettings.manifestationLimitSeconds);
-    put16(v, mFaults.transferSize.value_or(mSettings.transferSize));
+    appendLe16(v, mSettings.manifestationLimitSeconds);
+    appendLe16(v, mFaults.transferSize.value_or(mSettings.transferSize));
     v.push_back(kDfuInfoExtra);
     v.resize(size);
     return {ERROR_SUCCESS, v};
