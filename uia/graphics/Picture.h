@@ -28,6 +28,8 @@ public:
     // What allocate() does with a block that is larger than needed.
     enum class eBlock { KeepLarger, Discard };
     enum class eInterpolation { Nearest, Linear };
+    // Whether a loader decides the alpha flag from the pixels it read.
+    enum class eAlphaDetection { Off, On };
 
     // Restricts drawing to a rectangle (within any clip already active) and restores the
     // picture's origin and clip when it ends.
@@ -110,6 +112,21 @@ public:
     // cannot be held, or a refusal of the resampler; a side that rounds to 0 gives a copy
     // without pixels.
     std::unique_ptr<Picture> createScaled(float scale, eInterpolation interpolation) const;
+
+    // Fills the picture from a PNG, JPEG or Targa file at the stream's position, trying the
+    // three in that order (the storage is moved back before each further attempt). False when
+    // none accepts the bytes; a failed attempt may leave the picture resized, so callers drop
+    // it then. extra is passed on and read by no loader.
+    bool load(GP::Stream& stream, int extra, eAlphaDetection detection);
+    // 8-bit BGRA from any PNG colour type; with detection on, the alpha flag is set for
+    // palette and alpha types when some pixel is not opaque, else it is cleared.
+    bool loadPNG(GP::Stream& stream, int extra, eAlphaDetection detection);
+    // Gray, RGB, YCbCr, CMYK and YCCK files; RGB and CMYK through their embedded colour
+    // profile into sRGB. Opaque: with detection on, the alpha flag is cleared.
+    bool loadJPEG(GP::Stream& stream, int extra, eAlphaDetection detection);
+    // Image types 2 and 10 at 16, 24 and 32 bits (run-length packets only at 32). False,
+    // with the pixels zeroed, when the file ends early.
+    bool loadTGA(GP::Stream& stream, int extra, eAlphaDetection detection);
 
     // Pixel writes (colours 0xAARRGGBB, straight alpha).
     void blendPixel(int x, int y, uint32_t colour);
