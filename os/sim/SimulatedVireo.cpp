@@ -1,7 +1,6 @@
 #include "os/sim/SimulatedVireo.h"
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -340,11 +339,11 @@ void SimulatedVireo::releaseGate()
     mGateChanged.notify_all();
 }
 
-bool SimulatedVireo::waitForGate(int realMs)
+void SimulatedVireo::waitForGate()
 {
-    // Real time on purpose: the test thread waits for another thread to reach the gate.
+    // Not through the clock: the test thread waits for another thread to get there.
     std::unique_lock<std::mutex> lock(mGateMutex);
-    return mGateChanged.wait_for(lock, std::chrono::milliseconds(realMs), [this] { return mGateWaiting > 0; });
+    mGateChanged.wait(lock, [this] { return mGateWaiting > 0; });
 }
 
 void SimulatedVireo::onRequest(std::uint64_t generation, const std::shared_ptr<IoRequest>& request)

@@ -5,8 +5,10 @@
 // DFU state machine, and can be told to misbehave. All its delays are callbacks on
 // HA::OS::Clock; it has no thread of its own.
 //
-// Tests build one with makeShared(), set faults, call plugIn(), and drive it with raw
-// requests or through the device layer; journal() lists every request it saw.
+// Tests build one with makeShared(settings, faults) (or change faults later with
+// setFaults), call plugIn(), and drive it with raw requests or through the device layer;
+// journal() lists every request it saw and busEvents() its comings and goings. Only
+// tests and the stand-in's set-up (SimulatedSetup.h) make devices.
 
 #include <condition_variable>
 #include <map>
@@ -85,9 +87,8 @@ public:
 
     // Lets a DFU_DNLOAD held by VireoFaults::gateBlock go on. Any thread.
     void releaseGate();
-    // Blocks the calling thread (real time, not the clock) until a request is held at the
-    // gate; false when none arrives within `realMs`.
-    bool waitForGate(int realMs = 10000);
+    // Blocks the calling thread until a request is held at the gate (another thread sent it).
+    void waitForGate();
 
     eVireoMode mode() const;
     // The path it is present under now; empty when absent.
