@@ -218,16 +218,16 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
     decode.row = static_cast<JSAMPLE*>(std::malloc(size_t(width) * size_t(rule->channels)));
     if (decode.row == nullptr)
         return false;
-    // Alpha stays 255 where the transform writes colour only.
-    std::memset(picture.getPixels(), 0xFF, size_t(width) * height * 4);
-
     while (info.output_scanline < height) {
         uint32_t* pixel = picture.getPixels() + size_t(info.output_scanline) * width;
         JSAMPROW rows[1] = {decode.row};
-        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+        // Once the file has ended, the remaining rows would only be made up.
+        if (jpeg_read_scanlines(&info, rows, 1) != 1 || decode.source.shortRead)
             return false;
         switch (conversion) {
         case eConversion::Transform:
+            // Alpha stays 255: the transform writes colour only.
+            std::memset(pixel, 0xFF, size_t(width) * 4);
             cmsDoTransform(decode.transform, decode.row, pixel, width);
             break;
         case eConversion::ExpandGray:
