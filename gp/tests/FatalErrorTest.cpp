@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,20 @@ void printShownBox()
 }
 
 void reenter() { fatalError("inner.cpp", 2, "from inside the report"); }
+
+// A second thread's fatal error arrives while the box is up; it must neither report nor
+// go on.
+void raceAnotherThread()
+{
+    std::thread([] {
+        fatalError("other.cpp", 3, "second");
+        std::fprintf(stderr, "OTHER THREAD WENT ON\n");
+    }).detach();
+    while (DETAIL::fatalErrorsWaiting() == 0)
+        std::this_thread::yield();
+}
+
+void printBoxCount() { std::fprintf(stderr, "BOXES=%zu\n", OS::messageBoxRecords().size()); }
 
 // Ends the process with another code if static destructors run.
 struct ExitsFromItsDestructor {
@@ -103,6 +118,16 @@ TEST_F(FatalErrorDeathTest, ReentryOnTheReportingThreadEndsAtOnce)
             fatalError("outer.cpp", 1, "first");
         },
         ExitedWithCode(1), "^$");
+}
+
+TEST_F(FatalErrorDeathTest, AConcurrentFatalErrorWaitsWithoutReporting)
+{
+    EXPECT_EXIT(
+        {
+            DETAIL::setFatalErrorHooks(&raceAnotherThread, &printBoxCount);
+            fatalError("first.cpp", 1, "first");
+        },
+        ExitedWithCode(1), "^\\[message box\\] Harnwick Acoustics: Error first.cpp:1\n\nfirst \\[OK\\] -> OK\nBOXES=1\n$");
 }
 
 TEST_F(FatalErrorDeathTest, StaticDestructorsDoNotRun)

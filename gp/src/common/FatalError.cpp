@@ -22,6 +22,7 @@ std::mutex gReportLock;
 std::atomic<DETAIL::FatalErrorHook> gBefore{nullptr};
 std::atomic<DETAIL::FatalErrorHook> gAfter{nullptr};
 std::atomic<bool> gThrows{false};
+std::atomic<int> gWaiting{0};
 
 // The text when it is plain 7-bit text ending within the limit, else null.
 const char* usable(const char* text)
@@ -51,6 +52,7 @@ void callHook(DETAIL::FatalErrorHook hook)
 
 [[noreturn]] void waitForTheEnd()
 {
+    ++gWaiting;
     gReportLock.lock();  // never released: the reporting thread ends the process
     OS::terminateProcess(1);
 }
@@ -114,6 +116,8 @@ void setFatalErrorHooks(FatalErrorHook before, FatalErrorHook after)
 }
 
 void setFatalErrorThrows(bool throws) { gThrows = throws; }
+
+int fatalErrorsWaiting() { return gWaiting; }
 
 }  // namespace DETAIL
 

@@ -47,6 +47,8 @@ using FatalErrorHook = void (*)();
 void setFatalErrorHooks(FatalErrorHook before, FatalErrorHook after);
 // While set, a fatal error throws Assertion::exception instead of ending the process.
 void setFatalErrorThrows(bool throws);
+// Fatal errors of other threads waiting for the report to end the process.
+int fatalErrorsWaiting();
 
 }  // namespace DETAIL
 
