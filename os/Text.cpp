@@ -94,17 +94,34 @@ WString utf8ToUtf16(std::string_view text)
     return out;
 }
 
-WChar charUpper(WChar c)
+namespace {
+
+// One unit through the host's simple case mapping in a UTF-8 locale; ASCII without it, and
+// surrogates and units whose mapping leaves the basic plane unchanged.
+template <class Map>
+WChar mapCase(WChar c, char from, char to, Map map)
 {
     if (c < 0x80)
-        return (c >= 'a' && c <= 'z') ? static_cast<WChar>(c - 'a' + 'A') : c;
+        return (c >= from && c <= from + 25) ? static_cast<WChar>(c - from + to) : c;
     if (c >= 0xD800 && c <= 0xDFFF)
         return c;
     static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     if (utf8 == static_cast<locale_t>(0))
         return c;
-    wint_t upper = towupper_l(static_cast<wint_t>(c), utf8);
-    return upper <= 0xFFFF ? static_cast<WChar>(upper) : c;
+    const wint_t mapped = map(static_cast<wint_t>(c), utf8);
+    return mapped <= 0xFFFF ? static_cast<WChar>(mapped) : c;
+}
+
+}  // namespace
+
+WChar charUpper(WChar c)
+{
+    return mapCase(c, 'a', 'A', [](wint_t u, locale_t l) { return towupper_l(u, l); });
+}
+
+WChar charLower(WChar c)
+{
+    return mapCase(c, 'A', 'a', [](wint_t u, locale_t l) { return towlower_l(u, l); });
 }
 
 }  // namespace HA::OS

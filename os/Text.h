@@ -14,5 +14,7 @@ WString utf8ToUtf16(std::string_view text);
 // Upper case of one UTF-16 unit by the simple Unicode mapping, as the platform's
 // single-character CharUpperW does; units without one are returned unchanged.
 WChar charUpper(WChar c);
+// Lower case of one UTF-16 unit, as CharLowerW does for a single character.
+WChar charLower(WChar c);
 
 }  // namespace HA::OS

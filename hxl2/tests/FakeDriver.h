@@ -13,6 +13,7 @@
 #include "os/Clock.h"
 #include "os/DeviceDriver.h"
 #include "os/DeviceRegistry.h"
+#include "os/Text.h"
 
 namespace HA::HXL2::Test {
 
@@ -114,6 +115,14 @@ private:
     int mCloses = 0;
     int mCancels = 0;
 };
+
+// A device path as the enumeration hands it over: in lower case.
+inline std::u16string lowerCase(std::u16string path)
+{
+    for (char16_t& c : path)
+        c = OS::charLower(c);
+    return path;
+}
 
 // A path of the maker's driver with ids in it: 3a17, 0e30, revision 0035.
 inline const std::u16string kFakePath =

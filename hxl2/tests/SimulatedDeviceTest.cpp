@@ -8,6 +8,7 @@
 #include "hxl2/DeviceIdentity.h"
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDevice.h"
+#include "hxl2/tests/FakeDriver.h"
 #include "os/DeviceConfig.h"
 #include "os/DeviceRegistry.h"
 #include "os/Errors.h"
@@ -15,18 +16,11 @@
 
 using namespace HA;
 using namespace HA::HXL2;
+using HXL2::Test::lowerCase;
 using OS::SIM::SimulatedVireo;
 using OS::SIM::VireoFaults;
 
 namespace {
-
-std::u16string lowerCase(std::u16string path)
-{
-    for (char16_t& c : path)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return path;
-}
 
 class SimulatedDeviceFixture : public ::testing::Test {
 protected:

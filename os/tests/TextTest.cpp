@@ -27,13 +27,17 @@ TEST(StandInText, RoundTripsAndRepairs)
     EXPECT_EQ(utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
 }
 
-TEST(StandInText, CharUpperUsesTheSimpleMapping)
+TEST(StandInText, CaseOfOneUnitUsesTheSimpleMapping)
 {
     EXPECT_EQ(charUpper(u'a'), u'A');
     EXPECT_EQ(charUpper(u'1'), u'1');
     EXPECT_EQ(charUpper(u'\u00E4'), u'\u00C4');
     EXPECT_EQ(charUpper(u'\u00DF'), u'\u00DF');  // sharp s has no single-character upper case
     EXPECT_EQ(charUpper(u'\u03B1'), u'\u0391');
+    EXPECT_EQ(charLower(u'A'), u'a');
+    EXPECT_EQ(charLower(u'{'), u'{');
+    EXPECT_EQ(charLower(u'\u00C4'), u'\u00E4');
+    EXPECT_EQ(charLower(u'\u0391'), u'\u03B1');
 }
 
 TEST(StandInDebug, CaptureCollectsOutput)
