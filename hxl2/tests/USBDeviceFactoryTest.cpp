@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -364,6 +366,20 @@ TEST_F(FactoryFixture, NotificationsReportArrivalsAndRemovalsOfTheClass)
     EXPECT_EQ(added.size(), 2u);
     EXPECT_TRUE(removed.empty());
 
+    // A record whose name has no terminator within its size is read up to its end.
+    const std::u16string name = first.path();
+    const std::size_t nameOffset = offsetof(OS::DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    std::vector<std::uint8_t> bytes(nameOffset + name.size() * sizeof(char16_t));
+    OS::DEV_BROADCAST_DEVICEINTERFACE_W header{};
+    header.dbcc_size = static_cast<OS::DWORD>(bytes.size());
+    header.dbcc_devicetype = OS::DBT_DEVTYP_DEVICEINTERFACE;
+    header.dbcc_classguid = OS::kHadfuInterfaceClass;
+    std::memcpy(bytes.data(), &header, nameOffset);
+    std::memcpy(bytes.data() + nameOffset, name.data(), name.size() * sizeof(char16_t));
+    GP::DETAIL::dispatchDeviceChange(OS::DBT_DEVICEREMOVECOMPLETE,
+                                     *reinterpret_cast<const OS::DEV_BROADCAST_HDR*>(bytes.data()));
+    EXPECT_EQ(removed, std::vector<std::u16string>{firstPath});
+    // The real removal then finds nothing left to report.
     first.unplug();
     EXPECT_EQ(removed, std::vector<std::u16string>{firstPath});
 
