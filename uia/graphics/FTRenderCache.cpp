@@ -50,11 +50,13 @@ FTRenderCache::FTRenderCache(std::shared_ptr<FTLibrary> library, tFontBytes byte
     : mLibrary(std::move(library)), mBytes(std::move(bytes)), mFace(face), mPixelSize(pixelSize), mHinting(hinting)
 {
     mHbFont = hb_ft_font_create_referenced(mFace);
-    const double perUnit = static_cast<double>(pixelSize) / mFace->units_per_EM;
-    mLineHeight = static_cast<int>(std::lround((mFace->bbox.yMax - mFace->bbox.yMin) * perUnit));
-    mAscent = static_cast<int>(std::lround(mFace->bbox.yMax * perUnit));
-    mUnderlinePosition = static_cast<int>(std::lround(mFace->underline_position * perUnit));
-    mUnderlineThickness = static_cast<int>(std::ceil(mFace->underline_thickness * perUnit));
+    // Multiplied before dividing: a product that is an exact half (or whole) stays exact, so
+    // lround and ceil see it as it is.
+    auto scaled = [&](double fontUnits) { return fontUnits * pixelSize / mFace->units_per_EM; };
+    mLineHeight = static_cast<int>(std::lround(scaled(double(mFace->bbox.yMax) - mFace->bbox.yMin)));
+    mAscent = static_cast<int>(std::lround(scaled(mFace->bbox.yMax)));
+    mUnderlinePosition = static_cast<int>(std::lround(scaled(mFace->underline_position)));
+    mUnderlineThickness = static_cast<int>(std::ceil(scaled(mFace->underline_thickness)));
     if (mAscent - mUnderlinePosition >= mLineHeight)
         ++mLineHeight;
     mGlyphs.max_load_factor(1.0f);

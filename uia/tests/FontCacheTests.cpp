@@ -208,6 +208,65 @@ INSTANTIATE_TEST_SUITE_P(
                       {255, 0, 255, 0, 255, 0}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+// The font file with its head table's units per em and vertical bounds and its post table's
+// underline replaced (big-endian fields at fixed offsets of each table).
+std::vector<unsigned char> withMetrics(std::vector<unsigned char> bytes, int unitsPerEm, int yMin, int yMax,
+                                       int underlinePosition, int underlineThickness)
+{
+    auto u16 = [&](std::size_t at) { return std::size_t(bytes[at] << 8 | bytes[at + 1]); };
+    auto put = [&](std::size_t at, int value) {
+        bytes[at] = static_cast<unsigned char>((value >> 8) & 0xFF);
+        bytes[at + 1] = static_cast<unsigned char>(value & 0xFF);
+    };
+    for (std::size_t table = 0; table < u16(4); ++table) {
+        const std::size_t record = 12 + 16 * table;
+        const std::string tag(bytes.begin() + long(record), bytes.begin() + long(record) + 4);
+        const std::size_t offset = u16(record + 8) << 16 | u16(record + 10);
+        if (tag == "head") {
+            put(offset + 18, unitsPerEm);
+            put(offset + 38, yMin);
+            put(offset + 42, yMax);
+        } else if (tag == "post") {
+            put(offset + 8, underlinePosition);
+            put(offset + 10, underlineThickness);
+        }
+    }
+    return bytes;
+}
+
+TEST(RenderCacheMetrics, AreScaledFromFontUnitsAndRoundedOnce)
+{
+    struct tCase {
+        // The face's underline position (FreeType's: the file's less half the thickness).
+        int unitsPerEm, yMin, yMax, underlinePosition, underlineThickness, pixelSize;
+        int lineHeight, ascent, underlineAt, thickness;
+    };
+    const std::vector<tCase> cases = {
+        // 1750 x 18 / 1000 = 31.5, 750 x 18 / 1000 = 13.5: exact halves round away from zero.
+        {1000, -1000, 750, -750, 90, 18, 32, 14, -14, 2},
+        // 3000 x 17 / 1000 = 51 exactly: the thickness's ceiling stays 51.
+        {1000, -1000, 750, -40, 3000, 17, 30, 13, -1, 51},
+        // The ascent above the underline reaches the line height: one more row.
+        {1000, 0, 2000, -10, 50, 10, 21, 20, 0, 1},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE("size " + std::to_string(c.pixelSize) + ", thickness " + std::to_string(c.underlineThickness));
+        FreeTypeContext engine;
+        const auto font = fontFromBytes(
+            withMetrics(sansBytes(), c.unitsPerEm, c.yMin, c.yMax, c.underlinePosition + c.underlineThickness / 2,
+                        c.underlineThickness),
+            sansDesc(engine, c.pixelSize));
+        const auto* cache = font->getRenderCache();
+        ASSERT_NE(cache, nullptr);
+        ASSERT_EQ(cache->getFace()->units_per_EM, c.unitsPerEm);
+        ASSERT_EQ(cache->getFace()->underline_position, c.underlinePosition);
+        EXPECT_EQ(cache->getLineHeight(), c.lineHeight);
+        EXPECT_EQ(cache->getAscent(), c.ascent);
+        EXPECT_EQ(cache->getUnderlinePosition(), c.underlineAt);
+        EXPECT_EQ(cache->getUnderlineThickness(), c.thickness);
+    }
+}
+
 TEST(GlyphRecords, AreKeptAndMissingOnesShowAsQuestionMarks)
 {
     FreeTypeContext engine;
