@@ -49,6 +49,8 @@ TEST_F(Window, SeeksInsideTheWindow)
         {4, -2, IStorage::SeekCurrent, IStorage::StateGood, 2, 102},
         {2, -3, IStorage::SeekCurrent, IStorage::StateFailed, -1, 99},
         {0, 20, IStorage::SeekBegin, IStorage::StateFailed, -1, 120},
+        // A relative seek from outside the window (state 3) still moves the inner storage.
+        {20, -15, IStorage::SeekCurrent, IStorage::StateGood, 5, 105},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.offset << " from " << c.whence);

@@ -92,7 +92,9 @@ std::int64_t RangeLimitingStorage::tell()
 
 void RangeLimitingStorage::seek(std::int64_t offset, std::int32_t whence)
 {
-    if (mInner == nullptr || (whence == SeekCurrent && !isGoodOrAtEnd()))
+    // The window's state follows the inner position, so even a failed window may move
+    // relatively, back into its range.
+    if (mInner == nullptr)
         return;
     if (offset < 0 && whence != SeekCurrent) {
         mState = StateFailed;
