@@ -12,6 +12,7 @@
 
 #include "hxl2/DeviceLog.h"
 #include "hxl2/DeviceTable.h"
+#include "hxl2/tests/FakeDriver.h"
 #include "os/Debug.h"
 #include "os/DeviceConfig.h"
 #include "os/DeviceRegistry.h"
@@ -21,20 +22,13 @@
 
 using namespace HA;
 using namespace HA::HXL2;
+using HA::HXL2::Test::lowerCase;
 using OS::SIM::eVireoMode;
 using OS::SIM::SimulatedVireo;
 using OS::SIM::VireoFaults;
 using OS::SIM::VireoSettings;
 
 namespace {
-
-std::u16string lowerCase(std::u16string path)
-{
-    for (char16_t& c : path)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return path;
-}
 
 // Runs of equal sleeps, {milliseconds, count}, in order.
 using Sleeps = std::vector<std::pair<OS::DWORD, int>>;
