@@ -506,3 +506,65 @@ TEST_F(DFUDeviceFixture, DownloadOnAWorkerThread)
     for (const auto& e : journal)
         ASSERT_EQ(e.threadId, worker);
 }
+
+// Replies the simulated device never gives, from a scripted driver: a device in DFU mode
+// with wTransferSize 1024 that takes every block.
+TEST(DFUDeviceScripted, RepliesOfOtherDevices)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    struct Case {
+        const char* name;
+        Bytes status;  // every DFU_GETSTATUS reply
+        Bytes state;   // the DFU_GETSTATE reply after the closing block
+        bool result;
+        std::uint8_t status0;
+        std::uint8_t bState;
+    };
+    const Bytes idle = {0, 0, 0, 0, eDfuDnloadIdle, 0};
+    const Case cases[] = {
+        {"dfuMANIFEST-WAIT-RESET at once: success without waiting", idle, {eDfuManifestWaitReset}, true, 0,
+         eDfuManifestWaitReset},
+        {"appIDLE at once: success", idle, {eAppIdle}, true, 0, eAppIdle},
+        {"an unexpected state after the closing block", idle, {3}, false, 14, eDfuDnloadIdle},
+        {"no state byte after the closing block", idle, {}, false, 14, eDfuDnloadIdle},
+        {"short status reply", {0, 0, 0, 0, eDfuDnloadIdle}, {eDfuManifestWaitReset}, false, 14, 0},
+        {"dfuIDLE after a block is no success", {0, 0, 0, 0, eDfuIdle, 0}, {eDfuManifestWaitReset}, false, 14,
+         eDfuIdle},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OS::ManualClockScope clock;
+        HXL2::Test::FakeDevice fake(HXL2::Test::kFakePath);
+        fake.driver().setScript([&c](const OS::IoRequest& request) {
+            HXL2::Test::FakeDriver::tReply reply;
+            switch (request.code()) {
+            case OS::IOCTL_HA_USB_GET_DESCRIPTOR:
+                reply.status = OS::ERROR_GEN_FAILURE;  // the ids come from the path
+                break;
+            case OS::IOCTL_HA_DFU_GET_INFO:
+                reply.data = {2, 0, 25, 0, 0x00, 0x04, 1};
+                break;
+            case OS::IOCTL_HA_DFU_GETSTATUS:
+                reply.data = c.status;
+                break;
+            case OS::IOCTL_HA_DFU_GETSTATE:
+                reply.data = c.state;
+                break;
+            default:
+                break;
+            }
+            return reply;
+        });
+        int sleeps = 0;
+        OS::Clock::setSleepObserver([&sleeps](OS::DWORD) { ++sleeps; });
+        DFUDevice device;
+        ASSERT_TRUE(device.openAndCheck({HXL2::Test::kFakePath}));
+        const Bytes image(2048, 0xA5);
+        DFUStatus status;
+        EXPECT_EQ(device.download(image.data(), static_cast<std::uint32_t>(image.size()), status), c.result);
+        OS::Clock::setSleepObserver({});
+        EXPECT_EQ(status.bStatus, c.status0);
+        EXPECT_EQ(status.bState, c.bState);
+        EXPECT_EQ(sleeps, 0);
+    }
+}
