@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test twice: a normal build
-# and one with AddressSanitizer and UndefinedBehaviorSanitizer.
+# and one with AddressSanitizer and UndefinedBehaviorSanitizer; then the updater's
+# tests once more with ThreadSanitizer.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -24,5 +25,18 @@ echo "== sanitizer build (address, undefined)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if build sanitize -DHA_SANITIZE=ON -DHA_BENCHMARKS=OFF; then run_tests sanitize || status=1; else status=1; fi
+
+# The updater's tests run a download worker beside the user-interface thread: a short third
+# build checks them for data races.
+echo "== thread sanitizer build (updater tests)"
+export TSAN_OPTIONS=halt_on_error=1
+if cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_BENCHMARKS=OFF \
+     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
+     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null &&
+   cmake --build build/tsan -j "$jobs" --target updater_tests; then
+  build/tsan/updater/updater_tests || status=1
+else
+  status=1
+fi
 
 exit $status
