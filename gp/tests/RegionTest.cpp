@@ -347,8 +347,6 @@ TEST_F(RegionTest, RandomOperationsMatchBitmapModel)
             merged[d] = true;
             what += " clear";
         }
-        { static long sum=0, mx=0, one=0, emp=0, strict=0; sum += regions[d].getCount(); mx = std::max<long>(mx, regions[d].getCount()); one += regions[d].isOneRect(); emp += regions[d].isEmpty(); strict += merged[d];
-          if (step == 5999) printf("avg %ld max %ld one %ld empty %ld strict %ld\n", sum/6000, mx, one, emp, strict); }
         for (int i = 0; i < 4; ++i)
             expectMatches(regions[i], models[i], merged[i], what + ", region " + std::to_string(i));
         expectQueries(regions[d], models[d], rng);
