@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "os/DeviceConfig.h"
@@ -85,7 +85,7 @@ void BM_WholeImageDownload(benchmark::State& state)
     std::vector<BYTE> block(kDfuDownloadBlockSize);
     for (auto _ : state) {
         state.PauseTiming();
-        std::optional<Session> session(std::in_place, true);
+        auto session = std::make_unique<Session>(true);
         Session& s = *session;
         state.ResumeTiming();
         DWORD offset = 0;

@@ -34,7 +34,7 @@ if cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_BENC
      -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
      -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null &&
    cmake --build build/tsan -j "$jobs" --target updater_tests; then
-  build/tsan/updater/updater_tests || status=1
+  (cd build/tsan && ctest --output-on-failure -j "$jobs" --timeout 300 -L updater) || status=1
 else
   status=1
 fi
