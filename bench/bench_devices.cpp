@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "os/DeviceConfig.h"
-#include "os/DeviceIo.h"
-#include "os/DeviceRegistry.h"
-#include "os/Kernel.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceIo.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Kernel.h"
 #include "os/sim/FirmwareImage.h"
 #include "os/sim/SimulatedVireo.h"
 

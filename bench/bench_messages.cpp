@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "os/Kernel.h"
-#include "os/Message.h"
-#include "os/Window.h"
+#include "os/kernel/Kernel.h"
+#include "os/windows/Message.h"
+#include "os/windows/Window.h"
 
 using namespace HA::OS;
 

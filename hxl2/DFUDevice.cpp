@@ -8,8 +8,8 @@
 #include "hxl2/DeviceLog.h"
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDeviceFactory.h"
-#include "os/Clock.h"
-#include "os/DeviceConfig.h"
+#include "os/kernel/Clock.h"
+#include "os/devices/DeviceConfig.h"
 
 namespace HA::HXL2 {
 

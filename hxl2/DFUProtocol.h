@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "os/DeviceConfig.h"
+#include "os/devices/DeviceConfig.h"
 
 namespace HA::HXL2 {
 

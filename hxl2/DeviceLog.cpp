@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "os/Debug.h"
-#include "os/EventLog.h"
+#include "os/kernel/Debug.h"
+#include "os/kernel/EventLog.h"
 
 namespace HA::HXL2 {
 

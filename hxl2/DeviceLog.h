@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

@@ -1,6 +1,6 @@
 #include "hxl2/DeviceTable.h"
 
-#include "os/DeviceConfig.h"
+#include "os/devices/DeviceConfig.h"
 
 namespace HA::HXL2 {
 

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "hxl2/platform/USBDeviceOSImpl.h"
-#include "os/DeviceConfig.h"
-#include "os/Errors.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/kernel/Errors.h"
 
 namespace HA::HXL2 {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "hxl2/USBDeviceInfo.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

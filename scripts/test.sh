@@ -26,15 +26,15 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if build sanitize -DHA_SANITIZE=ON -DHA_BENCHMARKS=OFF; then run_tests sanitize || status=1; else status=1; fi
 
-# The updater's tests run a download worker beside the user-interface thread: a short third
-# build checks them for data races.
-echo "== thread sanitizer build (updater tests)"
+# Tests that start a second thread (the download worker, posts from other threads, the
+# display's wake-up) run once more under ThreadSanitizer: the updater's tests, and every test
+# whose suite name ends in "Threaded".
+echo "== thread sanitizer build (threaded tests)"
 export TSAN_OPTIONS=halt_on_error=1
-if cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_BENCHMARKS=OFF \
-     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
-     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null &&
-   cmake --build build/tsan -j "$jobs" --target updater_tests; then
-  (cd build/tsan && ctest --output-on-failure -j "$jobs" --timeout 300 -L updater) || status=1
+if build tsan -DHA_BENCHMARKS=OFF -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
+     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; then
+  (cd build/tsan && ctest --output-on-failure -j "$jobs" --timeout 300 -L updater &&
+                    ctest --output-on-failure -j "$jobs" --timeout 300 -R 'Threaded\.') || status=1
 else
   status=1
 fi

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "os/DeviceConfig.h"
+#include "os/devices/DeviceConfig.h"
 #include "os/sim/FirmwareImage.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "gp/src/common/FileStorage.h"
 #include "gp/src/common/FileStream.h"
 #include "gp/tests/TestFiles.h"
-#include "os/Clock.h"
+#include "os/kernel/Clock.h"
 
 using namespace HA::GP;
 using HA::GP::TEST::TempFolder;

@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "os/Process.h"
+#include "os/kernel/Process.h"
 
 using namespace HA;
 using namespace HA::GP;

@@ -12,15 +12,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "os/Com.h"
-#include "os/DeviceNotification.h"
-#include "os/Drives.h"
-#include "os/Kernel.h"
-#include "os/Message.h"
-#include "os/MessageIds.h"
-#include "os/MessagePump.h"
-#include "os/SystemFacts.h"
-#include "os/WindowFaults.h"
+#include "os/shell/Com.h"
+#include "os/devices/DeviceNotification.h"
+#include "os/files/Drives.h"
+#include "os/kernel/Kernel.h"
+#include "os/windows/Message.h"
+#include "os/windows/MessageIds.h"
+#include "os/windows/MessagePump.h"
+#include "os/kernel/SystemFacts.h"
+#include "os/windows/WindowFaults.h"
 
 using namespace HA;
 using namespace HA::GP;

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "os/Clock.h"
-#include "os/Shell.h"
+#include "os/kernel/Clock.h"
+#include "os/shell/Shell.h"
 
 using namespace HA;
 using namespace HA::GP;

@@ -6,9 +6,9 @@
 
 #include "gp/src/common/ModuleResources.h"
 #include "gp/src/common/ResourceStream.h"
-#include "os/Module.h"
-#include "os/Process.h"
-#include "os/Text.h"
+#include "os/kernel/Module.h"
+#include "os/kernel/Process.h"
+#include "os/kernel/Text.h"
 
 using namespace HA::GP;
 

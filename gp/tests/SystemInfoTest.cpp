@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "os/SystemFacts.h"
+#include "os/kernel/SystemFacts.h"
 
 using namespace HA;
 using namespace HA::GP;

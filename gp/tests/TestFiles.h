@@ -7,8 +7,8 @@
 
 #include <unistd.h>
 
-#include "os/Text.h"
-#include "os/Types.h"
+#include "os/kernel/Text.h"
+#include "os/kernel/Types.h"
 
 namespace HA::GP::TEST {
 

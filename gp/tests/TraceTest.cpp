@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "os/Debug.h"
+#include "os/kernel/Debug.h"
 
 using namespace HA;
 using namespace HA::GP;

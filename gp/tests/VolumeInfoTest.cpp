@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "os/Debug.h"
-#include "os/Drives.h"
+#include "os/kernel/Debug.h"
+#include "os/files/Drives.h"
 
 using namespace HA;
 using namespace HA::GP;

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "gp/src/common/Utf8.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceIo.h"
-#include "os/Hid.h"
-#include "os/Kernel.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceIo.h"
+#include "os/devices/Hid.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::HXL2 {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "hxl2/DeviceIdentity.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

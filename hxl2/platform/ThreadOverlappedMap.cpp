@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "os/Kernel.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::HXL2 {
 

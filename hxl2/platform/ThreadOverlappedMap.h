@@ -7,8 +7,8 @@
 #include <map>
 #include <shared_mutex>
 
-#include "os/DeviceIo.h"
-#include "os/Types.h"
+#include "os/devices/DeviceIo.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

@@ -10,12 +10,12 @@
 #include "gp/src/common/Utf8.h"
 #include "hxl2/DeviceIdentity.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
-#include "os/DeviceConfig.h"
-#include "os/GuidText.h"
-#include "os/Hid.h"
-#include "os/Kernel.h"
-#include "os/SetupApi.h"
-#include "os/Text.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/GuidText.h"
+#include "os/devices/Hid.h"
+#include "os/kernel/Kernel.h"
+#include "os/devices/SetupApi.h"
+#include "os/kernel/Text.h"
 
 namespace HA::HXL2 {
 

@@ -7,7 +7,7 @@
 
 #include "gp/src/common/DeviceNotificationListener.h"
 #include "hxl2/USBDeviceFactory.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

@@ -2,10 +2,10 @@
 
 #include "hxl2/DeviceLog.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceIo.h"
-#include "os/Errors.h"
-#include "os/Kernel.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceIo.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::HXL2 {
 

@@ -9,7 +9,7 @@
 
 #include "hxl2/USBDevice.h"
 #include "hxl2/platform/ThreadOverlappedMap.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::HXL2 {
 

@@ -5,10 +5,10 @@
 #include "hxl2/USBDevice.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
 #include "hxl2/tests/FakeDriver.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceIo.h"
-#include "os/Hid.h"
-#include "os/Kernel.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceIo.h"
+#include "os/devices/Hid.h"
+#include "os/kernel/Kernel.h"
 
 using namespace HA;
 using namespace HA::HXL2;

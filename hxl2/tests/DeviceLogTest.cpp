@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "os/Debug.h"
-#include "os/EventLog.h"
+#include "os/kernel/Debug.h"
+#include "os/kernel/EventLog.h"
 
 using namespace HA;
 using namespace HA::HXL2;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "os/DeviceConfig.h"
+#include "os/devices/DeviceConfig.h"
 
 using namespace HA::HXL2;
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "os/Clock.h"
-#include "os/DeviceDriver.h"
-#include "os/DeviceRegistry.h"
-#include "os/Text.h"
+#include "os/kernel/Clock.h"
+#include "os/devices/DeviceDriver.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Text.h"
 
 namespace HA::HXL2::Test {
 

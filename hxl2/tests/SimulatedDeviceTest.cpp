@@ -9,9 +9,9 @@
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDevice.h"
 #include "hxl2/tests/FakeDriver.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceRegistry.h"
-#include "os/Errors.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Errors.h"
 #include "os/sim/SimulatedVireo.h"
 
 using namespace HA;

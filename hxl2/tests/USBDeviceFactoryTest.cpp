@@ -15,12 +15,12 @@
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDevice.h"
 #include "hxl2/tests/FakeDriver.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceRegistry.h"
-#include "os/GuidText.h"
-#include "os/Hid.h"
-#include "os/SetupApi.h"
-#include "os/Text.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/devices/GuidText.h"
+#include "os/devices/Hid.h"
+#include "os/devices/SetupApi.h"
+#include "os/kernel/Text.h"
 #include "os/sim/SimulatedVireo.h"
 
 using namespace HA;

@@ -10,10 +10,10 @@
 #include "hxl2/DeviceLog.h"
 #include "hxl2/platform/USBDeviceOSImpl.h"
 #include "hxl2/tests/FakeDriver.h"
-#include "os/Debug.h"
-#include "os/DeviceConfig.h"
-#include "os/Errors.h"
-#include "os/Kernel.h"
+#include "os/kernel/Debug.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
 
 using namespace HA;
 using namespace HA::HXL2;

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "os/Clock.h"
-#include "os/Types.h"
+#include "os/kernel/Clock.h"
+#include "os/kernel/Types.h"
 
 namespace HA::OS::SIM {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::OS::SIM {
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::OS::SIM {
 

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "os/DeviceConfig.h"
-#include "os/Errors.h"
-#include "os/Process.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Process.h"
 
 namespace HA::OS::SIM {
 

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "os/DeviceConfig.h"
-#include "os/DeviceRegistry.h"
-#include "os/GuidText.h"
-#include "os/Kernel.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/devices/GuidText.h"
+#include "os/kernel/Kernel.h"
 #include "os/sim/FirmwareImage.h"
 #include "os/sim/LittleEndian.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "os/DeviceDriver.h"
+#include "os/devices/DeviceDriver.h"
 #include "os/sim/DfuStateMachine.h"
 #include "os/sim/VireoFaults.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 #include "os/sim/DfuStateMachine.h"
 
 namespace HA::OS::SIM {

@@ -1,4 +1,4 @@
-#include "os/Clock.h"
+#include "os/kernel/Clock.h"
 
 #include <boost/thread/thread.hpp>
 #include <gtest/gtest.h>

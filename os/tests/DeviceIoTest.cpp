@@ -6,13 +6,13 @@
 #include <cstring>
 #include <thread>
 
-#include "os/DeviceBroadcast.h"
-#include "os/DeviceIo.h"
-#include "os/DeviceRegistry.h"
-#include "os/GuidText.h"
-#include "os/Hid.h"
-#include "os/Kernel.h"
-#include "os/SetupApi.h"
+#include "os/devices/DeviceBroadcast.h"
+#include "os/devices/DeviceIo.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/devices/GuidText.h"
+#include "os/devices/Hid.h"
+#include "os/kernel/Kernel.h"
+#include "os/devices/SetupApi.h"
 
 using namespace HA::OS;
 

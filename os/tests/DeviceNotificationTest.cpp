@@ -1,12 +1,12 @@
-#include "os/DeviceNotification.h"
+#include "os/devices/DeviceNotification.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "os/MessagePump.h"
-#include "os/Text.h"
-#include "os/WindowFaults.h"
+#include "os/windows/MessagePump.h"
+#include "os/kernel/Text.h"
+#include "os/windows/WindowFaults.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

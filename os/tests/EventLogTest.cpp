@@ -1,9 +1,9 @@
-#include "os/EventLog.h"
+#include "os/kernel/EventLog.h"
 
 #include <gtest/gtest.h>
 
-#include "os/Errors.h"
-#include "os/Kernel.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
 
 using namespace HA::OS;
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "os/File.h"
-#include "os/FileMapping.h"
-#include "os/Kernel.h"
-#include "os/Text.h"
+#include "os/files/File.h"
+#include "os/files/FileMapping.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/Text.h"
 
 using namespace HA::OS;
 

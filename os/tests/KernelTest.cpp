@@ -1,4 +1,4 @@
-#include "os/Kernel.h"
+#include "os/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "os/KnownFolders.h"
+#include "os/files/KnownFolders.h"
 
 #include <optional>
 
 #include <gtest/gtest.h>
 
-#include "os/Process.h"
+#include "os/kernel/Process.h"
 
 using namespace HA::OS;
 

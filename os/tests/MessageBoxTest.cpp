@@ -1,8 +1,8 @@
-#include "os/MessageBox.h"
+#include "os/windows/MessageBox.h"
 
 #include <gtest/gtest.h>
 
-#include "os/Kernel.h"
+#include "os/kernel/Kernel.h"
 
 using namespace HA::OS;
 

@@ -1,13 +1,13 @@
-#include "os/Message.h"
+#include "os/windows/Message.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "os/MessagePump.h"
-#include "os/WindowTimer.h"
-#include "os/detail/WindowState.h"
+#include "os/windows/MessagePump.h"
+#include "os/windows/WindowTimer.h"
+#include "os/windows/detail/WindowState.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

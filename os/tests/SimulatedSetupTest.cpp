@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "os/DeviceConfig.h"
-#include "os/DeviceRegistry.h"
-#include "os/Process.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Process.h"
 #include "os/sim/SimulatedSetup.h"
 
 using namespace HA::OS;

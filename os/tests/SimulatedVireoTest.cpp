@@ -10,11 +10,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "os/DeviceConfig.h"
-#include "os/DeviceIo.h"
-#include "os/DeviceRegistry.h"
-#include "os/Kernel.h"
-#include "os/SetupApi.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceIo.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Kernel.h"
+#include "os/devices/SetupApi.h"
 #include "os/sim/FirmwareImage.h"
 #include "os/sim/SimulatedVireo.h"
 #include "resources/firmware/FirmwareImage.h"

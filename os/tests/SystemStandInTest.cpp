@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "os/Com.h"
-#include "os/Drives.h"
-#include "os/Kernel.h"
-#include "os/SystemFacts.h"
+#include "os/shell/Com.h"
+#include "os/files/Drives.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/SystemFacts.h"
 
 using namespace HA::OS;
 

@@ -1,6 +1,6 @@
-#include "os/Debug.h"
-#include "os/Process.h"
-#include "os/Text.h"
+#include "os/kernel/Debug.h"
+#include "os/kernel/Process.h"
+#include "os/kernel/Text.h"
 
 #include <gtest/gtest.h>
 

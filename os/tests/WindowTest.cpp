@@ -1,11 +1,11 @@
-#include "os/Window.h"
+#include "os/windows/Window.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "os/WindowFaults.h"
-#include "os/WindowTimer.h"
+#include "os/windows/WindowFaults.h"
+#include "os/windows/WindowTimer.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

@@ -10,10 +10,10 @@
 #include <optional>
 #include <vector>
 
-#include "os/Clock.h"
-#include "os/Kernel.h"
-#include "os/Message.h"
-#include "os/Window.h"
+#include "os/kernel/Clock.h"
+#include "os/kernel/Kernel.h"
+#include "os/windows/Message.h"
+#include "os/windows/Window.h"
 
 namespace HA::OS::Testing {
 

@@ -11,7 +11,7 @@
 
 #include "gp/src/common/MemoryStorage.h"
 #include "gp/src/common/Stream.h"
-#include "os/Process.h"
+#include "os/kernel/Process.h"
 #include "uia/graphics/Font.h"
 #include "uia/graphics/FreeTypeContext.h"
 #include "uia/graphics/Picture.h"

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "os/Clock.h"
-#include "os/DeviceConfig.h"
-#include "os/DeviceRegistry.h"
-#include "os/Kernel.h"
+#include "os/kernel/Clock.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Kernel.h"
 #include "os/sim/FirmwareImage.h"
 #include "os/sim/SimulatedVireo.h"
 #include "resources/firmware/FirmwareImage.h"

@@ -3,10 +3,10 @@
 #include "gp/src/common/FormatString.h"
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDeviceFactory.h"
-#include "os/Clock.h"
-#include "os/DeviceConfig.h"
-#include "os/Errors.h"
-#include "os/Kernel.h"
+#include "os/kernel/Clock.h"
+#include "os/devices/DeviceConfig.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
 #include "resources/firmware/FirmwareImage.h"
 
 namespace HA {

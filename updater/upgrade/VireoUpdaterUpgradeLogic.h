@@ -17,7 +17,7 @@
 
 #include "hxl2/DFUDevice.h"
 #include "hxl2/USBDeviceInfo.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::UIA {
 class StandaloneWindow;

@@ -3,7 +3,7 @@
 // and drive volumes arriving or being removed), and the list they register in. Notices
 // are delivered on the thread that started the library (the user-interface thread).
 
-#include "os/DeviceBroadcast.h"
+#include "os/devices/DeviceBroadcast.h"
 
 namespace HA::GP {
 

@@ -4,8 +4,8 @@
 
 #include "gp/src/common/DeviceNotificationListener.h"
 #include "gp/src/common/Init.h"
-#include "os/DeviceNotification.h"
-#include "os/MessageIds.h"
+#include "os/devices/DeviceNotification.h"
+#include "os/windows/MessageIds.h"
 
 namespace HA::GP {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "os/Window.h"
+#include "os/windows/Window.h"
 
 namespace HA::GP {
 

@@ -6,8 +6,8 @@
 
 #include "gp/src/common/FormatString.h"
 #include "gp/src/common/MessageBox.h"
-#include "os/Kernel.h"
-#include "os/Process.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/Process.h"
 
 namespace HA::GP {
 

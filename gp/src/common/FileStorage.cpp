@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "os/File.h"
-#include "os/Kernel.h"
+#include "os/files/File.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::GP {
 

@@ -10,7 +10,7 @@
 
 #include "gp/src/common/FilePath.h"
 #include "gp/src/common/IStorage.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::GP {
 

@@ -6,7 +6,7 @@
 #include <boost/system/error_code.hpp>
 
 #include "gp/src/common/FilePath.h"
-#include "os/Process.h"
+#include "os/kernel/Process.h"
 
 namespace HA::GP {
 

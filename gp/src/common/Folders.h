@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "os/KnownFolders.h"
+#include "os/files/KnownFolders.h"
 
 namespace HA::GP {
 

@@ -13,9 +13,9 @@
 #include "gp/src/common/SystemInfo.h"
 #include "gp/src/common/Trace.h"
 #include "gp/src/common/VolumeInfo.h"
-#include "os/Com.h"
-#include "os/Kernel.h"
-#include "os/SystemFacts.h"
+#include "os/shell/Com.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/SystemFacts.h"
 
 namespace HA::GP {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "os/FileMapping.h"
-#include "os/Kernel.h"
+#include "os/files/FileMapping.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::GP {
 

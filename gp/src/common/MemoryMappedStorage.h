@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "gp/src/common/IStorage.h"
-#include "os/Types.h"
+#include "os/kernel/Types.h"
 
 namespace HA::GP {
 

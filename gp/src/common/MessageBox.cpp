@@ -4,7 +4,7 @@
 
 #include "gp/src/common/Init.h"
 #include "gp/src/common/Utf8.h"
-#include "os/MessageBox.h"
+#include "os/windows/MessageBox.h"
 
 namespace HA::GP {
 

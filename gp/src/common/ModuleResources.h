@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "os/Module.h"
-#include "os/Types.h"
+#include "os/kernel/Module.h"
+#include "os/kernel/Types.h"
 
 namespace HA::GP {
 

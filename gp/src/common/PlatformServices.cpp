@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "os/Clock.h"
-#include "os/Shell.h"
+#include "os/kernel/Clock.h"
+#include "os/shell/Shell.h"
 
 namespace HA::GP {
 

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "gp/src/common/ModuleResources.h"
-#include "os/Resources.h"
+#include "os/kernel/Resources.h"
 
 namespace HA::GP {
 

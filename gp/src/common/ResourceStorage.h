@@ -8,7 +8,7 @@
 
 #include "gp/src/common/IStorage.h"
 #include "gp/src/common/MemoryStorage.h"
-#include "os/Module.h"
+#include "os/kernel/Module.h"
 
 namespace HA::GP {
 

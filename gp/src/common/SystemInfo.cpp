@@ -8,7 +8,7 @@
 
 #include "gp/src/common/Cpuid.h"
 #include "gp/src/common/Utf8.h"
-#include "os/SystemFacts.h"
+#include "os/kernel/SystemFacts.h"
 
 namespace HA::GP {
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "gp/src/common/Utf8.h"
-#include "os/Debug.h"
+#include "os/kernel/Debug.h"
 
 namespace HA::GP {
 

@@ -6,7 +6,7 @@
 
 #include <boost/locale/utf.hpp>
 
-#include "os/Text.h"
+#include "os/kernel/Text.h"
 
 namespace HA::GP {
 

@@ -8,8 +8,8 @@
 #include "gp/src/common/FormatString.h"
 #include "gp/src/common/Trace.h"
 #include "gp/src/common/Utf8.h"
-#include "os/Drives.h"
-#include "os/Kernel.h"
+#include "os/files/Drives.h"
+#include "os/kernel/Kernel.h"
 
 namespace HA::GP {
 
