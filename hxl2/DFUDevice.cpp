@@ -56,16 +56,17 @@ void DFUDevice::readDfuInformation()
     mManifestationLimit = 0;
     mTransferSize = 0;
     mExtraInfo = 0;
-    std::uint8_t reply[OS::kDfuInfoSize] = {};
+    std::uint8_t wire[DFUInformation::kWireSize] = {};
     std::uint32_t returned = 0;
-    if (deviceIoControl(OS::IOCTL_HA_DFU_GET_INFO, nullptr, 0, reply, sizeof reply, &returned) != 0
-        || returned < sizeof reply)
+    if (deviceIoControl(OS::IOCTL_HA_DFU_GET_INFO, nullptr, 0, wire, sizeof wire, &returned) != 0
+        || returned < sizeof wire)
         return;
-    mMode = reply[0];
-    mBmAttributes = reply[1];
-    mManifestationLimit = static_cast<std::uint16_t>(reply[2] | (reply[3] << 8));
-    mTransferSize = static_cast<std::uint16_t>(reply[4] | (reply[5] << 8));
-    mExtraInfo = reply[6];
+    const DFUInformation reply = DFUInformation::fromWire(wire);
+    mMode = reply.mode;
+    mBmAttributes = reply.bmAttributes;
+    mManifestationLimit = reply.manifestationLimit;
+    mTransferSize = reply.wTransferSize;
+    mExtraInfo = reply.extraInfo;
 }
 
 bool DFUDevice::openAndCheck(const USBDeviceOSHandle& handle)

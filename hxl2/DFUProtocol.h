@@ -1,10 +1,12 @@
 #pragma once
-// Records and numbers of USB DFU 1.1 as the maker's driver carries them: the DFU_GETSTATUS
-// reply, the DFU_DNLOAD input, the DFU states and the status codes a download reports.
+// Records and numbers of USB DFU 1.1 as the maker's driver carries them: the driver's DFU
+// information reply, the DFU_GETSTATUS reply, the DFU_DNLOAD input, the DFU states and the
+// status codes a download reports.
 
 #include <cstdint>
 
 #include "os/devices/DeviceConfig.h"
+#include "os/kernel/LittleEndian.h"
 
 namespace HA::HXL2 {
 
@@ -27,6 +29,29 @@ enum eDFUFailure : std::uint8_t {
     eErrUnknown = 0x0E,  // errUNKNOWN: any other failure
 };
 
+// The driver's DFU information reply: the mode (1 runtime, 2 DFU), the DFU functional
+// descriptor's bmAttributes and wTransferSize, the seconds a device that is not manifestation
+// tolerant may take to come back, and one more byte.
+struct DFUInformation {
+    std::uint8_t mode = 0;
+    std::uint8_t bmAttributes = 0;
+    std::uint16_t manifestationLimit = 0;
+    std::uint16_t wTransferSize = 0;
+    std::uint8_t extraInfo = 0;
+
+    static constexpr std::uint32_t kWireSize = OS::kDfuInfoSize;
+    static DFUInformation fromWire(const std::uint8_t (&wire)[kWireSize])
+    {
+        DFUInformation info;
+        info.mode = wire[0];
+        info.bmAttributes = wire[1];
+        info.manifestationLimit = OS::getLe16(wire + 2);
+        info.wTransferSize = OS::getLe16(wire + 4);
+        info.extraInfo = wire[6];
+        return info;
+    }
+};
+
 // The DFU_GETSTATUS reply. In a download's report bStatus also carries the download's own
 // failure code; 0 means success.
 struct DFUStatus {
@@ -41,7 +66,7 @@ struct DFUStatus {
     {
         DFUStatus status;
         status.bStatus = wire[0];
-        status.bwPollTimeout = wire[1] | (wire[2] << 8) | (std::uint32_t(wire[3]) << 16);
+        status.bwPollTimeout = OS::getLe24(wire + 1);
         status.bState = wire[4];
         status.iString = wire[5];
         return status;

@@ -2,20 +2,11 @@
 
 #include <cstddef>
 
+#include "os/kernel/Text.h"
+
 namespace HA::HXL2 {
 
 namespace {
-
-int hexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 std::uint16_t idAfter(const std::u16string& path, const char16_t* marker)
 {
@@ -24,7 +15,7 @@ std::uint16_t idAfter(const std::u16string& path, const char16_t* marker)
         return 0;
     std::uint16_t value = 0;
     for (std::size_t i = p + 5; i <= p + 8; ++i) {
-        const int digit = hexDigit(path[i]);
+        const int digit = OS::hexDigitValue(path[i]);
         if (digit < 0)
             break;
         value = static_cast<std::uint16_t>((value << 4) | digit);

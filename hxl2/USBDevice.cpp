@@ -6,24 +6,9 @@
 #include "hxl2/platform/USBDeviceOSImpl.h"
 #include "os/devices/DeviceConfig.h"
 #include "os/kernel/Errors.h"
+#include "os/kernel/LittleEndian.h"
 
 namespace HA::HXL2 {
-
-namespace {
-
-void putWord(std::uint8_t* at, std::uint16_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void putDword(std::uint8_t* at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-}  // namespace
 
 USBDevice::USBDevice() : mImpl(std::make_unique<OSImpl>(this)) {}
 
@@ -75,12 +60,12 @@ std::uint32_t USBDevice::controlTransfer(USBControlRequest& request)
     request.transferred = 0;
     std::uint8_t header[OS::kControlHeaderSize] = {};
     header[0] = (request.bmRequestType & 0x80) ? 1 : 0;
-    putDword(header + 1, (request.bmRequestType >> 5) & 3);
-    putDword(header + 5, request.bmRequestType & 3);
+    OS::putLe32(header + 1, (request.bmRequestType >> 5) & 3);
+    OS::putLe32(header + 5, request.bmRequestType & 3);
     header[9] = request.bRequest;
-    putWord(header + 10, request.wValue);
-    putWord(header + 12, request.wIndex);
-    putWord(header + 14, request.wLength);
+    OS::putLe16(header + 10, request.wValue);
+    OS::putLe16(header + 12, request.wIndex);
+    OS::putLe16(header + 14, request.wLength);
 
     if (request.data == nullptr || request.wLength == 0)
         return deviceIoControl(OS::IOCTL_HA_USB_CONTROL_TRANSFER, header, sizeof header, nullptr, 0);

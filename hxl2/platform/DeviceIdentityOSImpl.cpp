@@ -1,13 +1,15 @@
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
 
+#include <algorithm>
 #include <cstddef>
-#include <cstring>
 
 #include "gp/src/common/Utf8.h"
+#include "hxl2/USBDescriptors.h"
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"
 #include "os/devices/Hid.h"
 #include "os/kernel/Kernel.h"
+#include "os/kernel/LittleEndian.h"
 
 namespace HA::HXL2 {
 
@@ -18,14 +20,17 @@ bool isValid(OS::HANDLE device)
     return device != nullptr && device != OS::INVALID_HANDLE_VALUE;
 }
 
-// A descriptor request: u32 0, descriptor type, index, u16 language id.
-bool requestDescriptor(OS::HANDLE device, std::uint8_t type, std::uint8_t index, void* output,
+// Sent without an overlapped record: the driver completes it before the call returns.
+bool requestDescriptor(OS::HANDLE device, eDescriptorType type, std::uint8_t index, void* output,
                        std::uint32_t outputSize, std::uint32_t& returned)
 {
-    const std::uint8_t request[OS::kDescriptorRequestSize] = {0, 0, 0, 0, type, index, 0, 0};
+    USBDescriptorRequest request;
+    request.bDescriptorType = type;
+    request.bIndex = index;
+    std::uint8_t wire[USBDescriptorRequest::kWireSize];
+    request.toWire(wire);
     returned = 0;
-    // Sent without an overlapped record: the driver completes it before the call returns.
-    return OS::deviceIoControl(device, OS::IOCTL_HA_USB_GET_DESCRIPTOR, request, sizeof request, output, outputSize,
+    return OS::deviceIoControl(device, OS::IOCTL_HA_USB_GET_DESCRIPTOR, wire, sizeof wire, output, outputSize,
                                &returned, nullptr);
 }
 
@@ -35,17 +40,12 @@ std::string boundedUtf8(const std::uint8_t* bytes, std::size_t maxUnits)
 {
     std::u16string text;
     for (std::size_t i = 0; i < maxUnits; ++i) {
-        const char16_t unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        const char16_t unit = OS::getLe16(bytes + 2 * i);
         if (unit == 0)
             break;
         text.push_back(unit);
     }
     return GP::toUtf8(text);
-}
-
-std::uint16_t word(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
 }
 
 void readString(OS::HANDLE device, std::uint8_t index, std::string& field)
@@ -79,17 +79,18 @@ bool readDeviceDescriptor(OS::HANDLE device, USBDeviceInfo& info, eStrings strin
 {
     if (!isValid(device))
         return false;
-    std::uint8_t descriptor[OS::kDeviceDescriptorSize] = {};
+    std::uint8_t wire[USBDeviceDescriptor::kWireSize] = {};
     std::uint32_t returned = 0;
-    if (!requestDescriptor(device, 1, 0, descriptor, sizeof descriptor, returned) || returned < sizeof descriptor)
+    if (!requestDescriptor(device, eDescriptorDevice, 0, wire, sizeof wire, returned) || returned < sizeof wire)
         return false;
-    info.vendorId = word(descriptor + 8);
-    info.productId = word(descriptor + 10);
-    info.bcdDevice = word(descriptor + 12);
+    const USBDeviceDescriptor descriptor = USBDeviceDescriptor::fromWire(wire);
+    info.vendorId = descriptor.idVendor;
+    info.productId = descriptor.idProduct;
+    info.bcdDevice = descriptor.bcdDevice;
     if (strings == USBDeviceFilter::eWithStrings) {
-        readString(device, descriptor[15], info.product);
-        readString(device, descriptor[14], info.manufacturer);
-        readString(device, descriptor[16], info.serialNumber);
+        readString(device, descriptor.iProduct, info.product);
+        readString(device, descriptor.iManufacturer, info.manufacturer);
+        readString(device, descriptor.iSerialNumber, info.serialNumber);
     }
     return true;
 }
@@ -97,16 +98,16 @@ bool readDeviceDescriptor(OS::HANDLE device, USBDeviceInfo& info, eStrings strin
 bool readStringDescriptor(OS::HANDLE device, std::uint8_t index, std::string& text)
 {
     text.clear();
-    std::uint8_t buffer[OS::kMaxStringDescriptorSize] = {};
+    std::uint8_t wire[OS::kMaxStringDescriptorSize] = {};
     std::uint32_t returned = 0;
-    if (!requestDescriptor(device, 3, index, buffer, sizeof buffer, returned) || returned < 4)
+    if (!requestDescriptor(device, eDescriptorString, index, wire, sizeof wire, returned) || returned < 4)
         return false;
-    // The text runs from byte 2 to the descriptor's own length (an odd last byte is no unit),
-    // and never past what came back.
-    std::size_t end = buffer[0];
-    if (returned < end)
-        end = returned;
-    text = end > 2 ? boundedUtf8(buffer + 2, (end - 2) / 2) : std::string();
+    // bString runs to the descriptor's own bLength (an odd last byte is no unit), and never
+    // past what came back.
+    const std::uint8_t bLength = wire[0];
+    const std::size_t end = std::min<std::size_t>(bLength, returned);
+    constexpr std::size_t header = kStringDescriptorHeaderSize;
+    text = end > header ? boundedUtf8(wire + header, (end - header) / 2) : std::string();
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "gp/src/common/Utf8.h"
 #include "hxl2/DeviceIdentity.h"
+#include "hxl2/DeviceQuirks.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/GuidText.h"
@@ -24,10 +25,6 @@ namespace {
 // GUID texts of product records whose devices are told apart by their ids. The table holds
 // no product record with a class GUID of its own, so there are none.
 constexpr std::array<const char*, 0> kIdFilteredGuidTexts{};
-
-// A product that may also enumerate under the next id.
-constexpr std::uint16_t kQuirkProductId = 0x1100;
-constexpr std::uint16_t kQuirkAlternateId = 0x1101;
 
 const OS::GUID& hidInterfaceClass()
 {
@@ -68,11 +65,6 @@ bool interfaceClassOf(const USBDeviceFilter& filter, OS::GUID& interfaceClass, b
         if (filter.guid == text)
             filterByIds = true;
     return true;
-}
-
-bool productIdMatches(std::uint16_t wanted, std::uint16_t device)
-{
-    return wanted == 0 || wanted == device || (wanted == kQuirkProductId && device == kQuirkAlternateId);
 }
 
 // A text that ends at its NUL or after maxUnits units, whichever comes first.
@@ -172,7 +164,7 @@ bool USBDeviceFactory::OSImpl::accepts(const std::u16string& path) const
             return false;
         if (mFilter.vendorId != 0 && mFilter.vendorId != info.vendorId)
             return false;
-        return productIdMatches(mFilter.productId, info.productId);
+        return productIdMatches(mFilter.productId, info.vendorId, info.productId);
     }
     OS::HANDLE device = openDeviceFile(path);
     if (device == nullptr)

@@ -1,11 +1,13 @@
 #include "hxl2/platform/USBDeviceOSImpl.h"
 
 #include "hxl2/DeviceLog.h"
+#include "hxl2/DeviceQuirks.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"
 #include "os/kernel/Errors.h"
 #include "os/kernel/Kernel.h"
+#include "os/kernel/LittleEndian.h"
 
 namespace HA::HXL2 {
 
@@ -20,16 +22,11 @@ bool isLevel1Enabled()
 
 }  // namespace
 
-USBDevice::OSImpl::OSImpl(USBDevice* owner)
-    : mOwner(owner), mStopEvent(OS::createEvent(OS::eReset::Manual, false))
-{
-}
+USBDevice::OSImpl::OSImpl(USBDevice* owner) : mOwner(owner) {}
 
 USBDevice::OSImpl::~OSImpl()
 {
     close();
-    if (mStopEvent != nullptr)
-        OS::closeHandle(mStopEvent);
 }
 
 bool USBDevice::OSImpl::open(const std::u16string& path)
@@ -41,19 +38,10 @@ bool USBDevice::OSImpl::open(const std::u16string& path)
 
 void USBDevice::OSImpl::close()
 {
-    if (mReader.joinable()) {
-        mStop = true;
-        OS::setEvent(mStopEvent);
-        mReader.join();
-        OS::resetEvent(mStopEvent);
-        mStop = false;
-    }
     if (mHandle != nullptr) {
         OS::closeHandle(mHandle);
         mHandle = nullptr;
     }
-    mReceiveBuffer.clear();
-    mReceiveBuffer.shrink_to_fit();
 }
 
 bool USBDevice::OSImpl::readInfo()
@@ -82,7 +70,7 @@ bool USBDevice::OSImpl::readPackedValue(std::uint32_t& value)
                              nullptr)
         || returned < sizeof reply)
         return false;
-    const std::uint32_t word = reply[4] | (reply[5] << 8) | (reply[6] << 16) | (std::uint32_t(reply[7]) << 24);
+    const std::uint32_t word = OS::getLe32(reply + 4);
     mPackedValue = ((((std::uint32_t(reply[2]) << 8) | reply[3]) << 8) | word) << 8;
     value = mPackedValue;
     return true;
@@ -104,7 +92,8 @@ std::uint32_t USBDevice::OSImpl::deviceIoControl(std::uint32_t code, const void*
     if (OS::deviceIoControl(mHandle, code, input, inputSize, output, outputSize, bytesReturned, &overlapped))
         return OS::ERROR_SUCCESS;
     const OS::DWORD error = OS::getLastError();
-    if (error == OS::ERROR_GEN_FAILURE && code == OS::IOCTL_HA_USB_RESERVED_810)
+    if (error == OS::ERROR_GEN_FAILURE && code == OS::IOCTL_HA_USB_RESERVED_810
+        && (deviceQuirks(mOwner->mInfo.vendorId, mOwner->mInfo.productId) & eQuirkReservedRequestFailsDone) != 0)
         return OS::ERROR_SUCCESS;
     if (error != OS::ERROR_IO_PENDING)
         return error;

@@ -1,11 +1,8 @@
 #pragma once
 // The platform back end of a USBDevice: the file handle and the driver requests.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "hxl2/USBDevice.h"
 #include "hxl2/platform/ThreadOverlappedMap.h"
@@ -38,13 +35,8 @@ public:
 private:
     USBDevice* mOwner;
     OS::HANDLE mHandle = nullptr;
-    // A receive buffer and reader thread that nothing in this program fills or starts.
-    std::vector<std::uint8_t> mReceiveBuffer;
-    std::thread mReader;
     std::uint32_t mPackedValue = 0;
     ThreadOverlappedMap mOverlapped{ThreadOverlappedMap::eSecondEvent};
-    OS::HANDLE mStopEvent = nullptr;
-    std::atomic<bool> mStop{false};
 };
 
 }  // namespace HA::HXL2

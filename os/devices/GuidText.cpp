@@ -1,26 +1,17 @@
 #include "os/devices/GuidText.h"
 
+#include "os/kernel/Text.h"
+
 namespace HA::OS {
 
 namespace {
-
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 // Reads `digits` hexadecimal digits at text[pos]; false on a non-digit.
 bool readHex(std::u16string_view text, size_t pos, int digits, std::uint64_t& value)
 {
     value = 0;
     for (int i = 0; i < digits; ++i) {
-        int v = hexValue(text[pos + static_cast<size_t>(i)]);
+        int v = hexDigitValue(text[pos + static_cast<size_t>(i)]);
         if (v < 0)
             return false;
         value = (value << 4) | static_cast<std::uint64_t>(v);

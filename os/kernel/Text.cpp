@@ -124,4 +124,15 @@ WChar charLower(WChar c)
     return mapCase(c, 'A', 'a', [](wint_t u, locale_t l) { return towlower_l(u, l); });
 }
 
+int hexDigitValue(WChar c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
 }  // namespace HA::OS

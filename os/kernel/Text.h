@@ -16,5 +16,7 @@ WString utf8ToUtf16(std::string_view text);
 WChar charUpper(WChar c);
 // Lower case of one UTF-16 unit, as CharLowerW does for a single character.
 WChar charLower(WChar c);
+// The value of one hexadecimal digit in either case, or -1 for any other unit.
+int hexDigitValue(WChar c);
 
 }  // namespace HA::OS

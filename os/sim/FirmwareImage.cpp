@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "os/sim/LittleEndian.h"
+#include "os/kernel/LittleEndian.h"
 
 namespace HA::OS::SIM {
 

@@ -8,8 +8,8 @@
 #include "os/devices/DeviceRegistry.h"
 #include "os/devices/GuidText.h"
 #include "os/kernel/Kernel.h"
+#include "os/kernel/LittleEndian.h"
 #include "os/sim/FirmwareImage.h"
-#include "os/sim/LittleEndian.h"
 
 namespace HA::OS::SIM {
 

@@ -13,8 +13,10 @@
 #include "os/devices/Hid.h"
 #include "os/kernel/Kernel.h"
 #include "os/devices/SetupApi.h"
+#include "os/tests/FakeDriver.h"
 
 using namespace HA::OS;
+using HA::OS::Test::FakeDriver;
 
 namespace {
 
@@ -24,48 +26,41 @@ constexpr DWORD kCode = 0x80892004;
 
 enum class eAnswer { AtOnce, Later, Never, LateIgnoringCancel };
 
-// A driver that answers every request the same scripted way.
-class ScriptedDriver : public DeviceDriver {
-public:
+// How the fake driver answers every request of a case.
+struct tAnswer {
     eAnswer answer = eAnswer::AtOnce;
     DWORD status = ERROR_SUCCESS;
-    std::vector<BYTE> data = {1, 2, 3, 4};
     TimeMs delay = 100;
-    std::vector<std::vector<BYTE>> inputs;
-    int closes = 0;
-
-    void onRequest(const std::shared_ptr<IoRequest>& request) override
-    {
-        inputs.push_back(request->input());
-        switch (answer) {
-        case eAnswer::AtOnce:
-            request->complete(status, data);
-            break;
-        case eAnswer::Later:
-        case eAnswer::LateIgnoringCancel:
-            Clock::scheduleAfter(delay, [this, request] { request->complete(status, data); });
-            break;
-        case eAnswer::Never:
-            break;
-        }
-    }
-    void onCancel(const std::shared_ptr<IoRequest>& request) override
-    {
-        if (answer != eAnswer::LateIgnoringCancel)
-            DeviceDriver::onCancel(request);
-    }
-    void onClose(DeviceInterfaceId, const WString&) override { ++closes; }
 };
+
+const std::vector<BYTE> kReplyData = {1, 2, 3, 4};
 
 class DeviceIo : public ::testing::Test {
 protected:
     ManualClockScope clock;
-    std::shared_ptr<ScriptedDriver> driver = std::make_shared<ScriptedDriver>();
+    std::shared_ptr<FakeDriver> driver = std::make_shared<FakeDriver>();
     std::vector<std::pair<DWORD, WString>> broadcasts;
     int subscriber = 0;
 
+    // Every request from now on is answered this way.
+    void answerWith(const tAnswer& a)
+    {
+        driver->setScript([a](const IoRequest&) {
+            FakeDriver::tReply reply;
+            reply.status = a.status;
+            reply.data = kReplyData;
+            reply.delay = a.delay;
+            reply.when = a.answer == eAnswer::AtOnce  ? FakeDriver::tReply::Now
+                         : a.answer == eAnswer::Never ? FakeDriver::tReply::Never
+                                                      : FakeDriver::tReply::Later;
+            reply.ignoresCancel = a.answer == eAnswer::LateIgnoringCancel;
+            return reply;
+        });
+    }
+
     void SetUp() override
     {
+        answerWith({});
         removeAllDeviceInterfaces();
         subscriber = addDeviceChangeSubscriber([this](DWORD event, const DEV_BROADCAST_HDR& h) {
             ASSERT_EQ(h.dbch_devicetype, DBT_DEVTYP_DEVICEINTERFACE);
@@ -213,7 +208,7 @@ TEST_F(DeviceIo, OpenAnswersThePlatformErrors)
             EXPECT_EQ(getLastError(), c.error);
         }
     }
-    EXPECT_EQ(driver->closes, 1);
+    EXPECT_EQ(driver->closes(), 1);
 }
 
 TEST_F(DeviceIo, HidIdentityAndUnreadableStrings)
@@ -282,8 +277,7 @@ TEST_F(DeviceIo, RequestsCompleteAtOnceLaterNeverOrWithAnError)
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.answer));
         Clock::useManual(0);
-        driver->answer = c.answer;
-        driver->status = c.status;
+        answerWith({c.answer, c.status});
         HANDLE h = open(u"dev");
         HANDLE event = createEvent(eReset::Manual, true);  // a stale signal the start must clear
         OVERLAPPED ov{};
@@ -318,7 +312,7 @@ TEST_F(DeviceIo, RequestsCompleteAtOnceLaterNeverOrWithAnError)
             EXPECT_FALSE(getOverlappedResult(h, ov, bytes, eOverlappedWait::NoWait));
             EXPECT_EQ(getLastError(), c.result);
         }
-        EXPECT_EQ(driver->inputs.back(), (std::vector<BYTE>{7, 8}));
+        EXPECT_EQ(driver->journal().back().input, (std::vector<BYTE>{7, 8}));
         closeHandle(event);
         closeHandle(h);
     }
@@ -327,7 +321,7 @@ TEST_F(DeviceIo, RequestsCompleteAtOnceLaterNeverOrWithAnError)
 TEST_F(DeviceIo, RequestsWithoutOverlappedRecordWaitForTheDriver)
 {
     add(u"dev");
-    driver->answer = eAnswer::Later;
+    answerWith({eAnswer::Later});
     HANDLE h = open(u"dev");
     BYTE out[4] = {};
     DWORD returned = 0;
@@ -347,8 +341,7 @@ TEST_F(DeviceIo, RequestsWithoutOverlappedRecordWaitForTheDriver)
 TEST_F(DeviceIo, ACancelledRequestMayStillCompleteLateIntoTheBuffer)
 {
     add(u"dev");
-    driver->answer = eAnswer::LateIgnoringCancel;
-    driver->delay = 800;
+    answerWith({eAnswer::LateIgnoringCancel, ERROR_SUCCESS, 800});
     HANDLE h = open(u"dev");
     HANDLE event = createEvent(eReset::Manual, false);
     auto ov = std::make_unique<OVERLAPPED>();
@@ -371,7 +364,7 @@ TEST_F(DeviceIo, ACancelledRequestMayStillCompleteLateIntoTheBuffer)
 TEST_F(DeviceIo, CancelTouchesOnlyTheCallingThreadsRequests)
 {
     add(u"dev");
-    driver->answer = eAnswer::Never;
+    answerWith({eAnswer::Never});
     HANDLE h = open(u"dev");
     OVERLAPPED mine{}, theirs{};
     EXPECT_FALSE(deviceIoControl(h, kCode, nullptr, 0, nullptr, 0, nullptr, &mine));
