@@ -49,7 +49,7 @@ void DFUDevice::onOpened()
 
 void DFUDevice::readDfuInformation()
 {
-    // Nothing of a device opened before may stay: without a whole reply the device counts as
+    // Nothing of a device opened before may stay: without a usable reply the device counts as
     // one that gives no DFU information.
     mMode = 0;
     mBmAttributes = 0;
@@ -59,9 +59,9 @@ void DFUDevice::readDfuInformation()
     std::uint8_t wire[DFUInformation::kWireSize] = {};
     std::uint32_t returned = 0;
     if (deviceIoControl(OS::IOCTL_HA_DFU_GET_INFO, nullptr, 0, wire, sizeof wire, &returned) != 0
-        || returned < sizeof wire)
+        || returned < DFUInformation::kMinWireSize)
         return;
-    const DFUInformation reply = DFUInformation::fromWire(wire);
+    const DFUInformation reply = DFUInformation::fromWire(wire, returned);
     mMode = reply.mode;
     mBmAttributes = reply.bmAttributes;
     mManifestationLimit = reply.manifestationLimit;
@@ -180,6 +180,9 @@ bool DFUDevice::manifest(DFUStatus& status)
 
     const bool tolerant = (mBmAttributes & kManifestationTolerant) != 0;
     const std::uint32_t stepMs = tolerant ? kTolerantStepMs : kNotTolerantStepMs;
+    // A manifesting device is asked nothing before the poll time-out of its last status reply.
+    std::uint32_t pollTimeoutMs = 0;
+    bool askedToLeave = false;
     std::uint32_t elapsedSeconds = 0;
     const OS::TimeMs giveUp = OS::Clock::now() + kTolerantManifestationLimitMs;
 
@@ -199,15 +202,21 @@ bool DFUDevice::manifest(DFUStatus& status)
                 status = reply;
                 if (reply.bStatus != 0)
                     return false;
+                pollTimeoutMs = reply.bwPollTimeout;
             }
             state = eDfuManifest;
             break;
         }
         case eDfuManifest:
             if (tolerant) {
-                if (OS::Clock::now() >= giveUp)
+                const OS::TimeMs now = OS::Clock::now();
+                if (now >= giveUp)
                     return fail(status, eErrUnknown);
-                OS::Clock::sleep(stepMs);
+                // A longer wait the device asked for still ends at the bound.
+                OS::Clock::sleep(pollTimeoutMs > stepMs
+                                     ? static_cast<std::uint32_t>(std::min<OS::TimeMs>(pollTimeoutMs, giveUp - now))
+                                     : stepMs);
+                pollTimeoutMs = 0;
                 if (!getState(state))
                     return fail(status, eErrUnknown);
             } else {
@@ -220,6 +229,14 @@ bool DFUDevice::manifest(DFUStatus& status)
                     enumerateOnce(*record, [this, &state](const USBDeviceOSHandle& handle, const USBDeviceFilter&) {
                         reopenAfterManifestation(handle, state);
                     });
+                // A device that follows the standard strictly waits in dfuMANIFEST-WAIT-RESET
+                // for a reset, and may stall a status request there: it is asked once, on the
+                // handle still open, to leave DFU mode, which the driver does by resetting it.
+                // One that has left the bus only fails this request.
+                if (state != eDfuManifestWaitReset && !askedToLeave) {
+                    askedToLeave = true;
+                    leaveDFUMode();
+                }
             }
             elapsedSeconds += stepMs / 1000;
             break;

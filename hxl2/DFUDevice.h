@@ -44,8 +44,10 @@ public:
     bool downloadBlock(const DFUDownloadBlock& block, DFUStatus& status);
 
     // Downloads an image in wTransferSize blocks, closes the transfer with a zero-length
-    // block and waits for manifestation; a device that is not manifestation tolerant is
-    // reopened in runtime mode when it comes back. True on success with bStatus 0; false with
+    // block and waits for manifestation: a tolerant device is asked its state no sooner than
+    // the poll time-out of its closing status reply; one that is not manifestation tolerant is
+    // reopened in runtime mode when it comes back, and asked once to leave DFU mode when it
+    // has not come back after the first step. True on success with bStatus 0; false with
     // a non-zero bStatus: errTARGET no image, errWRITE not open in DFU mode, errUNKNOWN an
     // unusable wTransferSize, a failed request, an unexpected state or a manifestation that
     // did not end in time, otherwise the device's own status.
@@ -70,6 +72,7 @@ public:
     std::uint16_t manifestationLimit() const { return mManifestationLimit; }
     // wTransferSize: data bytes per DNLOAD block.
     std::uint16_t transferSize() const { return mTransferSize; }
+    // The information reply's last byte; a copy of mode() when the reply had none.
     std::uint8_t extraInfo() const { return mExtraInfo; }
 
     static constexpr std::uint8_t kManifestationTolerant = 0x04;

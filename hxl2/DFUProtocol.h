@@ -31,7 +31,7 @@ enum eDFUFailure : std::uint8_t {
 
 // The driver's DFU information reply: the mode (1 runtime, 2 DFU), the DFU functional
 // descriptor's bmAttributes and wTransferSize, the seconds a device that is not manifestation
-// tolerant may take to come back, and one more byte.
+// tolerant may take to come back, and one more byte, which a 6-byte reply leaves out.
 struct DFUInformation {
     std::uint8_t mode = 0;
     std::uint8_t bmAttributes = 0;
@@ -40,14 +40,17 @@ struct DFUInformation {
     std::uint8_t extraInfo = 0;
 
     static constexpr std::uint32_t kWireSize = OS::kDfuInfoSize;
-    static DFUInformation fromWire(const std::uint8_t (&wire)[kWireSize])
+    static constexpr std::uint32_t kMinWireSize = 6;
+    // Reads the `returned` bytes of a reply of at least kMinWireSize; without the last byte
+    // extraInfo is a copy of mode.
+    static DFUInformation fromWire(const std::uint8_t (&wire)[kWireSize], std::uint32_t returned)
     {
         DFUInformation info;
         info.mode = wire[0];
         info.bmAttributes = wire[1];
         info.manifestationLimit = OS::getLe16(wire + 2);
         info.wTransferSize = OS::getLe16(wire + 4);
-        info.extraInfo = wire[6];
+        info.extraInfo = returned >= kWireSize ? wire[6] : wire[0];
         return info;
     }
 };

@@ -117,7 +117,7 @@ TEST_F(DFUDeviceFixture, InformationOnOpen)
     };
     const Case cases[] = {
         {"whole reply", OS::SIM::eInfoReply::Full, true, 1, 2048},
-        {"short reply: nothing of the device before stays", OS::SIM::eInfoReply::Short, false, 0, 0},
+        {"6-byte reply: all but the last byte, which copies the mode", OS::SIM::eInfoReply::Short, true, 1, 2048},
         {"failed reply: nothing of the device before stays", OS::SIM::eInfoReply::None, false, 0, 0},
     };
     for (const Case& c : cases) {
@@ -296,6 +296,91 @@ TEST_F(DFUDeviceFixture, Download)
             break;
         case eEnd::Gone:
             EXPECT_EQ(device.mode(), 2);
+            EXPECT_EQ(vireo.mode(), eVireoMode::Absent);
+            break;
+        }
+        device.close();
+        vireos.clear();
+        OS::removeAllDeviceInterfaces();
+    }
+}
+
+// How the wait after the closing block meets devices that manifest for longer than a step
+// or wait for a reset, beside the maker's device.
+TEST_F(DFUDeviceFixture, ManifestationOfStrictAndLenientDevices)
+{
+    enum class eEnd { Runtime, DfuMode, Gone };
+    using Tweak = std::function<void(VireoSettings&, VireoFaults&)>;
+    struct Case {
+        const char* name;
+        bool tolerant;
+        Tweak tweak;
+        bool result;
+        std::uint8_t status0;
+        Sleeps sleeps;  // after the blocks' 256 polls of 10 ms
+        std::size_t leaves;
+        eEnd end;
+    };
+    const Tweak strict = [](VireoSettings& s, VireoFaults&) { s.strictDfu = true; };
+    const Case cases[] = {
+        {"tolerant, the maker's device: 1 s steps", true, [](VireoSettings&, VireoFaults&) {}, true, 0, {{1000, 3}}, 0,
+         eEnd::DfuMode},
+        {"tolerant and strict, 2.5 s announced: its state is asked once they are over", true,
+         [](VireoSettings& s, VireoFaults&) {
+             s.strictDfu = true;
+             s.manifestationMs = 2500;
+         },
+         true, 0, {{2500, 1}, {1000, 1}}, 0, eEnd::DfuMode},
+        {"tolerant and strict, an announced wait beyond the bound ends at it", true,
+         [](VireoSettings& s, VireoFaults&) {
+             s.strictDfu = true;
+             s.manifestationMs = 100000000;
+         },
+         false, 14, {{DFUDevice::kTolerantManifestationLimitMs, 1}}, 0, eEnd::DfuMode},
+        {"not tolerant, resets itself within the first step: no leave request", false,
+         [](VireoSettings&, VireoFaults&) {}, true, 0, {{10000, 1}}, 0, eEnd::Runtime},
+        {"not tolerant, strict: waits for a reset and is asked once to leave", false, strict, true, 0, {{10000, 2}}, 1,
+         eEnd::Runtime},
+        {"not tolerant, strict, never back after the reset: fails past the limit", false,
+         [](VireoSettings& s, VireoFaults& f) {
+             s.strictDfu = true;
+             f.noReturnAfterLeave = true;
+         },
+         false, 14, {{10000, 4}}, 1, eEnd::Gone},
+        {"not tolerant, off the bus by itself and back late: the leave request reaches nothing", false,
+         [](VireoSettings&, VireoFaults& f) { f.lateReturnMs = 20000; }, true, 0, {{10000, 3}}, 0, eEnd::Runtime},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VireoSettings settings;
+        settings.flashValid = false;  // starts in DFU mode
+        if (c.tolerant)
+            settings.bmAttributes |= DFUDevice::kManifestationTolerant;
+        VireoFaults faults;
+        c.tweak(settings, faults);
+        SimulatedVireo& vireo = attach(settings, faults);
+        ASSERT_TRUE(device.openAndCheck({lowerCase(vireo.path())}));
+        forget();
+
+        DFUStatus status;
+        EXPECT_EQ(device.download(validImage().data(), static_cast<std::uint32_t>(validImage().size()), status),
+                  c.result);
+        EXPECT_EQ(status.bStatus, c.status0);
+        Sleeps expected = {{10, 256}};
+        expected.insert(expected.end(), c.sleeps.begin(), c.sleeps.end());
+        EXPECT_EQ(sleeps(), expected);
+        EXPECT_EQ(requestsOf(vireo, OS::IOCTL_HA_DFU_LEAVE).size(), c.leaves);
+        switch (c.end) {
+        case eEnd::Runtime:
+            EXPECT_EQ(device.mode(), 1);
+            EXPECT_EQ(device.info().bcdDevice, 0x0036);
+            EXPECT_EQ(vireo.mode(), eVireoMode::Runtime);
+            break;
+        case eEnd::DfuMode:
+            EXPECT_EQ(device.mode(), 2);
+            EXPECT_EQ(vireo.mode(), eVireoMode::Dfu);
+            break;
+        case eEnd::Gone:
             EXPECT_EQ(vireo.mode(), eVireoMode::Absent);
             break;
         }
@@ -566,5 +651,52 @@ TEST(DFUDeviceScripted, RepliesOfOtherDevices)
         EXPECT_EQ(status.bStatus, c.status0);
         EXPECT_EQ(status.bState, c.bState);
         EXPECT_EQ(sleeps, 0);
+    }
+}
+
+// The information reply of a device in DFU mode that gives 7, 6 or fewer bytes, after a
+// whole reply with other values on the same path.
+TEST(DFUDeviceScripted, InformationReplyBySize)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes before = {1, 0x09, 10, 0, 0x00, 0x02, 0x55};
+    const Bytes reply = {2, 0x0D, 40, 0, 0x00, 0x04, 0x77};
+    struct Case {
+        std::size_t size;
+        bool check;
+        std::uint8_t mode, bmAttributes;
+        std::uint16_t limit, transferSize;
+        std::uint8_t extraInfo;
+    };
+    const Case cases[] = {
+        {7, true, 2, 0x0D, 40, 1024, 0x77},
+        {6, true, 2, 0x0D, 40, 1024, 2},
+        // Fewer: as before, a device that gives no DFU information.
+        {5, false, 0, 0, 0, 0, 0},
+        {0, false, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        OS::ManualClockScope clock;
+        HXL2::Test::FakeDevice fake(HXL2::Test::kFakePath);
+        Bytes info = before;
+        fake.driver().setScript([&info](const OS::IoRequest& request) {
+            HXL2::Test::FakeDriver::tReply r;
+            if (request.code() == OS::IOCTL_HA_DFU_GET_INFO)
+                r.data = info;
+            else
+                r.status = OS::ERROR_GEN_FAILURE;  // the ids come from the path
+            return r;
+        });
+        DFUDevice device;
+        ASSERT_TRUE(device.openAndCheck({HXL2::Test::kFakePath}));
+        ASSERT_EQ(device.mode(), 1);
+        info.assign(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(c.size));
+        EXPECT_EQ(device.openAndCheck({HXL2::Test::kFakePath}), c.check);
+        EXPECT_EQ(device.mode(), c.mode);
+        EXPECT_EQ(device.bmAttributes(), c.bmAttributes);
+        EXPECT_EQ(device.manifestationLimit(), c.limit);
+        EXPECT_EQ(device.transferSize(), c.transferSize);
+        EXPECT_EQ(device.extraInfo(), c.extraInfo);
     }
 }

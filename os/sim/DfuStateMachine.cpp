@@ -31,8 +31,26 @@ DfuStateMachine::eResult DfuStateMachine::stall(eDfuStatus status)
     return eResult::Stall;
 }
 
+bool DfuStateMachine::strictRefuses(eResult& result)
+{
+    if (!mSettings.strict)
+        return false;
+    if (mState == eDfuState::dfuMANIFEST) {
+        result = stall(eDfuStatus::errSTALLEDPKT);
+        return true;
+    }
+    // Waiting for a bus reset: the request fails, the state stays.
+    if (mState == eDfuState::dfuMANIFEST_WAIT_RESET) {
+        result = eResult::Stall;
+        return true;
+    }
+    return false;
+}
+
 DfuStateMachine::eResult DfuStateMachine::dnload(WORD blockNumber, const BYTE* data, WORD length, TimeMs)
 {
+    if (eResult refused; strictRefuses(refused))
+        return refused;
     switch (mState) {
     case eDfuState::dfuIDLE:
         if (length == 0 || (mSettings.bmAttributes & kDfuCanDownload) == 0)
@@ -75,10 +93,15 @@ DfuStateMachine::eResult DfuStateMachine::receive(WORD blockNumber, const BYTE* 
 DfuStateMachine::eResult DfuStateMachine::getStatus(TimeMs now, DfuStatusReply& reply)
 {
     reply = DfuStatusReply{};
+    if (eResult refused; strictRefuses(refused))
+        return refused;
     switch (mState) {
     case eDfuState::dfuDNBUSY:
-        // A host that polls before the poll time-out is over is told to wait on.
+        // A host that polls before the poll time-out is over is told to wait on, or, by a
+        // strict device, stalled.
         if (now < mBusyUntil) {
+            if (mSettings.strict)
+                return stall(eDfuStatus::errSTALLEDPKT);
             reply.bwPollTimeout = static_cast<DWORD>(mBusyUntil - now);
             break;
         }
@@ -120,14 +143,18 @@ DfuStateMachine::eResult DfuStateMachine::getStatus(TimeMs now, DfuStatusReply& 
     return eResult::Ack;
 }
 
-DfuStateMachine::eResult DfuStateMachine::getState(eDfuState& state) const
+DfuStateMachine::eResult DfuStateMachine::getState(eDfuState& state)
 {
+    if (eResult refused; strictRefuses(refused))
+        return refused;
     state = mState;
     return eResult::Ack;
 }
 
 DfuStateMachine::eResult DfuStateMachine::abort()
 {
+    if (eResult refused; strictRefuses(refused))
+        return refused;
     switch (mState) {
     case eDfuState::dfuIDLE:
     case eDfuState::dfuDNLOAD_SYNC:
@@ -145,6 +172,8 @@ DfuStateMachine::eResult DfuStateMachine::abort()
 
 DfuStateMachine::eResult DfuStateMachine::clearStatus()
 {
+    if (eResult refused; strictRefuses(refused))
+        return refused;
     if (mState != eDfuState::dfuERROR)
         return stall(eDfuStatus::errSTALLEDPKT);
     mState = eDfuState::dfuIDLE;

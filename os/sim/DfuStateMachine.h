@@ -72,6 +72,9 @@ public:
         unsigned busyRounds = 1;
         DWORD manifestPollTimeoutMs = 100;
         DWORD flashSize = 262144;
+        // Stall a status request while busy before the poll time-out has passed, every request
+        // during dfuMANIFEST, and every request in dfuMANIFEST-WAIT-RESET.
+        bool strict = false;
     };
     struct tFaults {
         std::optional<WORD> stallBlock;  // DFU_DNLOAD of this block stalls
@@ -94,7 +97,7 @@ public:
     // wTransferSize bytes; a zero-length block (any number) after data ends the transfer.
     eResult dnload(WORD blockNumber, const BYTE* data, WORD length, TimeMs now);
     eResult getStatus(TimeMs now, DfuStatusReply& reply);
-    eResult getState(eDfuState& state) const;
+    eResult getState(eDfuState& state);
     eResult abort();
     eResult clearStatus();
 
@@ -114,6 +117,8 @@ public:
 
 private:
     eResult stall(eDfuStatus status);
+    // A strict device answers nothing in these states; false when the request may go on.
+    bool strictRefuses(eResult& result);
     eResult receive(WORD blockNumber, const BYTE* data, WORD length);
 
     tSettings mSettings;

@@ -84,6 +84,12 @@ bool applyWord(const std::string& word, VireoScenario& s)
         s.settings.bmAttributes |= kDfuManifestationTolerant;
         return arg.empty();
     }
+    if (name == "strict")
+        return flag(s.settings.strictDfu);
+    if (name == "dfu-revision" && number(0xFFFF)) {
+        s.settings.dfuModeRevision = static_cast<WORD>(n);
+        return true;
+    }
     if (name == "second-device")
         return flag(s.secondDevice);
     if (name == "transfer-size" && number(0xFFFF)) {

@@ -116,8 +116,11 @@ DfuStateMachine::tSettings SimulatedVireo::dfuSettings() const
     s.transferSize = mFaults.transferSize.value_or(mSettings.transferSize);
     s.pollTimeoutMs = mSettings.pollTimeoutMs;
     s.busyRounds = mSettings.busyRounds;
-    s.manifestPollTimeoutMs = mSettings.manifestPollTimeoutMs;
+    // A strict device asks the host to wait out the whole manifestation.
+    s.manifestPollTimeoutMs = mSettings.strictDfu ? std::max(mSettings.manifestPollTimeoutMs, mSettings.manifestationMs)
+                                                  : mSettings.manifestPollTimeoutMs;
     s.flashSize = kFirmwareImageSize;
+    s.strict = mSettings.strictDfu;
     return s;
 }
 
@@ -235,7 +238,10 @@ WORD SimulatedVireo::reportedProductId() const
 
 WORD SimulatedVireo::reportedRevision() const
 {
-    // The boot loader reports the revision of the firmware in the slot, 0 when it is erased.
+    // The boot loader reports its own number when it has one, else the revision of the
+    // firmware in the slot, 0 when it is erased.
+    if (mMode == eVireoMode::Dfu && mSettings.dfuModeRevision)
+        return *mSettings.dfuModeRevision;
     if (mMode == eVireoMode::Dfu && !mSettings.flashValid)
         return 0;
     return mSettings.firmwareRevision;
@@ -627,10 +633,13 @@ SimulatedVireo::tReply SimulatedVireo::getStatus(DWORD outputSize)
         return {ERROR_INSUFFICIENT_BUFFER, {}};
     DfuStatusReply reply;
     if (mMode == eVireoMode::Dfu) {
-        mDfu.getStatus(Clock::now(), reply);
+        finishDueManifestation();
+        if (mDfu.getStatus(Clock::now(), reply) == DfuStateMachine::eResult::Stall)
+            return {ERROR_GEN_FAILURE, {}};
         if (mDfu.takeManifestationStarted()) {
             std::weak_ptr<SimulatedVireo> self = weak_from_this();
             std::uint64_t generation = mGeneration;
+            mManifestationEndsAt = Clock::now() + mSettings.manifestationMs;
             mTimers.push_back(Clock::scheduleAfter(mSettings.manifestationMs, [self, generation] {
                 if (auto d = self.lock())
                     d->manifestationDone(generation);
@@ -648,8 +657,11 @@ SimulatedVireo::tReply SimulatedVireo::getState(DWORD outputSize)
     if (outputSize < 1)
         return {ERROR_INSUFFICIENT_BUFFER, {}};
     eDfuState state = mAppState;
-    if (mMode == eVireoMode::Dfu)
-        mDfu.getState(state);
+    if (mMode == eVireoMode::Dfu) {
+        finishDueManifestation();
+        if (mDfu.getState(state) == DfuStateMachine::eResult::Stall)
+            return {ERROR_GEN_FAILURE, {}};
+    }
     return {ERROR_SUCCESS, {static_cast<BYTE>(state)}};
 }
 
@@ -682,8 +694,15 @@ void SimulatedVireo::manifestationDone(std::uint64_t generation)
         persist();
     }
     mDfu.finishManifestation(valid);
-    if (mDfu.state() == eDfuState::dfuMANIFEST_WAIT_RESET)
+    // A strict device waits for the host to have it reset.
+    if (mDfu.state() == eDfuState::dfuMANIFEST_WAIT_RESET && !mSettings.strictDfu)
         scheduleReset(eReset::Manifestation);
+}
+
+void SimulatedVireo::finishDueManifestation()
+{
+    if (mSettings.strictDfu && mDfu.state() == eDfuState::dfuMANIFEST && Clock::now() >= mManifestationEndsAt)
+        manifestationDone(mGeneration);
 }
 
 // ---- the firmware slot's state file

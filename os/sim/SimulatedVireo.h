@@ -41,6 +41,15 @@ struct VireoSettings {
     DWORD resetDelayMs = 100;
     // From leaving the bus until it is back.
     DWORD returnDelayMs = 1500;
+    // Follows DFU 1.1 to the letter: a status request while busy before bwPollTimeout has
+    // passed stalls (dfuERROR), any request during dfuMANIFEST stalls, the status reply that
+    // starts manifestation asks for its whole length, and after manifestation a device that
+    // is not manifestation tolerant waits in dfuMANIFEST-WAIT-RESET, stalling every request,
+    // until the driver resets it (the request to leave DFU mode).
+    bool strictDfu = false;
+    // bcdDevice in DFU mode, the boot loader's own number; unset: the slot's revision, 0 when
+    // the slot is erased.
+    std::optional<WORD> dfuModeRevision;
     // Where the firmware slot's state persists; empty: nowhere.
     std::string stateFile;
 };
@@ -139,6 +148,9 @@ private:
     WORD reportedProductId() const;
     WORD reportedRevision() const;
     void manifestationDone(std::uint64_t generation);
+    // A strict device whose manifestation time is over has finished it, whether or not its
+    // timer has run yet.
+    void finishDueManifestation();
     void persist();
     void load();
     bool gateHolds(const IoRequest& request);
@@ -160,6 +172,7 @@ private:
     std::vector<JournalEntry> mJournal;
     std::vector<BusEvent> mBusEvents;
     std::vector<Clock::TimerId> mTimers;
+    TimeMs mManifestationEndsAt = 0;
 
     std::mutex mGateMutex;
     std::condition_variable mGateChanged;

@@ -46,12 +46,17 @@ TEST(SimulatedSetup, ScenarioWords)
                     s.faults.deviceDescriptor == eInfoReply::None && s.faults.failStrings &&
                     s.faults.openError == ERROR_ACCESS_DENIED && s.secondDevice;
          }},
+        {"strict,dfu-revision=0x0100", true,
+         [](const VireoScenario& s) { return s.settings.strictDfu && s.settings.dfuModeRevision == WORD(0x0100); }},
         {"transfer-size=8192", true, [](const VireoScenario& s) { return s.faults.transferSize == WORD(8192); }},
         {"stall-block", false, nullptr},
         {"stall-block=70000", false, nullptr},
         {"timeout=0x80862410:0", false, nullptr},
         {"no-return=later", false, nullptr},
         {"none=1", false, nullptr},
+        {"strict=1", false, nullptr},
+        {"dfu-revision", false, nullptr},
+        {"dfu-revision=0x10000", false, nullptr},
         {"unplugged", false, nullptr},
     };
     for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"
@@ -541,6 +542,120 @@ TEST_F(SimulatedVireoTest, PollingBeforeThePollTimeOutIsToldToWaitOn)
         Reply s = host.getStatus();
         EXPECT_EQ(s.data[4], p.state);
         EXPECT_EQ(static_cast<DWORD>(s.data[1] | (s.data[2] << 8) | (s.data[3] << 16)), p.pollTimeout);
+    }
+}
+
+// A device that follows DFU 1.1 to the letter refuses what the standard does not allow,
+// where the maker's device answers on.
+TEST_F(SimulatedVireoTest, AStrictDeviceStallsWhatTheStandardForbids)
+{
+    const std::vector<BYTE> image(HA::Firmware::imageData(), HA::Firmware::imageData() + HA::Firmware::imageSize());
+    enum class eAsk { StatusWhileBusyTooEarly, StateDuringManifestation, StateOnceManifested, StatusAfterReset };
+    struct Case {
+        const char* name;
+        bool tolerant;
+        eAsk ask;
+        DWORD error;        // of the request asked
+        int stateAfter;     // DFU_GETSTATE afterwards (-1: refused too)
+        BYTE statusAfter;   // bStatus of DFU_GETSTATUS afterwards, when one is answered
+    };
+    const Case cases[] = {
+        {"status while busy, before bwPollTimeout has passed", false, eAsk::StatusWhileBusyTooEarly, ERROR_GEN_FAILURE,
+         10, 0x0F},
+        {"state during dfuMANIFEST", true, eAsk::StateDuringManifestation, ERROR_GEN_FAILURE, 10, 0x0F},
+        {"state once the manifestation it announced is over", true, eAsk::StateOnceManifested, 0, 6, 0},
+        {"not tolerant: dfuMANIFEST-WAIT-RESET refuses everything until a reset", false, eAsk::StatusAfterReset,
+         ERROR_GEN_FAILURE, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clock::useManual(0);
+        VireoSettings settings;
+        settings.strictDfu = true;
+        if (c.ask == eAsk::StatusWhileBusyTooEarly)
+            settings.pollTimeoutMs = 5000;
+        settings.manifestationMs = 2500;
+        if (c.tolerant)
+            settings.bmAttributes |= kDfuManifestationTolerant;
+        attach(settings);
+        ASSERT_TRUE(detachAndReopen());
+        Reply asked;
+        if (c.ask == eAsk::StatusWhileBusyTooEarly) {
+            ASSERT_EQ(host.dnload(0, image.data(), 1024).error, 0u);
+            Reply busy = host.getStatus();
+            ASSERT_EQ(busy.data[4], 4);
+            Clock::sleep(1000);
+            asked = host.getStatus();
+        } else {
+            ASSERT_EQ(download(image, 1024), 0);
+            ASSERT_EQ(host.getState(), 6);
+            Reply sync = host.getStatus();
+            ASSERT_EQ(sync.data[4], 7);
+            // The whole manifestation is announced.
+            EXPECT_EQ(static_cast<DWORD>(sync.data[1] | (sync.data[2] << 8) | (sync.data[3] << 16)), 2500u);
+            if (c.ask == eAsk::StateDuringManifestation) {
+                Clock::sleep(1000);
+                asked = host.request(IOCTL_HA_DFU_GETSTATE, {}, 1);
+            } else if (c.ask == eAsk::StateOnceManifested) {
+                Clock::sleep(2500);
+                asked = host.request(IOCTL_HA_DFU_GETSTATE, {}, 1);
+            } else {
+                Clock::sleep(10000);
+                EXPECT_EQ(device->mode(), eVireoMode::Dfu);
+                EXPECT_EQ(device->dfuState(), eDfuState::dfuMANIFEST_WAIT_RESET);
+                asked = host.getStatus();
+            }
+        }
+        EXPECT_EQ(asked.error, c.error);
+        EXPECT_EQ(host.getState(), c.stateAfter);
+        if (c.stateAfter >= 0) {
+            Reply status = host.getStatus();
+            ASSERT_EQ(status.error, 0u);
+            EXPECT_EQ(status.data[0], c.statusAfter);
+        }
+        if (c.ask == eAsk::StatusAfterReset) {
+            EXPECT_EQ(device->dfuState(), eDfuState::dfuMANIFEST_WAIT_RESET);
+            // The driver resets it when asked to leave DFU mode.
+            EXPECT_EQ(host.request(IOCTL_HA_DFU_LEAVE, {}, 0).error, 0u);
+            Clock::sleep(2000);
+            EXPECT_EQ(device->mode(), eVireoMode::Runtime);
+            EXPECT_EQ(device->firmwareRevision(), 0x0036);
+        }
+        host.close();
+        device.reset();
+    }
+}
+
+TEST_F(SimulatedVireoTest, TheDfuModeRevisionIsReportedOnlyInDfuMode)
+{
+    struct Case {
+        const char* name;
+        bool flashValid;
+        std::optional<WORD> dfuModeRevision;
+        WORD runtime;  // bcdDevice in runtime mode (0: never there)
+        WORD dfu;      // bcdDevice in DFU mode
+    };
+    const Case cases[] = {
+        {"slot valid, no own number: the slot's revision", true, std::nullopt, 0x0035, 0x0035},
+        {"slot erased, no own number: 0", false, std::nullopt, 0, 0},
+        {"slot valid, the boot loader's own number", true, WORD(0x0100), 0x0035, 0x0100},
+        {"slot erased, the boot loader's own number", false, WORD(0x0100), 0, 0x0100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VireoSettings settings;
+        settings.flashValid = c.flashValid;
+        settings.dfuModeRevision = c.dfuModeRevision;
+        attach(settings);
+        if (c.runtime != 0) {
+            EXPECT_EQ(wordAt(host.descriptor(1, 0, 18).data, 12), c.runtime);
+            ASSERT_TRUE(detachAndReopen());
+        }
+        ASSERT_EQ(device->mode(), eVireoMode::Dfu);
+        EXPECT_EQ(wordAt(host.descriptor(1, 0, 18).data, 12), c.dfu);
+        host.close();
+        device.reset();
+        removeAllDeviceInterfaces();
     }
 }
 

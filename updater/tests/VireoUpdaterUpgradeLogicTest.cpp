@@ -135,6 +135,8 @@ struct RoadCase {
     int dnloads = 257;
     bool aborted = false;
     std::optional<bool> left = false;
+    // How many requests to leave DFU mode exactly; unset: not checked.
+    std::optional<int> leaves;
 };
 
 void PrintTo(const RoadCase& c, std::ostream* os)
@@ -218,6 +220,28 @@ std::vector<RoadCase> roadCases()
     wrong.installedAfter = "0.3.5";
     add(wrong);
 
+    // A device that follows DFU 1.1 strictly: it stalls what the standard forbids and, not
+    // being manifestation tolerant, waits after manifestation until it is reset, which the
+    // one request to leave DFU mode does. The transfer size divides the image.
+    RoadCase strict = named("StrictDeviceWaitsForItsReset");
+    strict.settings.strictDfu = true;
+    strict.left = true;
+    strict.leaves = 1;
+    add(strict);
+
+    RoadCase strictTolerant = named("StrictTolerantDeviceSucceeds");
+    strictTolerant.settings.strictDfu = true;
+    strictTolerant.settings.bmAttributes |= kDfuManifestationTolerant;
+    strictTolerant.settings.manifestationMs = 2500;
+    strictTolerant.left = true;
+    strictTolerant.leaves = 1;
+    add(strictTolerant);
+
+    // The maker's device resets itself: nobody asks it to leave.
+    RoadCase resetsItself = named("DeviceThatResetsItselfIsNotAskedToLeave");
+    resetsItself.leaves = 0;
+    add(resetsItself);
+
     RoadCase stop = named("StopDuringTheDownload");
     stop.stopAtBlock = 40;
     stop.result = 0;
@@ -293,6 +317,9 @@ TEST_P(UpgradeRoadTest, WalksTheWizardsRoad)
     EXPECT_EQ(count(journal, IOCTL_HA_DFU_ABORT) > 0, c.aborted);
     if (c.left) {
         EXPECT_EQ(count(journal, IOCTL_HA_DFU_LEAVE) > 0, *c.left);
+    }
+    if (c.leaves) {
+        EXPECT_EQ(count(journal, IOCTL_HA_DFU_LEAVE), *c.leaves);
     }
     if (c.dnloads == 257) {
         // Every block in order, the whole image, then the closing request: the stop waited
@@ -417,6 +444,44 @@ TEST_F(UpgradeLogicTest, RetryFindsADevicePowerCycledIntoDfuMode)
     EXPECT_EQ(result.load(), 1);
     EXPECT_EQ(count(device->journal(), IOCTL_HA_DFU_DETACH), 0);
     EXPECT_EQ(device->firmwareRevision(), 0x0036);
+}
+
+TEST_F(UpgradeLogicTest, ABootLoaderLeftAfterAFailedDownloadIsOfferedTheUpdate)
+{
+    VireoSettings settings;
+    settings.dfuModeRevision = 0x0100;
+    VireoFaults faults;
+    faults.stallBlock = 7;
+    attach(settings, faults);
+    ASSERT_TRUE(logic->scanForDevice());
+    ASSERT_TRUE(logic->enterUpdateMode());
+    ASSERT_TRUE(logic->startUpdate(result));
+    awaitResult();
+    ASSERT_EQ(result.load(), -2);
+    ASSERT_EQ(device->mode(), eVireoMode::Dfu);  // no firmware left to start
+
+    HXL2::USBDeviceInfo info;
+    std::string installed, newest;
+    bool needed = false;
+    ASSERT_TRUE(logic->scanForDevice());
+    EXPECT_EQ(logic->mode(), kDfuModeDfu);
+    logic->getDeviceInfo(info, installed, newest, needed);
+    // The boot loader's number, shown as it is, does not hide the missing firmware.
+    EXPECT_EQ(info.bcdDevice, 0x0100);
+    EXPECT_EQ(installed, "1.0.0");
+    EXPECT_TRUE(needed);
+
+    device->setFaults({});
+    result = 99;
+    ASSERT_TRUE(logic->enterUpdateMode());
+    ASSERT_TRUE(logic->startUpdate(result));
+    awaitResult();
+    EXPECT_EQ(result.load(), 1);
+    ASSERT_TRUE(logic->scanForDevice());
+    logic->getDeviceInfo(info, installed, newest, needed);
+    EXPECT_EQ(installed, "0.3.6");
+    EXPECT_FALSE(needed);
+    EXPECT_EQ(count(device->journal(), IOCTL_HA_DFU_DETACH), 1);
 }
 
 }  // namespace

@@ -133,7 +133,9 @@ void VireoUpdaterUpgradeLogic::getDeviceInfo(HXL2::USBDeviceInfo& info, std::str
     }
     info = this->info();
     installed = revisionText(info.bcdDevice);
-    updateNeeded = isUpdateNeeded(info.bcdDevice);
+    // In DFU mode bcdDevice is the boot loader's, not the firmware's; a device that stays
+    // there after a failed download has none that can start.
+    updateNeeded = mode() == OS::kDfuModeDfu || isUpdateNeeded(info.bcdDevice);
 }
 
 bool VireoUpdaterUpgradeLogic::waitForWorker(OS::DWORD ms)

@@ -61,7 +61,7 @@ public:
     // when no thread can be started.
     bool startUpdate(std::atomic<int>& result);
     // The newest revision text always; when open, the device's identity, its installed
-    // revision and whether it is older than the image. Closed: info.bcdDevice 0, no update
+    // revision and whether it is older than the image, or in DFU mode at all. Closed: info.bcdDevice 0, no update
     // needed, the other outputs unchanged.
     void getDeviceInfo(HXL2::USBDeviceInfo& info, std::string& installed, std::string& newest,
                        bool& updateNeeded) const;
