@@ -6,9 +6,11 @@
 
 #include <boost/thread/thread.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <thread>
 #include <optional>
 
 #include "os/devices/DeviceConfig.h"
@@ -1041,13 +1043,17 @@ TEST_F(SimulatedVireoTest, AWorkerDownloadsWhileTheUserInterfaceThreadWaitsOnThe
     const std::vector<BYTE> image(HA::Firmware::imageData(), HA::Firmware::imageData() + HA::Firmware::imageSize());
     std::atomic<int> result{0};
     DWORD workerThread = 0;
+    std::atomic<int> ticks{0};
     boost::thread worker([&] {
         workerThread = currentThreadId();
+        // Started with the timer, not before it: a worker that ran ahead on the clock could
+        // finish before the first tick.
+        while (ticks.load() == 0)
+            std::this_thread::yield();
         bool ok = download(image, 1024) == 0 && manifest(false);
         result.store(ok ? 1 : -2, std::memory_order_release);
     });
     // The wizard's timer: 40 ms ticks on the clock until the worker has stored its result.
-    int ticks = 0;
     while (result.load(std::memory_order_acquire) == 0) {
         Clock::sleep(40);
         ++ticks;
