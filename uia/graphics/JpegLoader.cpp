@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
 #include <lcms2.h>
 
@@ -25,9 +26,16 @@ constexpr size_t kSourceBufferSize = 512;
 // beyond it libjpeg fails instead of asking the heap.
 constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 
+// Huffman coding spends at least one bit on every 8 x 8 block, and every picture has at least
+// one block per 128 pixels (sampling factors up to 4), so a byte of scan data covers at most
+// 1024 pixels. Arithmetic coding has no such floor: a plain picture of any size fits a few bytes.
+constexpr uint64_t kMaxHuffmanPixelsPerByte = 1024;
+
 struct JpegError {
     jpeg_error_mgr manager;
     jmp_buf jump;
+    // The scan ran into a marker before its last block: libjpeg only warns and fills in zeros.
+    bool scanEndedEarly;
 };
 
 struct JpegSource {
@@ -77,6 +85,32 @@ void raiseError(j_common_ptr info)
 }
 
 void ignoreMessage(j_common_ptr) {}
+
+void noteWarning(j_common_ptr info, int level)
+{
+    auto* error = reinterpret_cast<JpegError*>(info->err);
+    if (level < 0) {
+        ++error->manager.num_warnings;
+        if (error->manager.msg_code == JWRN_HIT_MARKER)
+            error->scanEndedEarly = true;
+    }
+}
+
+// Bytes the decoder has not consumed yet: those in the source buffer and the rest of the
+// storage; -1 when the storage cannot tell.
+int64_t unreadBytes(const JpegSource& source)
+{
+    GP::IStorage& storage = *source.storage;
+    const int64_t position = storage.tell();
+    if (position < 0)
+        return -1;
+    storage.seek(0, GP::IStorage::SeekEnd);
+    const int64_t end = storage.tell();
+    storage.seek(position, GP::IStorage::SeekBegin);
+    if (end < position || !storage.isGoodOrAtEnd())
+        return -1;
+    return end - position + int64_t(source.manager.bytes_in_buffer);
+}
 
 void initSource(j_decompress_ptr info)
 {
@@ -203,10 +237,17 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
         return false;
 
     // Sizes from the file: the picture refuses what it cannot address before the decoder
-    // allocates anything for the image.
+    // allocates anything for the image, and a Huffman-coded file must hold enough bytes for
+    // the pixels it declares.
     jpeg_calc_output_dimensions(&info);
     if (info.output_components != rule->channels || info.output_width > INT32_MAX || info.output_height > INT32_MAX)
         return false;
+    if (!info.arith_code) {
+        const int64_t unread = unreadBytes(decode.source);
+        const uint64_t pixels = uint64_t(info.image_width) * info.image_height;
+        if (unread >= 0 && pixels > uint64_t(unread) * kMaxHuffmanPixelsPerByte)
+            return false;
+    }
     const JDIMENSION width = info.output_width;
     const JDIMENSION height = info.output_height;
     if (!picture.setSize(int32_t(width), int32_t(height), Picture::eBlock::Discard))
@@ -222,7 +263,7 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
         uint32_t* pixel = picture.getPixels() + size_t(info.output_scanline) * width;
         JSAMPROW rows[1] = {decode.row};
         // Once the file has ended, the remaining rows would only be made up.
-        if (jpeg_read_scanlines(&info, rows, 1) != 1 || decode.source.shortRead)
+        if (jpeg_read_scanlines(&info, rows, 1) != 1 || decode.source.shortRead || decode.error.scanEndedEarly)
             return false;
         switch (conversion) {
         case eConversion::Transform:
@@ -240,7 +281,7 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
     }
     if (!jpeg_finish_decompress(&info))
         return false;
-    return !decode.source.shortRead;
+    return !decode.source.shortRead && !decode.error.scanEndedEarly;
 }
 
 }  // namespace
@@ -258,6 +299,7 @@ bool Picture::loadJPEG(GP::Stream& stream, int, eAlphaDetection detection)
     decode->info.err = jpeg_std_error(&decode->error.manager);
     decode->error.manager.error_exit = raiseError;
     decode->error.manager.output_message = ignoreMessage;
+    decode->error.manager.emit_message = noteWarning;
     decode->source.manager.init_source = initSource;
     decode->source.manager.fill_input_buffer = fillInputBuffer;
     decode->source.manager.skip_input_data = skipInputData;

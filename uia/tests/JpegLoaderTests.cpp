@@ -191,6 +191,187 @@ TEST(JpegLoader, HugeHeaderIsRefusedBeforeAllocating)
     EXPECT_EQ(picture.getBlockSize(), 0);
 }
 
+// ---- Scans that end early
+
+// A file cut into its parts: everything up to the scan, the scan's data and the end marker.
+// One quantisation table and no Huffman tables (the decoder takes the standard ones), so a
+// header of three components with an empty scan is 106 bytes.
+struct JpegParts {
+    Bytes header;
+    Bytes scan;
+    Bytes end{0xFF, 0xD9};
+
+    Bytes file() const
+    {
+        Bytes out = header;
+        out.insert(out.end(), scan.begin(), scan.end());
+        out.insert(out.end(), end.begin(), end.end());
+        return out;
+    }
+    Bytes withScan(const Bytes& data) const
+    {
+        JpegParts parts = *this;
+        parts.scan = data;
+        return parts.file();
+    }
+};
+
+JpegParts splitJpeg(const JpegImage& image)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = image.width;
+    info.image_height = image.height;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.write_JFIF_header = FALSE;
+    for (int c = 0; c < info.num_components; ++c) {
+        info.comp_info[c].h_samp_factor = 1;
+        info.comp_info[c].v_samp_factor = 1;
+        info.comp_info[c].quant_tbl_no = 0;
+        info.comp_info[c].dc_tbl_no = 0;
+        info.comp_info[c].ac_tbl_no = 0;
+    }
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + info.next_scanline * image.width * 3);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const Bytes file(buffer, buffer + size);
+    std::free(buffer);
+
+    JpegParts parts;
+    parts.header.assign(file.begin(), file.begin() + 2);
+    size_t at = 2;
+    while (at + 4 <= file.size()) {
+        const uint8_t marker = file[at + 1];
+        const size_t length = size_t(file[at + 2]) << 8 | file[at + 3];
+        if (marker != 0xC4)  // the Huffman tables are the standard ones
+            parts.header.insert(parts.header.end(), file.begin() + long(at), file.begin() + long(at + 2 + length));
+        at += 2 + length;
+        if (marker == 0xDA)
+            break;
+    }
+    parts.scan.assign(file.begin() + long(at), file.end() - 2);
+    return parts;
+}
+
+// Height and width in the baseline frame header.
+void declareSize(Bytes& header, uint16_t width, uint16_t height)
+{
+    for (size_t at = 2; at + 9 < header.size(); ++at)
+        if (header[at] == 0xFF && header[at + 1] == 0xC0) {
+            header[at + 5] = uint8_t(height >> 8);
+            header[at + 6] = uint8_t(height);
+            header[at + 7] = uint8_t(width >> 8);
+            header[at + 8] = uint8_t(width);
+            return;
+        }
+    ADD_FAILURE() << "no frame header";
+}
+
+JpegImage noisyImage(JDIMENSION width, JDIMENSION height)
+{
+    JpegImage image;
+    image.width = width;
+    image.height = height;
+    for (uint32_t i = 0; i < width * height * 3; ++i)
+        image.pixels.push_back(uint8_t(i * 7 + (i >> 5) * 13));
+    return image;
+}
+
+TEST(JpegLoader, DeclaredSizeBeyondTheBytesIsRefusedBeforeAllocating)
+{
+    // 38921 x 8193 pixels would be a 1.27 GB picture made up of zeros.
+    JpegParts parts = splitJpeg(rgbImage(JCS_YCbCr, {10, 20, 30}));
+    declareSize(parts.header, 38921, 8193);
+    const Bytes file = parts.withScan({});
+    ASSERT_EQ(file.size(), 106u);
+    for (eLoader loader : {eLoader::Jpeg, eLoader::Any}) {
+        Picture picture;
+        EXPECT_FALSE(loadBytes(picture, file, loader));
+        EXPECT_EQ(picture.getBlockSize(), 0);
+    }
+}
+
+TEST(JpegLoader, ScanEndingBeforeTheLastRowFails)
+{
+    // Files with their own end marker, so that the decoder meets the end inside the scan.
+    const JpegParts plain = splitJpeg(rgbImage(JCS_YCbCr, {10, 20, 30}));
+    const JpegParts noisy = splitJpeg(noisyImage(32, 32));
+    ASSERT_GT(noisy.scan.size(), 200u);
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {
+        {"EmptyScan", plain.withScan({})},
+        {"HalfTheScan", noisy.withScan(Bytes(noisy.scan.begin(), noisy.scan.begin() + long(noisy.scan.size() / 2)))},
+        {"AllButTheLastBlocks",
+         noisy.withScan(Bytes(noisy.scan.begin(), noisy.scan.begin() + long(noisy.scan.size() - 40)))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture;
+        EXPECT_FALSE(loadBytes(picture, c.file, eLoader::Jpeg));
+    }
+}
+
+TEST(JpegLoader, WholeScanLoads)
+{
+    const JpegParts plain = splitJpeg(rgbImage(JCS_YCbCr, {10, 200, 90}));
+    Picture picture;
+    ASSERT_TRUE(loadBytes(picture, plain.file(), eLoader::Jpeg));
+    EXPECT_EQ(picture.getWidth(), 8);
+    EXPECT_EQ(picture.getHeight(), 8);
+    EXPECT_TRUE(near(argb(255, 10, 200, 90), pixelAt(picture, 7, 7), kTolerance));
+
+    const JpegParts noisy = splitJpeg(noisyImage(32, 32));
+    EXPECT_TRUE(loadBytes(picture, noisy.file(), eLoader::Jpeg));
+}
+
+// Plain pictures compress far: the size check must leave every honest file alone.
+TEST(JpegLoader, HighlyCompressedPicturesStillLoad)
+{
+    struct Case {
+        const char* name;
+        J_COLOR_SPACE space;
+        JDIMENSION side;
+        bool progressive;
+        bool arithmetic;
+    };
+    const Case cases[] = {
+        {"GrayBaseline", JCS_GRAYSCALE, 2048, false, false},
+        {"ColourBaseline", JCS_YCbCr, 1024, false, false},
+        {"ColourProgressive", JCS_YCbCr, 1024, true, false},
+        // A few hundred bytes for millions of pixels.
+        {"GrayArithmetic", JCS_GRAYSCALE, 2048, false, true},
+        {"ColourArithmeticProgressive", JCS_YCbCr, 1024, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        JpegImage image;
+        image.input = c.space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+        image.file = c.space;
+        image.width = c.side;
+        image.height = c.side;
+        image.progressive = c.progressive;
+        image.arithmetic = c.arithmetic;
+        image.pixels = uniform(c.side, c.side, Bytes(size_t(components(image.input)), 128));
+        Picture picture;
+        ASSERT_TRUE(loadBytes(picture, encodeJpeg(image), eLoader::Jpeg));
+        EXPECT_EQ(picture.getWidth(), int(c.side));
+        EXPECT_TRUE(near(argb(255, 128, 128, 128), pixelAt(picture, int(c.side) - 1, int(c.side) - 1), kTolerance));
+    }
+}
+
 // ---- Profile chunks
 
 struct Marker {

@@ -229,6 +229,7 @@ struct JpegImage {
     J_COLOR_SPACE file = JCS_YCbCr;     // colour space stored in the file
     bool adobeMarker = true;            // for CMYK and RGB files
     bool progressive = false;
+    bool arithmetic = false;            // arithmetic instead of Huffman coding
     std::vector<Bytes> app2;            // APP2 payloads, written in this order
     Bytes pixels;                       // width x height x components, rows top first
 };
@@ -271,6 +272,7 @@ inline Bytes encodeJpeg(const JpegImage& image)
         info.write_Adobe_marker = FALSE;
     if (image.progressive)
         jpeg_simple_progression(&info);
+    info.arith_code = image.arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&info, TRUE);
     for (const Bytes& marker : image.app2)
         jpeg_write_marker(&info, JPEG_APP0 + 2, marker.data(), unsigned(marker.size()));
