@@ -37,8 +37,9 @@ std::size_t FTRenderCache::tCodePointHash::operator()(char32_t codePoint) const
 std::shared_ptr<FTRenderCache> FTRenderCache::create(std::shared_ptr<FTLibrary> library, tFontBytes bytes,
                                                      FT_Face face, int pixelSize, bool hinting)
 {
-    // Metrics are scaled by units per em, which a bitmap-only font does not have.
-    if (face->units_per_EM == 0) {
+    // Metrics are scaled by units per em, which a bitmap-only font does not have; the line
+    // height is the bounding box's, which a broken file may give upside down.
+    if (face->units_per_EM == 0 || face->bbox.yMax < face->bbox.yMin) {
         FT_Done_Face(face);
         return nullptr;
     }

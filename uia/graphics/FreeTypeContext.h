@@ -53,7 +53,7 @@ public:
     // The render cache of a face at a size. An unknown key takes the bytes as its font file
     // (without bytes the result is empty); a known key keeps its file and drops the bytes.
     // Empty when the face cannot be opened, has no Unicode character map, no such size (sizes
-    // below 1 included) or no units per em.
+    // below 1 included), no units per em or a bounding box that is upside down.
     std::shared_ptr<DETAIL::FTRenderCache> getRenderCache(const tFaceKey& key, std::vector<unsigned char> bytes,
                                                           tSizeKey size);
     // The entry's living cache of that size, or a new one (see getRenderCache).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -128,6 +129,22 @@ const char* const kBitmapOnlyFont =
     "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\n"
     "ENCODING 65\nSWIDTH 666 0\nDWIDTH 8 0\nBBX 8 2 0 0\nBITMAP\nFF\n81\nENDCHAR\nENDFONT\n";
 
+// The font file with the bounding box of its 'head' table turned upside down (yMin and yMax
+// swapped): its line height would be negative.
+std::string upsideDownBoundingBox()
+{
+    std::string bytes(reinterpret_cast<const char*>(sansBytes().data()), sansBytes().size());
+    const auto u16 = [&](size_t at) { return size_t(uint8_t(bytes[at])) << 8 | uint8_t(bytes[at + 1]); };
+    const auto u32 = [&](size_t at) { return u16(at) << 16 | u16(at + 2); };
+    for (size_t entry = 12; entry < 12 + 16 * u16(4); entry += 16)
+        if (bytes.compare(entry, 4, "head") == 0) {
+            const size_t head = u32(entry + 8);
+            std::swap_ranges(bytes.begin() + long(head + 38), bytes.begin() + long(head + 40),
+                             bytes.begin() + long(head + 42));
+        }
+    return bytes;
+}
+
 struct tBrokenFileCase {
     const char* name;
     std::string bytes;
@@ -163,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, BrokenSkinFontTest,
     ::testing::Values(tBrokenFileCase{"empty", ""}, tBrokenFileCase{"not a font", std::string(4000, 'x')},
                       tBrokenFileCase{"truncated", std::string(reinterpret_cast<const char*>(sansBytes().data()), 3000)},
-                      tBrokenFileCase{"bitmap only, no units per em", kBitmapOnlyFont}),
+                      tBrokenFileCase{"bitmap only, no units per em", kBitmapOnlyFont},
+                      tBrokenFileCase{"bounding box upside down", upsideDownBoundingBox()}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 struct tCoverageCase {
