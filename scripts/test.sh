@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test twice: a normal build
 # and one with AddressSanitizer and UndefinedBehaviorSanitizer; then the updater's
-# tests once more with ThreadSanitizer.
+# tests once more with ThreadSanitizer; last the fuzz targets for a short time.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -38,5 +38,10 @@ if build tsan -DHA_BENCHMARKS=OFF -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_
 else
   status=1
 fi
+
+# The libFuzzer targets of fuzz/, built with clang in build/fuzz, about 20 s each, several at
+# once; a finding fails the run and leaves its input in build/fuzz/findings/.
+echo "== fuzz targets (clang, libFuzzer)"
+bash scripts/fuzz.sh 20 || status=1
 
 exit $status
