@@ -207,7 +207,7 @@ Bytes ramp(size_t count)
     return out;
 }
 
-// ---- TrueType: two glyphs (none and a square), a Unicode map of the printable ASCII range.
+// ---- TrueType: two glyphs (none and a square), every printable ASCII character the square.
 
 struct BigEndian {
     Bytes bytes;
@@ -237,8 +237,11 @@ Bytes trueTypeFont()
     maxp.u32(0x00010000).u16(2).u16(4).u16(1).u16(0).u16(0).u16(2).zeros(16);
     BigEndian cmap;
     cmap.u16(0).u16(1).u16(3).u16(1).u32(12);
-    cmap.u16(4).u16(32).u16(0).u16(4).u16(4).u16(1).u16(0);
-    cmap.u16(0x7E).u16(0xFFFF).u16(0).u16(0x20).u16(0xFFFF).u16((1 - 0x20) & 0xFFFF).u16(1).u16(0).u16(0);
+    // Format 4, two segments: 0x20-0x7E through the glyph array (all glyph 1), and the end.
+    cmap.u16(4).u16(32 + 2 * 95).u16(0).u16(4).u16(4).u16(1).u16(0);
+    cmap.u16(0x7E).u16(0xFFFF).u16(0).u16(0x20).u16(0xFFFF).u16(0).u16(1).u16(4).u16(0);
+    for (int i = 0; i < 95; ++i)
+        cmap.u16(1);
     BigEndian hmtx;
     hmtx.u16(500).u16(0).u16(600).u16(50);
     BigEndian glyf;
