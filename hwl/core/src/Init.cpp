@@ -1,0 +1,63 @@
+#include "hwl/core/src/Init.h"
+
+#include "gp/src/common/FatalError.h"
+#include "gp/src/common/SmallPool.h"
+#include "hwl/core/src/ManagerContainer.h"
+
+namespace HA::HWL {
+
+namespace {
+
+struct tLibraryState {
+    ManagerContainer* manager = nullptr;
+    bool initialized = false;
+    bool skinLookup = false;
+    bool opaqueCanvasBuffer = false;
+};
+
+tLibraryState& state()
+{
+    static tLibraryState s;
+    return s;
+}
+
+}  // namespace
+
+bool init()
+{
+    tLibraryState& s = state();
+    if (s.initialized)
+        GP::fatalError("hwl/core/src/init_hwl", 27, nullptr);
+    GP::acquireSmallPool();
+    auto* manager = new ManagerContainer();
+    delete s.manager;
+    s.manager = manager;
+    s.initialized = true;
+    return true;
+}
+
+void shutdown()
+{
+    tLibraryState& s = state();
+    // Cleared first, so nothing the manager's destruction reaches finds it half gone.
+    ManagerContainer* manager = s.manager;
+    s.manager = nullptr;
+    delete manager;
+    if (s.initialized)
+        GP::releaseSmallPool();
+    s.initialized = false;
+}
+
+bool isInitialized() { return state().initialized; }
+
+ManagerContainer* getManager() { return state().manager; }
+
+void setSkinLookup(bool on) { state().skinLookup = on; }
+
+bool isSkinLookupEnabled() { return state().skinLookup; }
+
+void setOpaqueCanvasBuffer(bool on) { state().opaqueCanvasBuffer = on; }
+
+bool isOpaqueCanvasBuffer() { return state().opaqueCanvasBuffer; }
+
+}  // namespace HA::HWL

@@ -1,0 +1,260 @@
+#include "hwl/core/src/ManagerContainer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <tuple>
+#include <utility>
+
+#include <boost/filesystem.hpp>
+#include <fmt/format.h>
+
+#include "gp/src/common/FilePath.h"
+#include "gp/src/common/FileStream.h"
+#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/ResourceStream.h"
+#include "gp/src/common/Trace.h"
+#include "hwl/core/src/ErrorListeners.h"
+#include "hwl/core/src/Init.h"
+
+namespace HA::HWL {
+
+namespace {
+
+namespace fs = boost::filesystem;
+
+struct tKindPlace {
+    const char16_t* subFolder;
+    const char* resourceType;
+};
+
+const tKindPlace kKindPlaces[] = {
+    {u"pictures", "PICTURE"},
+    {u"stylesheets", "STYLESHEET"},
+    {u"fonts", "TTFd"},
+};
+
+const tKindPlace* placeOf(int kind)
+{
+    if (kind < 0 || kind >= static_cast<int>(std::size(kKindPlaces)))
+        return nullptr;
+    return &kKindPlaces[kind];
+}
+
+std::string& executableFolderOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
+fs::path executableFolder()
+{
+    if (!executableFolderOverride().empty())
+        return fs::path(executableFolderOverride());
+    return fs::path(GP::toNarrowPath(GP::getModuleFileName())).parent_path();
+}
+
+// Only a folder is a skin: a stray file of that name must not turn every resource off.
+bool isSkinFolder(const fs::path& candidate)
+{
+    boost::system::error_code error;
+    return fs::is_directory(candidate, error) && !error;
+}
+
+// A skin-folder name must stay inside its sub-folder: no absolute path, no drive, no ".."
+// step and no NUL (which would cut the name short where the file system reads it).
+bool staysInsideSubFolder(const std::string& name)
+{
+    if (name.find('\0') != std::string::npos)
+        return false;
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\'))
+        return false;
+    if (name.size() >= 2 && name[1] == ':')
+        return false;
+    std::string::size_type start = 0;
+    while (start <= name.size()) {
+        std::string::size_type end = name.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+int32_t scaledMargin(int32_t margin, float scale)
+{
+    const float scaled = static_cast<float>(margin) * scale;
+    // lroundf has no defined result beyond the range of long; a sheet's margin can be huge.
+    if (!(scaled > -2147483648.0f))
+        return std::numeric_limits<int32_t>::min();
+    if (!(scaled < 2147483648.0f))
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::lroundf(scaled));
+}
+
+}  // namespace
+
+ManagerContainer::tPictureKey::tPictureKey(const std::string& name, const UIA::PictureProperties& description)
+    : fileName(name),
+      frameLayout(description.getFrameLayout()),
+      frameCount(description.getFrameCount()),
+      marginFlags(description.getMarginFlags()),
+      top(description.getTopMargin()),
+      bottom(description.getBottomMargin()),
+      left(description.getLeftMargin()),
+      right(description.getRightMargin())
+{
+}
+
+bool ManagerContainer::tPictureKey::operator<(const tPictureKey& other) const
+{
+    // std::string compares its bytes as unsigned characters.
+    return std::tie(fileName, frameLayout, frameCount, marginFlags, top, bottom, left, right) <
+           std::tie(other.fileName, other.frameLayout, other.frameCount, other.marginFlags, other.top, other.bottom,
+                    other.left, other.right);
+}
+
+ManagerContainer::ManagerContainer() = default;
+
+ManagerContainer::~ManagerContainer() = default;
+
+void ManagerContainer::decideResourceMode()
+{
+    mResourceMode = ModeLinked;
+    if (!isSkinLookupEnabled())
+        return;
+    fs::path candidate = executableFolder() / "skin";
+    if (!isSkinFolder(candidate)) {
+        boost::system::error_code error;
+        const fs::path current = fs::current_path(error);
+        if (error)
+            return;
+        candidate = current / "skin";
+        if (!isSkinFolder(candidate))
+            return;
+    }
+    mResourceMode = ModeSkin;
+    mSkinFolder = GP::toWidePath(candidate.string());
+}
+
+std::shared_ptr<GP::Stream> ManagerContainer::getResourceStream(const std::string& name, int kind, bool report)
+{
+    if (mResourceMode == ModeUndecided)
+        decideResourceMode();
+    switch (mResourceMode) {
+    case ModeSkin:
+        return openSkinFile(name, kind, report);
+    case ModeLinked:
+        return openLinkedResource(name, kind, report);
+    default:
+        GP::trace("", "HWL::ManagerContainer::getResourceStream - can't determin proper resource path");
+        return nullptr;
+    }
+}
+
+std::shared_ptr<GP::Stream> ManagerContainer::openSkinFile(const std::string& name, int kind, bool report) const
+{
+    const tKindPlace* place = placeOf(kind);
+    if (place == nullptr)
+        return nullptr;
+    std::string relative = name;
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    const std::u16string path = mSkinFolder + u'\\' + place->subFolder + u'\\' + GP::toWidePath(relative);
+
+    if (staysInsideSubFolder(name)) {
+        auto stream = std::make_shared<GP::FileStream>();
+        if (stream->open(path, GP::IStorage::ModeRead))
+            return stream;
+    }
+    if (report)
+        notifyErrorListeners(
+            fmt::format("HWL::ManagerContainer::getResourceStream - can't find resource: {0}", GP::toNarrowPath(path)));
+    return nullptr;
+}
+
+std::shared_ptr<GP::Stream> ManagerContainer::openLinkedResource(const std::string& name, int kind, bool report) const
+{
+    const tKindPlace* place = placeOf(kind);
+    if (place == nullptr)
+        return nullptr;
+    // A NUL would cut the name short and find another resource.
+    if (name.find('\0') == std::string::npos) {
+        auto stream = std::make_shared<GP::ResourceStream>();
+        if (stream->open(GP::getModuleHandle(), name.c_str(), place->resourceType))
+            return stream;
+    }
+    if (report)
+        notifyErrorListeners(fmt::format("HWL::ManagerContainer::getResourceStream - can't load linked resource {}", name));
+    return nullptr;
+}
+
+const UIA::Font* ManagerContainer::getFont(const UIA::FontDesc& description)
+{
+    std::unique_ptr<UIA::Font>& entry = mFontCache[description];
+    if (!entry) {
+        if (description.resourceId != 0 || (description.flags & UIA::FontDesc::Family) != 0) {
+            // Nothing is looked up by family: such a font comes from the resource id alone.
+            entry = std::make_unique<UIA::Font>(description);
+        } else if (std::shared_ptr<GP::Stream> stream = getResourceStream(description.name, KindFont, true)) {
+            entry = std::make_unique<UIA::Font>(*stream, description);
+        }
+    }
+    return entry.get();
+}
+
+LazyPicture ManagerContainer::getPicture(const std::string& fileName, const UIA::PictureProperties& description)
+{
+    // A plain copy of the description: the caller's may be a picture or go away.
+    UIA::PictureProperties copy(description);
+    return LazyPicture([this, fileName, copy](float scale) { return loadCachedPicture(fileName, copy, scale); });
+}
+
+std::shared_ptr<const UIA::Picture> ManagerContainer::loadCachedPicture(const std::string& fileName,
+                                                                        const UIA::PictureProperties& description,
+                                                                        float scale)
+{
+    tPictureKey key(UIA::makeScaledPictureName(fileName, scale), description);
+    auto found = mPictureCache.find(key);
+    if (found != mPictureCache.end())
+        return found->second;
+    std::shared_ptr<const UIA::Picture> picture = loadPicture(key.fileName, description, scale);
+    if (picture)
+        mPictureCache.emplace(std::move(key), picture);
+    return picture;
+}
+
+std::shared_ptr<UIA::Picture> ManagerContainer::loadPicture(const std::string& fileName,
+                                                            const UIA::PictureProperties& description, float scale)
+{
+    // A missing "@2x" file is expected: the scale-1 picture is scaled instead.
+    const bool report = scale == 1.0f;
+    std::shared_ptr<GP::Stream> stream = getResourceStream(fileName, KindPicture, report);
+    if (!stream)
+        return nullptr;
+    auto picture = std::make_shared<UIA::Picture>();
+    if (!picture->load(*stream, 0, UIA::Picture::eAlphaDetection::On))
+        return nullptr;
+    picture->setFrameLayout(description.getFrameLayout());
+    picture->setFrameCount(description.getFrameCount());
+    picture->setTopMargin(scaledMargin(description.getTopMargin(), scale));
+    picture->setBottomMargin(scaledMargin(description.getBottomMargin(), scale));
+    picture->setLeftMargin(scaledMargin(description.getLeftMargin(), scale));
+    picture->setRightMargin(scaledMargin(description.getRightMargin(), scale));
+    picture->setVerticalMarginsEnabled((description.getMarginFlags() & UIA::PictureProperties::kVerticalMargins) != 0);
+    picture->setHorizontalMarginsEnabled((description.getMarginFlags() & UIA::PictureProperties::kHorizontalMargins) !=
+                                         0);
+    picture->computeHiddenTiles();
+    return picture;
+}
+
+namespace DETAIL {
+
+void setExecutableFolderOverride(const std::string& folder) { executableFolderOverride() = folder; }
+
+}  // namespace DETAIL
+
+}  // namespace HA::HWL

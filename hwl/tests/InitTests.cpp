@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "gp/src/common/FatalError.h"
+#include "hwl/core/src/Init.h"
+#include "hwl/core/src/ManagerContainer.h"
+
+namespace HA::HWL {
+namespace {
+
+// Fatal errors throw while it lives, and the library is shut down at its end.
+class InitTest : public ::testing::Test {
+protected:
+    void SetUp() override { GP::DETAIL::setFatalErrorThrows(true); }
+    void TearDown() override
+    {
+        shutdown();
+        GP::DETAIL::setFatalErrorThrows(false);
+    }
+};
+
+TEST_F(InitTest, MakesTheManagerAndShutdownDropsIt)
+{
+    EXPECT_FALSE(isInitialized());
+    EXPECT_EQ(getManager(), nullptr);
+    EXPECT_TRUE(init());
+    EXPECT_TRUE(isInitialized());
+    ASSERT_NE(getManager(), nullptr);
+    EXPECT_EQ(getManager()->getResourceMode(), ManagerContainer::ModeUndecided);
+    shutdown();
+    EXPECT_FALSE(isInitialized());
+    EXPECT_EQ(getManager(), nullptr);
+
+    // Started again after a shut-down: a fresh manager.
+    EXPECT_TRUE(init());
+    EXPECT_NE(getManager(), nullptr);
+}
+
+TEST_F(InitTest, SecondInitIsAFatalError)
+{
+    ASSERT_TRUE(init());
+    ManagerContainer* first = getManager();
+    try {
+        init();
+        FAIL() << "a second init returned";
+    } catch (const GP::Assertion::exception& e) {
+        EXPECT_STREQ(e.file(), "hwl/core/src/init_hwl");
+        EXPECT_EQ(e.line(), 27);
+        EXPECT_EQ(e.text(), nullptr);
+    }
+    EXPECT_EQ(getManager(), first) << "the running manager is kept";
+    EXPECT_TRUE(isInitialized());
+}
+
+TEST_F(InitTest, ShutdownWithoutInitDoesNothing)
+{
+    shutdown();
+    EXPECT_FALSE(isInitialized());
+    EXPECT_TRUE(init());
+}
+
+TEST(LibraryOptionsTest, OffAtStartAndSetByTheirSetters)
+{
+    EXPECT_FALSE(isSkinLookupEnabled());
+    EXPECT_FALSE(isOpaqueCanvasBuffer());
+    setSkinLookup(true);
+    setOpaqueCanvasBuffer(true);
+    EXPECT_TRUE(isSkinLookupEnabled());
+    EXPECT_TRUE(isOpaqueCanvasBuffer());
+    setSkinLookup(false);
+    setOpaqueCanvasBuffer(false);
+    EXPECT_FALSE(isSkinLookupEnabled());
+}
+
+}  // namespace
+}  // namespace HA::HWL

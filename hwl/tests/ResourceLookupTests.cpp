@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "gp/src/common/FilePath.h"
+#include "hwl/core/src/ManagerContainer.h"
+#include "hwl/tests/ResourceTestSupport.h"
+
+namespace HA::HWL {
+namespace {
+
+using TEST::fs::path;
+using Texts = std::vector<std::string>;
+
+// What stands at a place where a "skin" may be.
+enum class eEntry { None, Folder, PlainFile };
+
+void makeEntry(const path& place, eEntry entry)
+{
+    if (entry == eEntry::Folder)
+        TEST::fs::create_directories(place);
+    else if (entry == eEntry::PlainFile)
+        TEST::writeFile(place, std::string("not a folder"));
+}
+
+enum class eExpected { Linked, SkinInWork, SkinInBin };
+
+struct ModeCase {
+    std::string name;
+    bool lookup;
+    eEntry inWork;
+    eEntry besideExecutable;
+    eExpected expected;
+};
+
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
+
+class ResourceModeTest : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(ResourceModeTest, DecidedAtTheFirstRequest)
+{
+    const ModeCase& c = GetParam();
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup(c.lookup);
+    makeEntry(folders.work() / "skin", c.inWork);
+    makeEntry(folders.bin() / "skin", c.besideExecutable);
+
+    ManagerContainer manager;
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeUndecided);
+    manager.getResourceStream("x.png", ManagerContainer::KindPicture, false);
+    switch (c.expected) {
+    case eExpected::Linked:
+        EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+        EXPECT_TRUE(manager.getSkinFolder().empty());
+        break;
+    case eExpected::SkinInWork:
+        EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeSkin);
+        EXPECT_EQ(GP::toNarrowPath(manager.getSkinFolder()), (folders.work() / "skin").string());
+        break;
+    case eExpected::SkinInBin:
+        EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeSkin);
+        EXPECT_EQ(GP::toNarrowPath(manager.getSkinFolder()), (folders.bin() / "skin").string());
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResourceModeTest,
+    ::testing::Values(ModeCase{"Nothing", true, eEntry::None, eEntry::None, eExpected::Linked},
+                      ModeCase{"CurrentDirectoryOnly", true, eEntry::Folder, eEntry::None, eExpected::SkinInWork},
+                      ModeCase{"BesideExecutable", true, eEntry::None, eEntry::Folder, eExpected::SkinInBin},
+                      ModeCase{"ExecutableFirst", true, eEntry::Folder, eEntry::Folder, eExpected::SkinInBin},
+                      ModeCase{"PlainFileBesideExecutable", true, eEntry::Folder, eEntry::PlainFile,
+                               eExpected::SkinInWork},
+                      ModeCase{"PlainFilesOnly", true, eEntry::PlainFile, eEntry::PlainFile, eExpected::Linked},
+                      ModeCase{"LookupOff", false, eEntry::Folder, eEntry::Folder, eExpected::Linked}),
+    [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
+
+TEST(ResourceModeOnceTest, LaterChangesDoNotMatter)
+{
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup(false);
+    ManagerContainer manager;
+    manager.getResourceStream("x.png", ManagerContainer::KindPicture, false);
+    ASSERT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+
+    setSkinLookup(true);
+    TEST::fs::create_directories(folders.work() / "skin" / "stylesheets");
+    TEST::writeFile(folders.work() / "skin" / "stylesheets" / "FirmwareUpdaterStyles.txt", std::string("skin"));
+    auto stream = manager.getResourceStream("FirmwareUpdaterStyles.txt", ManagerContainer::KindStyleSheet, false);
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(TEST::readAll(*stream), "Linked { background-color:rgb(1, 2, 3); }\r\n");
+
+    // A new manager decides anew.
+    ManagerContainer next;
+    stream = next.getResourceStream("FirmwareUpdaterStyles.txt", ManagerContainer::KindStyleSheet, false);
+    EXPECT_EQ(next.getResourceMode(), ManagerContainer::ModeSkin);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(TEST::readAll(*stream), "skin");
+}
+
+// A skin folder in the working directory with one file per place that a name may reach.
+class SkinNamesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const path skin = folders.work() / "skin";
+        TEST::writeFile(skin / "pictures" / "a.png", std::string("top"));
+        TEST::writeFile(skin / "pictures" / "sub" / "a.png", std::string("sub"));
+        TEST::writeFile(skin / "stylesheets" / "FirmwareUpdaterStyles.txt", std::string("sheet"));
+        TEST::writeFile(skin / "fonts" / "f.ttf", std::string("font"));
+        TEST::writeFile(skin / "secret.txt", std::string("outside the sub-folder"));
+        TEST::writeFile(folders.work() / "outside.png", std::string("outside the skin"));
+        skinText = skin.string();
+    }
+
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup{true};
+    TEST::ErrorRecorder errors;
+    ManagerContainer manager;
+    std::string skinText;
+};
+
+struct NameCase {
+    std::string name;
+    std::string resource;
+    int kind;
+    std::string expectedContent;  // empty: not found
+    std::string reportedPath;     // after the skin folder
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
+class SkinNamesTableTest : public SkinNamesTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(SkinNamesTableTest, OpensTheFileOrReportsItsPath)
+{
+    const NameCase& c = GetParam();
+    std::shared_ptr<GP::Stream> stream = manager.getResourceStream(c.resource, c.kind, true);
+    ASSERT_EQ(manager.getResourceMode(), ManagerContainer::ModeSkin);
+    if (c.expectedContent.empty()) {
+        EXPECT_FALSE(stream);
+        EXPECT_EQ(errors.texts, Texts{TEST::kMissingFile + skinText + c.reportedPath});
+    } else {
+        ASSERT_TRUE(stream);
+        EXPECT_EQ(TEST::readAll(*stream), c.expectedContent);
+        EXPECT_TRUE(errors.texts.empty());
+    }
+}
+
+const std::string kWithNul("a.png\0.txt", 10);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SkinNamesTableTest,
+    ::testing::Values(
+        NameCase{"Plain", "a.png", 0, "top", ""},
+        NameCase{"ForwardSlash", "sub/a.png", 0, "sub", ""},
+        NameCase{"Backslash", "sub\\a.png", 0, "sub", ""},
+        NameCase{"StyleSheet", "FirmwareUpdaterStyles.txt", 1, "sheet", ""},
+        NameCase{"Font", "f.ttf", 2, "font", ""},
+        NameCase{"WrongKind", "a.png", 1, "", "\\stylesheets\\a.png"},
+        NameCase{"Missing", "b.png", 0, "", "\\pictures\\b.png"},
+        NameCase{"UpOutOfTheSubFolder", "../secret.txt", 0, "", "\\pictures\\..\\secret.txt"},
+        NameCase{"UpAndBackIn", "sub/../a.png", 0, "", "\\pictures\\sub\\..\\a.png"},
+        NameCase{"UpWithBackslash", "..\\..\\outside.png", 0, "", "\\pictures\\..\\..\\outside.png"},
+        NameCase{"Absolute", "/outside.png", 0, "", "\\pictures\\\\outside.png"},
+        NameCase{"Drive", "C:outside.png", 0, "", "\\pictures\\C:outside.png"},
+        NameCase{"Nul", kWithNul, 0, "", std::string("\\pictures\\a.png\0.txt", 20)},
+        NameCase{"SubFolderItself", "sub", 0, "", "\\pictures\\sub"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
+
+TEST_F(SkinNamesTest, AbsolutePathToAnExistingFileIsNotFound)
+{
+    const std::string absolute = (folders.work() / "outside.png").string();
+    EXPECT_FALSE(manager.getResourceStream(absolute, ManagerContainer::KindPicture, true));
+    ASSERT_EQ(errors.texts.size(), 1u);
+}
+
+TEST_F(SkinNamesTest, NothingFallsBackToTheLinkedResources)
+{
+    // The executable carries this sheet, but the skin folder decides alone.
+    TEST::fs::remove(folders.work() / "skin" / "stylesheets" / "FirmwareUpdaterStyles.txt");
+    EXPECT_FALSE(manager.getResourceStream("FirmwareUpdaterStyles.txt", ManagerContainer::KindStyleSheet, true));
+    EXPECT_EQ(errors.texts, Texts{TEST::kMissingFile + skinText + "\\stylesheets\\FirmwareUpdaterStyles.txt"});
+}
+
+TEST_F(SkinNamesTest, WithoutReportNothingIsSent)
+{
+    EXPECT_FALSE(manager.getResourceStream("b.png", ManagerContainer::KindPicture, false));
+    EXPECT_FALSE(manager.getResourceStream("../secret.txt", ManagerContainer::KindPicture, false));
+    EXPECT_TRUE(errors.texts.empty());
+}
+
+class LinkedNamesTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(LinkedNamesTest, FindsTheResourceByNameAndType)
+{
+    const NameCase& c = GetParam();
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup(false);
+    TEST::ErrorRecorder errors;
+    ManagerContainer manager;
+    std::shared_ptr<GP::Stream> stream = manager.getResourceStream(c.resource, c.kind, true);
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+    if (c.expectedContent.empty()) {
+        EXPECT_FALSE(stream);
+        EXPECT_EQ(errors.texts, Texts{TEST::kMissingLinked + c.reportedPath});
+    } else {
+        ASSERT_TRUE(stream);
+        EXPECT_EQ(TEST::readAll(*stream).substr(0, c.expectedContent.size()), c.expectedContent);
+        EXPECT_TRUE(errors.texts.empty());
+    }
+}
+
+const std::string kSheet = "Linked { background-color:rgb(1, 2, 3); }\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LinkedNamesTest,
+    ::testing::Values(NameCase{"MixedCase", "FirmwareUpdaterStyles.txt", 1, kSheet, ""},
+                      NameCase{"LowerCase", "firmwareupdaterstyles.txt", 1, kSheet, ""},
+                      NameCase{"Picture", "Linked-Picture.tga", 0, std::string("\0\0\2", 3), ""},
+                      NameCase{"WrongType", "FirmwareUpdaterStyles.txt", 0, "", "FirmwareUpdaterStyles.txt"},
+                      NameCase{"FontType", "FirmwareUpdaterStyles.txt", 2, "", "FirmwareUpdaterStyles.txt"},
+                      NameCase{"Missing", "missing.png", 0, "", "missing.png"},
+                      NameCase{"SlashIsPartOfTheName", "sub/linked-picture.tga", 0, "", "sub/linked-picture.tga"},
+                      NameCase{"Nul", std::string("linked-picture.tga\0x", 20), 0, "",
+                               std::string("linked-picture.tga\0x", 20)}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace HA::HWL
