@@ -300,17 +300,11 @@ void drawTrack(SkinCanvas& c, int, int)
     c.fill(track, rgb(226, 230, 234));
 }
 
+// Nine-patch along its length: a plain rounded bar, nothing in the stretched middle.
 void drawSlider(SkinCanvas& c, int, int)
 {
     float w = float(c.width()), h = float(c.height());
-    bool vertical = w < h;
     c.fill(RoundRect{1, 1, w - 1, h - 1, 5}, rgb(150, 162, 172));
-    for (float d : {-3.0f, 0.0f, 3.0f}) {
-        if (vertical)
-            c.fill(box(3.5f, h / 2 + d - 0.5f, w - 3.5f, h / 2 + d + 0.5f), rgb(206, 213, 219));
-        else
-            c.fill(box(w / 2 + d - 0.5f, 3.5f, w / 2 + d + 0.5f, h - 3.5f), rgb(206, 213, 219));
-    }
 }
 
 // An arrow pointing towards (dx, dy): up (0, -1), down (0, 1), left (-1, 0), right (1, 0).

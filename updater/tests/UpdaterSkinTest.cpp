@@ -214,38 +214,42 @@ struct PictureRow {
     int width;
     int height;
     int frames;
-    int margin;  // nine-patch margin of the sheet's rule, 0 for none
-    bool horizontalOnly;
+    int margin;  // nine-patch margin of the sheet's rules, 0 for none
+    int sides;   // the sides it applies to: kAcross, kDown or both
 };
 
+constexpr int kAcross = 1;  // left and right: the middle columns stretch
+constexpr int kDown = 2;    // top and bottom: the middle rows stretch
+constexpr int kBoth = kAcross | kDown;
+
 const PictureRow kPictures[] = {
-    {"Bg_Header_FU.png", 609, 38, 1, 0, false},
-    {"Bg_Inner_FU.png", 100, 100, 1, 5, false},
-    {"Bg_Status.png", 100, 153, 3, 6, false},
-    {"Icon_Big_Status.png", 23, 46, 2, 0, false},
-    {"Busywheel.png", 22, 264, 12, 0, false},
-    {"button_forward_FU.png", 105, 231, 7, 0, false},
-    {"button_forward_focus_FU.png", 105, 231, 7, 0, false},
-    {"Bg_Content.png", 100, 100, 1, 6, false},
-    {"Text_Display.png", 100, 72, 4, 2, true},
-    {"device.png", 96, 56, 1, 0, false},
-    {"Logo_HA.png", 29, 21, 1, 0, false},
-    {"Bg_Overlay_FU.png", 450, 274, 1, 0, false},
-    {"top_bar.png", 65, 19, 1, 4, true},
-    {"bottom_bar.png", 67, 19, 1, 4, true},
-    {"tree_bg.png", 33, 32, 1, 4, false},
-    {"top_dotted.png", 27, 27, 1, 0, false},
-    {"button.png", 80, 60, 3, 6, false},
-    {"logo.png", 22, 17, 1, 0, false},
-    {"selection.png", 15, 15, 1, 3, false},
-    {"scrollbar_bg.png", 16, 55, 1, 0, false},
-    {"scrollbar_bg_ho.png", 55, 16, 1, 0, false},
-    {"scrollbar_dec.png", 16, 11, 1, 0, false},
-    {"scrollbar_dec_ho.png", 11, 16, 1, 0, false},
-    {"scrollbar_inc.png", 16, 11, 1, 0, false},
-    {"scrollbar_inc_ho.png", 11, 16, 1, 0, false},
-    {"scrollbar_slider_gr_wide.png", 12, 29, 1, 0, false},
-    {"scrollbar_slider_ho.png", 29, 12, 1, 0, false},
+    {"Bg_Header_FU.png", 609, 38, 1, 0, 0},
+    {"Bg_Inner_FU.png", 100, 100, 1, 5, kBoth},
+    {"Bg_Status.png", 100, 153, 3, 6, kBoth},
+    {"Icon_Big_Status.png", 23, 46, 2, 0, 0},
+    {"Busywheel.png", 22, 264, 12, 0, 0},
+    {"button_forward_FU.png", 105, 231, 7, 0, 0},
+    {"button_forward_focus_FU.png", 105, 231, 7, 0, 0},
+    {"Bg_Content.png", 100, 100, 1, 6, kBoth},
+    {"Text_Display.png", 100, 72, 4, 2, kAcross},
+    {"device.png", 96, 56, 1, 0, 0},
+    {"Logo_HA.png", 29, 21, 1, 0, 0},
+    {"Bg_Overlay_FU.png", 450, 274, 1, 0, 0},
+    {"top_bar.png", 65, 19, 1, 4, kAcross},
+    {"bottom_bar.png", 67, 19, 1, 4, kAcross},
+    {"tree_bg.png", 33, 32, 1, 4, kBoth},
+    {"top_dotted.png", 27, 27, 1, 0, 0},
+    {"button.png", 80, 60, 3, 6, kBoth},
+    {"logo.png", 22, 17, 1, 0, 0},
+    {"selection.png", 15, 15, 1, 3, kBoth},
+    {"scrollbar_bg.png", 16, 55, 1, 6, kDown},
+    {"scrollbar_bg_ho.png", 55, 16, 1, 6, kAcross},
+    {"scrollbar_dec.png", 16, 11, 1, 0, 0},
+    {"scrollbar_dec_ho.png", 11, 16, 1, 0, 0},
+    {"scrollbar_inc.png", 16, 11, 1, 0, 0},
+    {"scrollbar_inc_ho.png", 11, 16, 1, 0, 0},
+    {"scrollbar_slider_gr_wide.png", 12, 29, 1, 5, kDown},
+    {"scrollbar_slider_ho.png", 29, 12, 1, 5, kAcross},
 };
 
 class UpdaterSkinPictureTest : public ::testing::TestWithParam<PictureRow> {};
@@ -305,15 +309,17 @@ TEST(UpdaterSkinNinePatchTest, MiddleTilesStretchCleanly)
             const std::uint32_t* p = picture->getPixels() + std::size_t(row.width) * frameHeight * frame;
             auto at = [&](int x, int y) { return p[std::size_t(y) * row.width + x]; };
             // Across: every row is one colour between the left and right margins.
-            for (int y = 0; y < frameHeight; ++y)
-                for (int x = m; x < row.width - m; ++x)
-                    ASSERT_EQ(at(x, y), at(m, y)) << "frame " << frame << " at " << x << "," << y;
-            if (row.horizontalOnly)
-                continue;
+            if (row.sides & kAcross) {
+                for (int y = 0; y < frameHeight; ++y)
+                    for (int x = m; x < row.width - m; ++x)
+                        ASSERT_EQ(at(x, y), at(m, y)) << "frame " << frame << " at " << x << "," << y;
+            }
             // Down: every column is one colour between the top and bottom margins.
-            for (int x = 0; x < row.width; ++x)
-                for (int y = m; y < frameHeight - m; ++y)
-                    ASSERT_EQ(at(x, y), at(x, m)) << "frame " << frame << " at " << x << "," << y;
+            if (row.sides & kDown) {
+                for (int x = 0; x < row.width; ++x)
+                    for (int y = m; y < frameHeight - m; ++y)
+                        ASSERT_EQ(at(x, y), at(x, m)) << "frame " << frame << " at " << x << "," << y;
+            }
         }
     }
 }
