@@ -65,6 +65,25 @@ bool registerModuleResources(const ResourceEntry* entries, std::size_t count)
     return true;
 }
 
+bool unregisterModuleResources(const ResourceEntry* entries, std::size_t count)
+{
+    HMODULE module = getModuleHandleFromAddress(entries);
+    Tables& t = tables();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    auto& list = t.byModule[module];
+    bool found = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (*it == &entries[i]) {
+                list.erase(it);
+                found = true;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 HRSRC findResource(HMODULE module, const ResourceId& name, const ResourceId& type)
 {
     if (module == nullptr)

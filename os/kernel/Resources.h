@@ -53,6 +53,8 @@ using HGLOBAL = const void*;
 // Called by the generated code at start-up; returns true so that it can initialise a
 // static.
 bool registerModuleResources(const ResourceEntry* entries, std::size_t count);
+// Takes a table that a test registered away again; false when none of it was registered.
+bool unregisterModuleResources(const ResourceEntry* entries, std::size_t count);
 
 // Null module: the executable. Null with ERROR_RESOURCE_TYPE_NOT_FOUND or
 // ERROR_RESOURCE_NAME_NOT_FOUND when the module has no such resource.

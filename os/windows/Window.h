@@ -327,8 +327,8 @@ bool getWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement);
 // Fails with ERROR_INVALID_PARAMETER unless length is sizeof(WINDOWPLACEMENT).
 bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);
 
-// Geometry. Top-level windows are placed on one screen of 1920 x 1080 whose work area is
-// (0, 0, 1920, 1040).
+// Geometry. Top-level windows are placed on the primary monitor of the monitor layout
+// (os/windows/Monitors.h; by default 1920 x 1080 with the work area (0, 0, 1920, 1040)).
 bool getWindowRect(HWND hwnd, RECT& rect);  // screen coordinates
 bool getClientRect(HWND hwnd, RECT& rect);  // (0, 0, width, height)
 bool setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags);

@@ -4,6 +4,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
+#include "os/windows/Monitors.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -12,8 +13,6 @@ using namespace DETAIL;
 
 namespace {
 
-constexpr SIZE kScreen{1920, 1080};
-constexpr RECT kWorkArea{0, 0, 1920, 1040};
 constexpr int kCaptionHeight = 23;
 constexpr int kMenuHeight = 20;
 constexpr POINT kIconicPosition{-32000, -32000};
@@ -116,13 +115,15 @@ void sendSizeAndMove(HWND hwnd, bool sized, bool moved)
 MINMAXINFO defaultMinMaxInfoLocked(const WindowRec& w)
 {
     RECT f = frameInsets(w.style, w.exStyle, w.menu != nullptr);
+    const RECT workArea = getWorkArea();
+    const SIZE screen = getScreenSize();
     MINMAXINFO mmi{};
-    mmi.ptMaxSize = POINT{kWorkArea.right - kWorkArea.left + f.left + f.right,
-                          kWorkArea.bottom - kWorkArea.top + f.left + f.bottom};
-    mmi.ptMaxPosition = POINT{kWorkArea.left - f.left, kWorkArea.top - f.left};
+    mmi.ptMaxSize = POINT{workArea.right - workArea.left + f.left + f.right,
+                          workArea.bottom - workArea.top + f.left + f.bottom};
+    mmi.ptMaxPosition = POINT{workArea.left - f.left, workArea.top - f.left};
     if (w.style & WS_THICKFRAME)
         mmi.ptMinTrackSize = kMinTrackSize;
-    mmi.ptMaxTrackSize = POINT{kScreen.cx + f.left + f.right, kScreen.cy + f.left + f.bottom};
+    mmi.ptMaxTrackSize = POINT{screen.cx + f.left + f.right, screen.cy + f.left + f.bottom};
     return mmi;
 }
 
@@ -422,12 +423,14 @@ bool adjustWindowRectEx(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle)
 
 RECT getWorkArea()
 {
-    return kWorkArea;
+    RECT work{0, 0, getSystemMetrics(SM_CXSCREEN), getSystemMetrics(SM_CYSCREEN)};
+    systemParametersInfo(SPI_GETWORKAREA, work);
+    return work;
 }
 
 SIZE getScreenSize()
 {
-    return kScreen;
+    return SIZE{getSystemMetrics(SM_CXSCREEN), getSystemMetrics(SM_CYSCREEN)};
 }
 
 

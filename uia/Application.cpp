@@ -1,0 +1,122 @@
+#include "uia/Application.h"
+
+#include "os/windows/Message.h"
+#include "uia/AppModule.h"
+#include "uia/Events.h"
+#include "uia/Monitor.h"
+#include "uia/platform/ApplicationPlatform.h"
+
+namespace HA::UIA {
+
+namespace {
+
+// Program-defined and application messages: posted floods of these keep the platform's
+// timer messages from coming, so the loop runs the event timers' catch-up for them.
+bool needsCatchUp(OS::UINT message) { return message >= 0x0400 && message <= 0x7FFF; }
+
+}  // namespace
+
+Application::Application() : mPlatform(std::make_unique<ApplicationPlatform>(this)) {}
+
+Application::~Application() { mPlatform.reset(); }
+
+Application* Application::instance()
+{
+    AppModule* module = AppModule::instance();
+    return module ? dynamic_cast<Application*>(module->getApplication()) : nullptr;
+}
+
+bool Application::handleEvent(int code, void* data) { return dispatchEvent(code, data, mMainWindowAsWindow); }
+
+bool Application::dispatchEvent(int code, void* data, Window*) { return onEvent(code, data); }
+
+bool Application::onEvent(int code, void* data)
+{
+    if (code != kEventCommand || static_cast<const CommandEventData*>(data)->id != kCommandQuit)
+        return EventTarget::onEvent(code, data);
+    VetoEventData request;
+    onEvent(kEventQuitRequest, &request);
+    if (request.allowed) {
+        // The flag first: the window's destruction then ends the program without asking again.
+        mQuitting = true;
+        if (OS::HWND hwnd = mMainWindowHandle) {
+            mMainWindow = nullptr;
+            mMainWindowAsWindow = nullptr;
+            mMainWindowHandle = nullptr;
+            OS::destroyWindow(hwnd);
+        }
+    }
+    return true;
+}
+
+int Application::run()
+{
+    // A flag set before the loop must not leave it waiting for a first message.
+    if (mQuitting)
+        OS::postQuitMessage(0);
+    OS::MSG msg;
+    for (;;) {
+        const int result = OS::getMessage(msg);
+        if (result == 0)
+            break;
+        if (result > 0) {
+            if (needsCatchUp(msg.message))
+                EventTimerManager::catchUp();
+            OS::translateMessage(msg);
+            OS::dispatchMessage(msg);
+        }
+        if (mQuitting)
+            OS::postQuitMessage(0);
+    }
+    return 0;
+}
+
+bool Application::initialize()
+{
+    ensureMonitorList();
+    return true;
+}
+
+void Application::deinitialize(bool) { dropMonitorList(); }
+
+bool Application::quit()
+{
+    if (!mMainWindowHandle) {
+        mQuitting = true;
+        return true;
+    }
+    mPlatform->postCommandToMainWindow(kCommandQuit);
+    return true;
+}
+
+void Application::postToMainThread(std::function<void()> f) { mPlatform->postToMainThread(std::move(f)); }
+
+void Application::setEventTimerTick(int ms) { mEventTimers.setTick(ms); }
+
+int Application::getEventTimerTick() { return mEventTimers.getTick(); }
+
+std::uint64_t Application::startTimer(std::uint64_t delayMicroseconds, std::function<void()> f)
+{
+    return mPlatform->startTimer(delayMicroseconds, std::move(f));
+}
+
+void Application::stopTimer(std::uint64_t id) { mPlatform->stopTimer(id); }
+
+void Application::setMainWindow(StandaloneWindow* window, Window* asWindow, OS::HWND hwnd)
+{
+    mMainWindow = window;
+    mMainWindowAsWindow = asWindow;
+    mMainWindowHandle = hwnd;
+}
+
+void Application::mainWindowDestroyed(StandaloneWindow* window)
+{
+    if (!window || window != mMainWindow)
+        return;
+    mMainWindow = nullptr;
+    mMainWindowAsWindow = nullptr;
+    mMainWindowHandle = nullptr;
+    mQuitting = true;
+}
+
+}  // namespace HA::UIA
