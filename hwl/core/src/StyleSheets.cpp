@@ -1,0 +1,26 @@
+#include "hwl/core/src/StyleSheets.h"
+
+namespace HA::HWL {
+
+const char* const StyleSheets::kBuiltInStyles =
+    " * { background-color:rgb(192, 192, 192); background-border-color:rgb(128, 128, 128);  "
+    "foreground-color:rgb(0, 0, 0); }     \n"
+    "*:down { background-color:rgb(176, 176, 176); }     \n"
+    "*:over { background-color:rgb(208, 208, 208); }     \n"
+    "Bar { background-color:rgb(32, 32, 32); /*margin:2; spacing:2;*/ }     \n";
+
+StyleSheets::StyleSheets(ManagerContainer* owner) : mOwner(owner)
+{
+    mSheets.push_back(tNamedSheet{std::string(), StyleSheet(owner)});
+}
+
+void StyleSheets::load(const std::string& name)
+{
+    tNamedSheet& global = mSheets.front();
+    if (global.name == name)
+        return;
+    global.name = name;
+    // FIXME: read through the style parser and the resource manager once they exist.
+}
+
+}  // namespace HA::HWL

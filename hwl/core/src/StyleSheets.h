@@ -1,0 +1,38 @@
+#pragma once
+// The style sheets of the resource manager: the global sheet first, named sheets after it.
+// User-interface thread only.
+
+#include <list>
+#include <string>
+
+#include "hwl/core/src/StyleSheet.h"
+
+namespace HA::HWL {
+
+class StyleSheets {
+public:
+    struct tNamedSheet {
+        std::string name;
+        StyleSheet sheet;
+    };
+
+    // The global sheet, with the built-in rules.
+    explicit StyleSheets(ManagerContainer* owner);
+
+    // Loads the style-sheet resource into the global sheet, unless it is the one loaded last.
+    // A failure leaves the previous rules; it is reported through the error listeners.
+    void load(const std::string& name);
+
+    StyleSheet& getGlobalSheet() { return mSheets.front().sheet; }
+    const std::list<tNamedSheet>& getSheets() const { return mSheets; }
+    ManagerContainer* getOwner() const { return mOwner; }
+
+    // The rules every new global sheet starts with.
+    static const char* const kBuiltInStyles;
+
+private:
+    ManagerContainer* mOwner;
+    std::list<tNamedSheet> mSheets;
+};
+
+}  // namespace HA::HWL
