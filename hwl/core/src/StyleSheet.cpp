@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "gp/src/common/Stream.h"
 #include "hwl/core/src/StyleConversions.h"
 
 namespace HA::HWL {
@@ -22,6 +23,26 @@ StyleSheet::StyleSheet(ManagerContainer* owner)
     : mOwner(owner), mMatchCache(kMatchCacheBuckets)
 {
     mMatchCache.max_load_factor(1.0f);
+}
+
+void StyleSheet::loadResource(const std::string& name)
+{
+    std::shared_ptr<GP::Stream> stream = openStyleSheet(name);
+    if (stream) {
+        StyleParser2 parser(this);
+        if (parser.processStream(stream.get(), name)) {
+            applyParseResult(parser.getRules());
+            mImportedNames = parser.getImportedNames();
+        }
+    }
+    clearMatchCache();
+}
+
+std::shared_ptr<GP::Stream> StyleSheet::openStyleSheet(const std::string& name) const
+{
+    (void)name;
+    // FIXME: opened through the resource manager once it exists.
+    return nullptr;
 }
 
 void StyleSheet::clearMatchCache()

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -14,6 +15,10 @@
 #include "gp/src/common/Geometry.h"
 #include "hwl/core/src/StyleParser2.h"
 #include "uia/graphics/PictureProperties.h"
+
+namespace HA::GP {
+class Stream;
+}
 
 namespace HA::HWL {
 
@@ -56,6 +61,13 @@ public:
     };
 
     explicit StyleSheet(ManagerContainer* owner);
+
+    // Parses the style-sheet resource and, when it could be read, replaces the rules and the
+    // imported names by what it gave. The match cache is cleared in every case.
+    void loadResource(const std::string& name);
+    // The style-sheet resource through the owner's resource look-up; null without an owner or
+    // when it cannot be found (the look-up reports that).
+    std::shared_ptr<GP::Stream> openStyleSheet(const std::string& name) const;
 
     // Replaces the sheet's content by the rules (in source order): every declaration as
     // itself, then per rule the derived "picture", "dye-mask-picture", "picture-displacement",

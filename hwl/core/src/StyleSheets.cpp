@@ -1,5 +1,7 @@
 #include "hwl/core/src/StyleSheets.h"
 
+#include "hwl/core/src/StyleParser2.h"
+
 namespace HA::HWL {
 
 const char* const StyleSheets::kBuiltInStyles =
@@ -12,6 +14,7 @@ const char* const StyleSheets::kBuiltInStyles =
 StyleSheets::StyleSheets(ManagerContainer* owner) : mOwner(owner)
 {
     mSheets.push_back(tNamedSheet{std::string(), StyleSheet(owner)});
+    StyleParser2::processString(mSheets.front().sheet, kBuiltInStyles);
 }
 
 void StyleSheets::load(const std::string& name)
@@ -20,7 +23,7 @@ void StyleSheets::load(const std::string& name)
     if (global.name == name)
         return;
     global.name = name;
-    // FIXME: read through the style parser and the resource manager once they exist.
+    global.sheet.loadResource(name);
 }
 
 }  // namespace HA::HWL
