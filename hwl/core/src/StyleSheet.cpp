@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gp/src/common/Stream.h"
+#include "hwl/core/src/ManagerContainer.h"
 #include "hwl/core/src/StyleConversions.h"
 
 namespace HA::HWL {
@@ -40,9 +41,9 @@ void StyleSheet::loadResource(const std::string& name)
 
 std::shared_ptr<GP::Stream> StyleSheet::openStyleSheet(const std::string& name) const
 {
-    (void)name;
-    // FIXME: opened through the resource manager once it exists.
-    return nullptr;
+    if (!mOwner)
+        return nullptr;
+    return mOwner->getResourceStream(name, ManagerContainer::KindStyleSheet, true);
 }
 
 void StyleSheet::clearMatchCache()
@@ -216,15 +217,12 @@ LazyPicture StyleSheet::makePicture(const tDerived::tPicture& picture) const
 {
     if (picture.name.empty() || !mOwner)
         return LazyPicture();
-    // FIXME: fetched through the resource manager once it exists.
-    return LazyPicture();
+    return mOwner->getPicture(picture.name, picture.description);
 }
 
 const UIA::Font* StyleSheet::makeFont(const FontDesc& desc) const
 {
-    (void)desc;
-    // FIXME: fetched through the resource manager's font cache once it exists.
-    return nullptr;
+    return mOwner ? mOwner->getFont(desc) : nullptr;
 }
 
 void StyleSheet::applyParseResult(const std::vector<StyleParser2::tRule>& rules)
