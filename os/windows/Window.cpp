@@ -144,6 +144,7 @@ void forgetWindowLocked(WindowRec& w)
         --w.cls->windows;
     killWindowTimersLocked(w.hwnd);
     dropDeviceNotificationsLocked(w.hwnd);
+    destroyWindowMenusLocked(w);
     if (auto q = queueOfLocked(w.thread)) {
         auto stale = [&](const MSG& m) { return m.hwnd == w.hwnd; };
         q->posted.erase(std::remove_if(q->posted.begin(), q->posted.end(), stale), q->posted.end());
@@ -485,6 +486,19 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (pos)
             sendSizeAndMove(hwnd, !(pos->flags & SWP_NOSIZE), !(pos->flags & SWP_NOMOVE));
         return 0;
+    }
+    case WM_SETICON:
+    case WM_GETICON: {
+        // wParam ICON_SMALL (0) or ICON_BIG (1); setting answers the previous icon.
+        auto lock = kernelLock();
+        auto w = findWindowLocked(hwnd);
+        if (!w)
+            return 0;
+        HICON& slot = wParam ? w->bigIcon : w->smallIcon;
+        HICON previous = slot;
+        if (message == WM_SETICON)
+            slot = reinterpret_cast<HICON>(lParam);
+        return reinterpret_cast<LRESULT>(previous);
     }
     case WM_MOUSEACTIVATE:
         return MA_ACTIVATE;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/Drawing.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -87,16 +88,18 @@ HDC beginPaint(HWND hwnd, PAINTSTRUCT& paint)
         w->hasUpdate = false;
         w->eraseUpdate = false;
         w->update = RECT{};
+        // Drawing through the paint context reaches only the area being painted.
+        paint.hdc = makePaintContextLocked(hwnd, paint.rcPaint);
     }
-    // A device-context handle per window; the stand-in's surfaces hang off it.
-    paint.hdc = reinterpret_cast<HDC>(reinterpret_cast<std::uintptr_t>(hwnd) | 1);
     paint.fErase = erase ? (sendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint.hdc), 0) == 0) : 0;
     return paint.hdc;
 }
 
-bool endPaint(HWND hwnd, const PAINTSTRUCT&)
+bool endPaint(HWND hwnd, const PAINTSTRUCT& paint)
 {
-    return isWindow(hwnd);
+    auto lock = kernelLock();
+    dropPaintContextLocked(paint.hdc);
+    return findWindowLocked(hwnd) != nullptr;
 }
 
 }  // namespace HA::OS

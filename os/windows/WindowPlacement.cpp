@@ -173,7 +173,7 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
     sendRecord(hwnd, WM_WINDOWPOSCHANGING, 0, &pos);
 
     NCCALCSIZE_PARAMS calc{};
-    bool sized = false, moved = false;
+    bool sized = false, moved = false, clientSized = false;
     {
         auto lock = kernelLock();
         auto w = findWindowLocked(hwnd);
@@ -200,7 +200,11 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
             RECT c = calc.rgrc[0];
             c.right = std::max(c.left, c.right);
             c.bottom = std::max(c.top, c.bottom);
+            clientSized = (c.right - c.left) != (w->client.right - w->client.left) ||
+                          (c.bottom - c.top) != (w->client.bottom - w->client.top);
             w->client = c;
+            if (!w->surface.empty())
+                fitSurfaceLocked(*w);
         }
         if (!(pos.flags & SWP_NOZORDER)) {
             if (auto* list = siblingsLocked(*w)) {
@@ -223,7 +227,10 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
         bool nowVisible = (w->style & WS_VISIBLE) != 0;
         if ((nowVisible && !wasVisible) || (sized && !(pos.flags & SWP_NOREDRAW)))
             invalidateAllLocked(*w, true);
-        if (!sized)
+        // A frame change (a menu bar) can size the client area alone; WM_SIZE follows then.
+        if (clientSized)
+            pos.flags &= ~SWP_NOSIZE;
+        else if (!sized)
             pos.flags |= SWP_NOSIZE;
         if (!moved)
             pos.flags |= SWP_NOMOVE;

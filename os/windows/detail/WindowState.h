@@ -59,6 +59,20 @@ struct WindowRec {
     bool eraseUpdate = false;
     RECT update{};  // bounding box of the invalid area, client coordinates
     std::vector<HWND> children;  // z-order, top first
+    // What the window shows (Drawing.cpp): the client surface, made at the first drawing
+    // and kept at the client size; the last layered picture once there was one.
+    std::vector<std::uint32_t> surface;
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    bool layered = false;
+    std::vector<std::uint32_t> layeredPixels;
+    int layeredWidth = 0;
+    int layeredHeight = 0;
+    // Menus (Menu.cpp) and icons (Icon.cpp).
+    HMENU systemMenu = nullptr;
+    int menuBarRedraws = 0;
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
 };
 
 struct SentMessage {
@@ -184,6 +198,15 @@ void subscribeToDeviceBroadcasts();
 // Waits until the calling thread's queue holds something for the filter, or until the
 // deadline. Sent messages that arrive meanwhile are delivered. True when something waits.
 bool waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last);
+
+// The window's client surface at its client size, keeping the overlap (kernel lock held).
+void fitSurfaceLocked(WindowRec& window);
+// A context that draws into the window's client area within `clip` (client coordinates),
+// for beginPaint; endPaint drops it. Kernel lock held.
+HDC makePaintContextLocked(HWND hwnd, const RECT& clip);
+void dropPaintContextLocked(HDC hdc);
+// Menus that belong to a window go with it: its menu bar and its system menu (kernel lock held).
+void destroyWindowMenusLocked(WindowRec& window);
 
 // Thread check of window operations: a call from another thread than the window's own
 // stops a debug build with a message; a release build fails with ERROR_ACCESS_DENIED.
