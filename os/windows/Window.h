@@ -271,6 +271,9 @@ WString getWindowText(HWND hwnd);
 HWND getParent(HWND hwnd);
 // The root: the top-level window above a child window (the window itself for others).
 HWND getRootWindow(HWND hwnd);
+// A child window moves under another parent (not null); any other window gets `parent`
+// as its owner. Returns the previous parent or owner, null on failure.
+HWND setParent(HWND hwnd, HWND parent);
 // Top-level windows (not message-only ones), top of the z-order first.
 std::vector<HWND> getTopLevelWindows();
 // Children of a window, top of the z-order first.

@@ -1,0 +1,28 @@
+#pragma once
+// What windows ask of the process application. Each call does nothing (false, null) while
+// there is no application. User-interface thread only.
+
+namespace HA::UIA {
+
+class HMenuBar;
+class StandaloneWindow;
+class Window;
+
+namespace DETAIL {
+
+// The application's handleEvent.
+bool sendToApplication(int code, void* data);
+// The application's dispatchEvent with the window as the source.
+bool dispatchToApplication(int code, void* data, Window* source);
+// The main window registers itself when it is created.
+void setApplicationMainWindow(StandaloneWindow* window);
+// The main window's platform window is gone (event 1000001).
+void mainWindowDestroyed(StandaloneWindow* window);
+// The application's menu bar, installed into the main window when it holds a menu.
+const HMenuBar* getApplicationMenuBar();
+bool isApplicationDpiAware();
+void applicationSuspending();
+void applicationResuming();
+
+}  // namespace DETAIL
+}  // namespace HA::UIA

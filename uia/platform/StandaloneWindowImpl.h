@@ -1,0 +1,36 @@
+#pragma once
+// The implementation of the top-level application window: a child window kept at the
+// client width, and the state kept while full screen. User-interface thread only.
+
+#include "gp/src/common/Geometry.h"
+#include "uia/platform/WindowClasses.h"
+#include "uia/platform/WindowImplWin32.h"
+
+namespace HA::UIA::DETAIL {
+
+class MainWindowImplWin32 : public WindowImplWin32 {
+public:
+    using WindowImplWin32::WindowImplWin32;
+};
+
+class StandaloneWindowImpl : public MainWindowImplWin32 {
+public:
+    using MainWindowImplWin32::MainWindowImplWin32;
+
+    // A resize that is not a minimise first fits the child to the new client width.
+    OS::LRESULT defaultProc(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam) override;
+    // Only with a visible child: sizes it to (width, its client height) and sends 1000003.
+    bool resizeChild(int width) override;
+    bool isFullScreen() const override { return mFullScreen; }
+
+    void setChild(Window* child) { mChild = child; }
+
+protected:
+    Window* mChild = nullptr;
+    OS::HMENU mSavedMenu = nullptr;
+    OS::DWORD mSavedStyle = 0;
+    bool mFullScreen = false;
+    GP::Rect mSavedRect;
+};
+
+}  // namespace HA::UIA::DETAIL

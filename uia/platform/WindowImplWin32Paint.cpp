@@ -1,0 +1,49 @@
+#include "uia/platform/WindowImplWin32.h"
+
+#include "os/windows/Drawing.h"
+#include "os/windows/Message.h"
+#include "uia/Events.h"
+
+namespace HA::UIA::DETAIL {
+
+OS::LRESULT WindowImplWin32::onPaint()
+{
+    showDragImage(false);
+    OS::PAINTSTRUCT paint{};
+    OS::HDC hdc = OS::beginPaint(mHwnd, paint);
+    bool handled = false;
+    if (mDc) {
+        mDc->setHdc(hdc);
+        mDc->setOrigin(0, 0);
+        mDc->setPaint(&paint);
+        mDc->setScaleFactor(getScaleFactor());
+        // FIXME: the monitor scale comes with the monitor list; it is 1 unless dpiAware.
+        mDc->setMonitorScale(1.0f);
+        PaintEventData data;
+        data.dc = mDc.get();
+        handled = sendEvent(kEventPaint, &data, false);
+    }
+    // The window may have gone during the event, and its device context with it.
+    if (mDc) {
+        mDc->setHdc(nullptr);
+        mDc->setPaint(nullptr);
+    }
+    OS::endPaint(mHwnd, paint);
+    if (!handled && mHwnd)
+        defaultProc(OS::WM_PAINT, 0, 0);
+    showDragImage(true);
+    return 0;
+}
+
+OS::LRESULT WindowImplWin32::onEraseBackground(OS::HDC hdc)
+{
+    if (mBrush) {
+        OS::RECT box{};
+        if (OS::getClipBox(hdc, box) != OS::REGION_ERROR)
+            OS::fillRect(hdc, box, mBrush);
+    }
+    // Answered in every case: the default erase would only flicker.
+    return 1;
+}
+
+}  // namespace HA::UIA::DETAIL
