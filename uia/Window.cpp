@@ -123,11 +123,11 @@ bool StandaloneWindow::create(const WindowDescriptor& descriptor)
                             : fixed   ? OS::DWORD(0x02CA0000)  // caption, system menu, minimise box, clip children
                                       : OS::DWORD(0x02CF0000);  // overlapped window, clip children
     if (!impl->create(descriptor, frameless ? DETAIL::kFramelessWindowClass : DETAIL::kNormalWindowClass, style, 0)) {
-        // Nothing was made: no platform window will ever delete this implementation.
-        if (getImpl() == impl) {
+        // No platform window is left to delete this implementation (creation holds it busy,
+        // so a window that died on the way did not).
+        if (getImpl() == impl)
             setImpl(nullptr);
-            delete impl;
-        }
+        delete impl;
         return false;
     }
     DETAIL::setApplicationMainWindow(this);

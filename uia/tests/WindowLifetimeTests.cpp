@@ -130,3 +130,24 @@ TEST_F(WindowLifetime, AClosedWindowWhoseCloseIsVetoedStaysOpen)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowLifetime, AWindowDestroyedByItsOwnCreationEventLeavesNothing)
+{
+    bool deleted = false;
+    RecordingWindow* window = new RecordingWindow(&deleted);
+    window->setDeleteOnDestroy(true);
+    window->handler = [](RecordingWindow& self, int code, void*) -> std::optional<bool> {
+        if (code == kEventWindowCreated)
+            OS::destroyWindow(self.hwnd());
+        return std::nullopt;
+    };
+    EXPECT_FALSE(window->create(mainDescriptor()));
+    EXPECT_FALSE(deleted);  // the caller still holds it
+    EXPECT_EQ(window->getImpl(), nullptr);
+    EXPECT_TRUE(OS::getTopLevelWindows().empty());
+    delete window;
+}
+
+}  // namespace
