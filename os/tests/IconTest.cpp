@@ -83,7 +83,7 @@ struct TestIcons {
 
 void registerTestIcons()
 {
-    static TestIcons* icons = new TestIcons;
+    static TestIcons icons;
     (void)icons;
 }
 

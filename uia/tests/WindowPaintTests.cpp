@@ -199,7 +199,7 @@ uint32_t iconColour(OS::HICON icon, int& size)
 
 TEST_F(WindowPaint, IconsComeFromTheModulesIconResource)
 {
-    static TestIcons* icons = new TestIcons;
+    static TestIcons icons;
     (void)icons;
     struct Case {
         const char* name;
