@@ -10,6 +10,8 @@
 
 #include "os/windows/Drawing.h"
 #include "os/windows/Message.h"
+#include "uia/AppModule.h"
+#include "uia/Application.h"
 #include "uia/Events.h"
 #include "uia/Window.h"
 #include "uia/WindowImpl.h"
@@ -25,9 +27,26 @@ namespace {
 constexpr int kWidth = 627;
 constexpr int kHeight = 335;
 
+// The window classes and an application that handles nothing, so that every command
+// travels the whole way.
+class BenchModule : public AppModule {
+public:
+    bool initialize() override { return true; }
+    void deinitialize(bool) override { detachApplication(); }
+};
+
 struct Classes {
-    Classes() { registerWindowClasses(); }
-    ~Classes() { unregisterWindowClasses(); }
+    Classes()
+    {
+        registerWindowClasses();
+        module.attachApplication(new Application);
+    }
+    ~Classes()
+    {
+        module.detachApplication();
+        unregisterWindowClasses();
+    }
+    BenchModule module;
 };
 
 // Handles nothing: every command is offered to the application too.

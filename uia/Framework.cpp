@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "uia/platform/AsyncEventWindow.h"
+#include "uia/platform/WindowClasses.h"
 
 namespace HA::UIA {
 
@@ -26,7 +27,7 @@ bool initializePlatform()
     // The key tables, window classes and cursor table join here as their parts arrive.
     if (!runStep(DETAIL::eInitStep::KeyTables, [] { return true; }))
         return false;
-    if (!runStep(DETAIL::eInitStep::WindowClasses, [] { return true; }))
+    if (!runStep(DETAIL::eInitStep::WindowClasses, [] { return registerWindowClasses(); }))
         return false;
     if (!runStep(DETAIL::eInitStep::CursorTable, [] { return true; }))
         return false;
@@ -54,6 +55,7 @@ bool initialize()
 void shutDown()
 {
     destroyAsyncEventWindow();
+    unregisterWindowClasses();
     gInitialized = false;
 }
 

@@ -1,16 +1,58 @@
 #include "uia/WindowApplication.h"
 
-// FIXME: the application arrives with the application issue; until then no window has one.
+#include "uia/Application.h"
+#include "uia/Window.h"
+#include "uia/WindowImpl.h"
 
 namespace HA::UIA::DETAIL {
 
-bool sendToApplication(int, void*) { return false; }
-bool dispatchToApplication(int, void*, Window*) { return false; }
-void setApplicationMainWindow(StandaloneWindow*) {}
-void mainWindowDestroyed(StandaloneWindow*) {}
-const HMenuBar* getApplicationMenuBar() { return nullptr; }
-bool isApplicationDpiAware() { return false; }
-void applicationSuspending() {}
-void applicationResuming() {}
+bool sendToApplication(int code, void* data)
+{
+    Application* app = Application::instance();
+    return app && app->handleEvent(code, data);
+}
+
+bool dispatchToApplication(int code, void* data, Window* source)
+{
+    Application* app = Application::instance();
+    return app && app->dispatchEvent(code, data, source);
+}
+
+void setApplicationMainWindow(StandaloneWindow* window)
+{
+    Application* app = Application::instance();
+    if (app && window)
+        app->setMainWindow(window, window, window->getImpl() ? window->getImpl()->getHwnd() : nullptr);
+}
+
+void mainWindowDestroyed(StandaloneWindow* window)
+{
+    if (Application* app = Application::instance())
+        app->mainWindowDestroyed(window);
+}
+
+const HMenuBar* getApplicationMenuBar()
+{
+    // FIXME: the application's menu bar arrives with the menu work; until then it is empty.
+    return nullptr;
+}
+
+bool isApplicationDpiAware()
+{
+    Application* app = Application::instance();
+    return app && app->isDpiAware();
+}
+
+void applicationSuspending()
+{
+    if (Application* app = Application::instance())
+        app->onSuspend();
+}
+
+void applicationResuming()
+{
+    if (Application* app = Application::instance())
+        app->onResume();
+}
 
 }  // namespace HA::UIA::DETAIL

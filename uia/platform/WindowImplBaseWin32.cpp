@@ -9,6 +9,7 @@
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/Menu.h"
+#include "uia/Monitor.h"
 #include "uia/Window.h"
 #include "uia/WindowApplication.h"
 #include "uia/graphics/Picture.h"
@@ -221,8 +222,7 @@ void WindowImplBaseWin32::setParent(Window* parent)
 
 float WindowImplBaseWin32::getScaleFactor() const
 {
-    // FIXME: the monitor scale comes with the monitor list; without dpiAware it is 1 anyway.
-    return std::ceil(1.0f);
+    return std::ceil(getDisplayScale(mHwnd));
 }
 
 void WindowImplBaseWin32::clientToScreen(GP::Point* point)

@@ -10,6 +10,7 @@
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/Events.h"
+#include "uia/Monitor.h"
 #include "uia/Window.h"
 #include "uia/WindowApplication.h"
 #include "uia/WindowDescriptor.h"
@@ -88,11 +89,7 @@ bool WindowImplWin32::create(const WindowDescriptor& d, int type, OS::DWORD styl
     }
     int x = kPlatformDefault, y = kPlatformDefault, width = kPlatformDefault, height = kPlatformDefault;
     if (d.contentFlags & WindowDescriptor::kSizeGiven) {
-        float scale = 1.0f;
-        if (isApplicationDpiAware() && parent) {
-            // FIXME: the parent's monitor scale comes with the monitor list.
-            scale = 1.0f;
-        }
+        const float scale = (isApplicationDpiAware() && parent) ? getMonitorScale(parent) : 1.0f;
         width = static_cast<int>(std::lroundf(static_cast<float>(d.right - d.left) * scale));
         height = static_cast<int>(std::lroundf(static_cast<float>(d.bottom - d.top) * scale));
         if (d.contentFlags & WindowDescriptor::kClientSize) {
@@ -302,6 +299,21 @@ std::optional<OS::LRESULT> WindowImplWin32::dispatchWindowMessage(OS::UINT messa
             return 0;
         }
         return std::nullopt;
+    case OS::WM_DISPLAYCHANGE:
+        if (onDisplayChange(lParam))
+            return 1;
+        return std::nullopt;
+    case OS::WM_DPICHANGED: {
+        if (!isApplicationDpiAware())
+            return std::nullopt;
+        if (const auto* suggested = reinterpret_cast<const OS::RECT*>(lParam))
+            OS::setWindowPos(mHwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                             suggested->bottom - suggested->top, OS::SWP_NOZORDER | OS::SWP_NOACTIVATE);
+        ScaleEventData scale;
+        scale.scale = std::ceil(static_cast<float>(OS::hiWord(wParam)) * 0.010416667f);
+        sendEvent(kEventScaleChanged, &scale, false);
+        return 0;
+    }
     case OS::WM_ACTIVATEAPP:
         sendToApplication(wParam ? kEventAppActivated : kEventAppDeactivated, noEventData());
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "os/windows/Drawing.h"
 #include "os/windows/Message.h"
 #include "uia/Events.h"
+#include "uia/Monitor.h"
 
 namespace HA::UIA::DETAIL {
 
@@ -17,8 +18,7 @@ OS::LRESULT WindowImplWin32::onPaint()
         mDc->setOrigin(0, 0);
         mDc->setPaint(&paint);
         mDc->setScaleFactor(getScaleFactor());
-        // FIXME: the monitor scale comes with the monitor list; it is 1 unless dpiAware.
-        mDc->setMonitorScale(1.0f);
+        mDc->setMonitorScale(getDisplayScale(mHwnd));
         PaintEventData data;
         data.dc = mDc.get();
         handled = sendEvent(kEventPaint, &data, false);
