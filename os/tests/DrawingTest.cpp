@@ -282,3 +282,29 @@ TEST_F(Drawing, AResizeKeepsTheOverlapOfWhatWasPainted)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Drawing, ExtremeCoordinatesDrawNothingAndFailNothing)
+{
+    std::vector<std::uint32_t> bits(16, 0xFF010203u);
+    BITMAPINFO info = dibInfo(4, -4);
+    HDC mem = createCompatibleDC(nullptr);
+    void* out = nullptr;
+    BITMAPINFO sectionInfo = dibInfo(8, -8);
+    HBITMAP section = createDIBSection(mem, &sectionInfo, DIB_RGB_COLORS, &out, nullptr, 0);
+    HGDIOBJ old = selectObject(mem, section);
+    const int big = 0x7FFFFFF0, small = -0x7FFFFFF0;
+    setDIBitsToDevice(mem, small, small, 0x7FFFFFFF, 0x7FFFFFFF, big, big, 0, 4, bits.data(), &info, DIB_RGB_COLORS);
+    setDIBitsToDevice(mem, big, big, 100, 100, small, small, 0, 4, bits.data(), &info, DIB_RGB_COLORS);
+    setStretchBltMode(mem, HALFTONE);
+    EXPECT_EQ(stretchDIBits(mem, 0, 0, 8, 8, big, big, 100, 100, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
+    stretchDIBits(mem, small, small, 0x7FFFFFFF, 0x7FFFFFFF, 0, 0, 4, 4, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    stretchDIBits(mem, 0, 0, 8, 8, -0x40000000, -0x40000000, 0x40000000, 0x40000000, bits.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    selectObject(mem, old);
+    deleteObject(section);
+    deleteDC(mem);
+}
+
+}  // namespace

@@ -101,3 +101,30 @@ TEST_F(Menus, AMenuBarShrinksTheClientAreaAndGoesWithTheWindow)
 }
 
 }  // namespace
+
+namespace {
+
+class Parents : public WindowTest {};
+
+TEST_F(Parents, AChildMovesBetweenParentsAndATopLevelWindowChangesItsOwner)
+{
+    HWND first = create(WS_OVERLAPPEDWINDOW);
+    HWND second = create(WS_OVERLAPPEDWINDOW);
+    HWND child = create(WS_CHILD, first);
+    HWND popup = create(WS_POPUP);
+    ASSERT_TRUE(first && second && child && popup);
+    EXPECT_EQ(setParent(child, second), first);
+    EXPECT_EQ(getParent(child), second);
+    EXPECT_TRUE(getChildWindows(first).empty());
+    EXPECT_EQ(getChildWindows(second), std::vector<HWND>{child});
+    EXPECT_EQ(setParent(second, child), nullptr);  // its own descendant
+    EXPECT_EQ(getLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setParent(child, nullptr), nullptr);
+    EXPECT_EQ(getParent(child), second);
+    EXPECT_EQ(setParent(popup, first), nullptr);
+    EXPECT_EQ(getParent(popup), first);
+    destroyWindow(second);
+    EXPECT_FALSE(isWindow(child));
+}
+
+}  // namespace

@@ -105,6 +105,15 @@ RECT intersect(const RECT& a, const RECT& b)
 
 bool isEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 
+// A rectangle from a corner and a size that may not fit 32 bits, limited to `bounds`.
+RECT spanWithin(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, const RECT& bounds)
+{
+    auto limit = [](std::int64_t v, LONG low, LONG high) { return static_cast<LONG>(std::clamp<std::int64_t>(v, low, high)); };
+    RECT r{limit(x, bounds.left, bounds.right), limit(y, bounds.top, bounds.bottom),
+           limit(x + width, bounds.left, bounds.right), limit(y + height, bounds.top, bounds.bottom)};
+    return isEmpty(r) ? RECT{} : r;
+}
+
 // The target of a context; false when it draws nowhere (the screen, a gone window).
 bool targetLocked(const Context& c, Target& t)
 {
@@ -164,7 +173,7 @@ struct DibSource {
         return x >= 0 && x < dib.width && bottomRow >= firstRow && bottomRow < firstRow + rowCount &&
                bottomRow < dib.height;
     }
-    std::uint32_t at(int x, int bottomRow) const
+    const std::uint32_t& at(int x, int bottomRow) const
     {
         // Bottom-up bits start with the lowest row they hold; top-down bits with the highest.
         int index = dib.topDown ? (firstRow + rowCount - 1 - bottomRow) : (bottomRow - firstRow);
@@ -462,15 +471,24 @@ int setDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD width, DWORD height, 
         return static_cast<int>(lines);
     DibSource src{static_cast<const std::uint32_t*>(bits), dib, static_cast<int>(startScan), static_cast<int>(lines)};
     const int w = static_cast<int>(width), h = static_cast<int>(height);
-    RECT dest = intersect(RECT{xDest, yDest, xDest + w, yDest + h}, t.clip);
-    for (int y = dest.top; y < dest.bottom; ++y) {
+    const RECT dest = spanWithin(xDest, yDest, w, h, t.clip);
+    // Columns whose source lies inside the DIB, the same for every row.
+    const std::int64_t shift = std::int64_t(xDest) - xSrc;
+    const int left = static_cast<int>(std::max<std::int64_t>(dest.left, shift));
+    const int right = static_cast<int>(std::min<std::int64_t>(dest.right, shift + dib.width));
+    for (int y = dest.top; y < dest.bottom && left < right; ++y) {
         // The destination's top row takes the source rectangle's top row: ySrc + h - 1.
-        int bottomRow = ySrc + (h - 1 - (y - yDest));
-        for (int x = dest.left; x < dest.right; ++x) {
-            int sx = xSrc + (x - xDest);
-            if (src.has(sx, bottomRow))
-                store(t, x, y, src.at(sx, bottomRow));
-        }
+        const std::int64_t row = std::int64_t(ySrc) + (std::int64_t(h) - 1 - (std::int64_t(y) - yDest));
+        const int column = static_cast<int>(left - shift);
+        if (row < INT32_MIN || row > INT32_MAX || !src.has(column, static_cast<int>(row)))
+            continue;
+        const std::uint32_t* from = &src.at(column, static_cast<int>(row));
+        std::uint32_t* to = t.row(y) + left;
+        if (t.screen)
+            for (int i = 0; i < right - left; ++i)
+                to[i] = from[i] | 0xFF000000u;
+        else
+            std::memcpy(to, from, size_t(right - left) * sizeof(std::uint32_t));
     }
     return static_cast<int>(lines);
 }
@@ -480,7 +498,8 @@ int stretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, 
 {
     Dib dib;
     if (!bits || !readDib(info, usage, dib) || rop != SRCCOPY || destWidth <= 0 || destHeight <= 0 ||
-        srcWidth <= 0 || srcHeight <= 0) {
+        srcWidth <= 0 || srcHeight <= 0 || std::int64_t(xSrc) + srcWidth > INT32_MAX ||
+        std::int64_t(ySrc) + srcHeight > INT32_MAX || std::int64_t(ySrc) + srcHeight - dib.height < INT32_MIN) {
         setLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -493,32 +512,36 @@ int stretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, 
         return srcHeight;
     DibSource src{static_cast<const std::uint32_t*>(bits), dib, 0, dib.height};
     const bool halftone = c->stretchMode == HALFTONE;
-    RECT dest = intersect(RECT{xDest, yDest, xDest + destWidth, yDest + destHeight}, t.clip);
+    const RECT dest = spanWithin(xDest, yDest, destWidth, destHeight, t.clip);
     // Source rows of the destination's row j, counted from the source rectangle's top.
-    auto span = [](int d, int destSize, int srcSize, int& first, int& end) {
-        first = static_cast<int>(static_cast<std::int64_t>(d) * srcSize / destSize);
-        end = static_cast<int>(static_cast<std::int64_t>(d + 1) * srcSize / destSize);
+    auto span = [](std::int64_t d, int destSize, int srcSize, int& first, int& end) {
+        first = static_cast<int>(d * srcSize / destSize);
+        end = static_cast<int>((d + 1) * srcSize / destSize);
         if (end <= first)
             end = first + 1;
     };
     for (int y = dest.top; y < dest.bottom; ++y) {
         int r0, r1;
-        span(y - yDest, destHeight, srcHeight, r0, r1);
+        span(std::int64_t(y) - yDest, destHeight, srcHeight, r0, r1);
+        const int nearestRow = ySrc + srcHeight - 1 - (r0 + r1 - 1) / 2;
+        // Only rows and columns inside the DIB count.
+        r0 = std::max(r0, ySrc + srcHeight - dib.height);
+        r1 = std::min(r1, ySrc + srcHeight);
         for (int x = dest.left; x < dest.right; ++x) {
             int c0, c1;
-            span(x - xDest, destWidth, srcWidth, c0, c1);
+            span(std::int64_t(x) - xDest, destWidth, srcWidth, c0, c1);
             if (!halftone) {
-                int row = ySrc + srcHeight - 1 - (r0 + r1 - 1) / 2;
                 int col = xSrc + (c0 + c1 - 1) / 2;
-                if (src.has(col, row))
-                    store(t, x, y, src.at(col, row));
+                if (src.has(col, nearestRow))
+                    store(t, x, y, src.at(col, nearestRow));
                 continue;
             }
-            std::uint32_t sum[4] = {0, 0, 0, 0};
-            std::uint32_t n = 0;
+            std::uint64_t sum[4] = {0, 0, 0, 0};
+            std::uint64_t n = 0;
+            const int firstCol = std::max(xSrc + c0, 0), endCol = std::min(xSrc + c1, dib.width);
             for (int r = r0; r < r1; ++r) {
                 int row = ySrc + srcHeight - 1 - r;
-                for (int col = xSrc + c0; col < xSrc + c1; ++col) {
+                for (int col = firstCol; col < endCol; ++col) {
                     if (!src.has(col, row))
                         continue;
                     std::uint32_t p = src.at(col, row);
@@ -531,7 +554,7 @@ int stretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, 
                 continue;
             std::uint32_t value = 0;
             for (int k = 0; k < 4; ++k)
-                value |= ((sum[k] + n / 2) / n) << (8 * k);
+                value |= static_cast<std::uint32_t>((sum[k] + n / 2) / n) << (8 * k);
             store(t, x, y, value);
         }
     }
