@@ -2,57 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <utility>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/detail/DrawingState.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
 
 using namespace DETAIL;
 
-namespace {
-
-struct Bitmap {
-    int width = 0;
-    int height = 0;
-    bool bottomUp = false;
-    bool stock = false;
-    std::unique_ptr<std::uint32_t[]> bits;
-    HDC selectedInto = nullptr;
-};
-
-struct Brush {
-    COLORREF colour = 0;
-};
-
-struct Context {
-    bool memory = false;
-    bool paint = false;
-    HWND hwnd = nullptr;  // window contexts; null for the screen and memory contexts
-    RECT clip{};          // window contexts: client coordinates
-    HBITMAP bitmap = nullptr;
-    HBRUSH brush = nullptr;
-    int stretchMode = BLACKONWHITE;
-};
-
-// Everything here is guarded by the kernel lock, like the windows it draws into.
-struct DrawingObjects {
-    std::map<HANDLE, Context> contexts;
-    std::map<HANDLE, Bitmap> bitmaps;
-    std::map<HANDLE, Brush> brushes;
-    std::uintptr_t next = 0x30010;
-    HBITMAP stockBitmap = nullptr;
-
-    HANDLE newHandle()
-    {
-        HANDLE h = reinterpret_cast<HANDLE>(next);
-        next += 4;
-        return h;
-    }
-};
+namespace DETAIL {
 
 DrawingObjects& objects()
 {
@@ -79,21 +39,6 @@ Context* contextLocked(HDC hdc)
     return &it->second;
 }
 
-// Where a context's drawing lands: rows of `width` words, clipped to `clip`.
-struct Target {
-    std::uint32_t* base = nullptr;
-    int width = 0;
-    int height = 0;
-    bool bottomUp = false;
-    bool screen = false;  // a window surface: alpha is always 255
-    RECT clip{};
-
-    std::uint32_t* row(int y) const
-    {
-        return base + static_cast<size_t>(bottomUp ? height - 1 - y : y) * static_cast<size_t>(width);
-    }
-};
-
 RECT intersect(const RECT& a, const RECT& b)
 {
     RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -105,7 +50,6 @@ RECT intersect(const RECT& a, const RECT& b)
 
 bool isEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 
-// A rectangle from a corner and a size that may not fit 32 bits, limited to `bounds`.
 RECT spanWithin(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height, const RECT& bounds)
 {
     auto limit = [](std::int64_t v, LONG low, LONG high) { return static_cast<LONG>(std::clamp<std::int64_t>(v, low, high)); };
@@ -114,7 +58,6 @@ RECT spanWithin(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t
     return isEmpty(r) ? RECT{} : r;
 }
 
-// The target of a context; false when it draws nowhere (the screen, a gone window).
 bool targetLocked(const Context& c, Target& t)
 {
     if (c.memory) {
@@ -136,13 +79,6 @@ bool targetLocked(const Context& c, Target& t)
     return true;
 }
 
-// A 32-bit uncompressed DIB as the copies take it.
-struct Dib {
-    int width = 0;
-    int height = 0;  // rows, positive
-    bool topDown = false;
-};
-
 bool readDib(const BITMAPINFO* info, UINT usage, Dib& dib)
 {
     if (!info || usage != DIB_RGB_COLORS)
@@ -160,35 +96,6 @@ bool readDib(const BITMAPINFO* info, UINT usage, Dib& dib)
         return false;
     return true;
 }
-
-// Source pixels by the platform's DIB coordinates: rows counted from the bottom.
-struct DibSource {
-    const std::uint32_t* bits;
-    Dib dib;
-    int firstRow;  // bottom-based rows held by the bits
-    int rowCount;
-
-    bool has(int x, int bottomRow) const
-    {
-        return x >= 0 && x < dib.width && bottomRow >= firstRow && bottomRow < firstRow + rowCount &&
-               bottomRow < dib.height;
-    }
-    const std::uint32_t& at(int x, int bottomRow) const
-    {
-        // Bottom-up bits start with the lowest row they hold; top-down bits with the highest.
-        int index = dib.topDown ? (firstRow + rowCount - 1 - bottomRow) : (bottomRow - firstRow);
-        return bits[static_cast<size_t>(index) * static_cast<size_t>(dib.width) + static_cast<size_t>(x)];
-    }
-};
-
-void store(const Target& t, int x, int y, std::uint32_t value)
-{
-    t.row(y)[x] = t.screen ? (value | 0xFF000000u) : value;
-}
-
-}  // namespace
-
-namespace DETAIL {
 
 void fitSurfaceLocked(WindowRec& w)
 {
@@ -450,198 +357,6 @@ int setStretchBltMode(HDC hdc, int mode)
         return 0;
     }
     return std::exchange(c->stretchMode, mode);
-}
-
-int setDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
-                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage)
-{
-    Dib dib;
-    if (!bits || !readDib(info, usage, dib) || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
-        startScan > static_cast<UINT>(dib.height)) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    lines = std::min<UINT>(lines, static_cast<UINT>(dib.height) - startScan);
-    auto lock = kernelLock();
-    Context* c = contextLocked(hdc);
-    if (!c)
-        return 0;
-    Target t;
-    if (!targetLocked(*c, t))
-        return static_cast<int>(lines);
-    DibSource src{static_cast<const std::uint32_t*>(bits), dib, static_cast<int>(startScan), static_cast<int>(lines)};
-    const int w = static_cast<int>(width), h = static_cast<int>(height);
-    const RECT dest = spanWithin(xDest, yDest, w, h, t.clip);
-    // Columns whose source lies inside the DIB, the same for every row.
-    const std::int64_t shift = std::int64_t(xDest) - xSrc;
-    const int left = static_cast<int>(std::max<std::int64_t>(dest.left, shift));
-    const int right = static_cast<int>(std::min<std::int64_t>(dest.right, shift + dib.width));
-    for (int y = dest.top; y < dest.bottom && left < right; ++y) {
-        // The destination's top row takes the source rectangle's top row: ySrc + h - 1.
-        const std::int64_t row = std::int64_t(ySrc) + (std::int64_t(h) - 1 - (std::int64_t(y) - yDest));
-        const int column = static_cast<int>(left - shift);
-        if (row < INT32_MIN || row > INT32_MAX || !src.has(column, static_cast<int>(row)))
-            continue;
-        const std::uint32_t* from = &src.at(column, static_cast<int>(row));
-        std::uint32_t* to = t.row(y) + left;
-        if (t.screen)
-            for (int i = 0; i < right - left; ++i)
-                to[i] = from[i] | 0xFF000000u;
-        else
-            std::memcpy(to, from, size_t(right - left) * sizeof(std::uint32_t));
-    }
-    return static_cast<int>(lines);
-}
-
-int stretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
-                  int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop)
-{
-    Dib dib;
-    if (!bits || !readDib(info, usage, dib) || rop != SRCCOPY || destWidth <= 0 || destHeight <= 0 ||
-        srcWidth <= 0 || srcHeight <= 0 || std::int64_t(xSrc) + srcWidth > INT32_MAX ||
-        std::int64_t(ySrc) + srcHeight > INT32_MAX || std::int64_t(ySrc) + srcHeight - dib.height < INT32_MIN) {
-        setLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    auto lock = kernelLock();
-    Context* c = contextLocked(hdc);
-    if (!c)
-        return 0;
-    Target t;
-    if (!targetLocked(*c, t))
-        return srcHeight;
-    DibSource src{static_cast<const std::uint32_t*>(bits), dib, 0, dib.height};
-    const bool halftone = c->stretchMode == HALFTONE;
-    const RECT dest = spanWithin(xDest, yDest, destWidth, destHeight, t.clip);
-    // Source rows of the destination's row j, counted from the source rectangle's top.
-    auto span = [](std::int64_t d, int destSize, int srcSize, int& first, int& end) {
-        first = static_cast<int>(d * srcSize / destSize);
-        end = static_cast<int>((d + 1) * srcSize / destSize);
-        if (end <= first)
-            end = first + 1;
-    };
-    for (int y = dest.top; y < dest.bottom; ++y) {
-        int r0, r1;
-        span(std::int64_t(y) - yDest, destHeight, srcHeight, r0, r1);
-        const int nearestRow = ySrc + srcHeight - 1 - (r0 + r1 - 1) / 2;
-        // Only rows and columns inside the DIB count.
-        r0 = std::max(r0, ySrc + srcHeight - dib.height);
-        r1 = std::min(r1, ySrc + srcHeight);
-        for (int x = dest.left; x < dest.right; ++x) {
-            int c0, c1;
-            span(std::int64_t(x) - xDest, destWidth, srcWidth, c0, c1);
-            if (!halftone) {
-                int col = xSrc + (c0 + c1 - 1) / 2;
-                if (src.has(col, nearestRow))
-                    store(t, x, y, src.at(col, nearestRow));
-                continue;
-            }
-            std::uint64_t sum[4] = {0, 0, 0, 0};
-            std::uint64_t n = 0;
-            const int firstCol = std::max(xSrc + c0, 0), endCol = std::min(xSrc + c1, dib.width);
-            for (int r = r0; r < r1; ++r) {
-                int row = ySrc + srcHeight - 1 - r;
-                for (int col = firstCol; col < endCol; ++col) {
-                    if (!src.has(col, row))
-                        continue;
-                    std::uint32_t p = src.at(col, row);
-                    for (int k = 0; k < 4; ++k)
-                        sum[k] += p >> (8 * k) & 0xFF;
-                    ++n;
-                }
-            }
-            if (!n)
-                continue;
-            std::uint32_t value = 0;
-            for (int k = 0; k < 4; ++k)
-                value |= static_cast<std::uint32_t>((sum[k] + n / 2) / n) << (8 * k);
-            store(t, x, y, value);
-        }
-    }
-    return srcHeight;
-}
-
-bool updateLayeredWindow(HWND hwnd, HDC, const POINT* dstPoint, const SIZE* size, HDC hdcSrc, const POINT* srcPoint,
-                         COLORREF, const BLENDFUNCTION* blend, DWORD flags)
-{
-    RECT current{};
-    {
-        auto lock = kernelLock();
-        auto w = windowOrFail(hwnd);
-        if (!w || !checkWindowThread(*w, "updateLayeredWindow"))
-            return false;
-        if (!(w->exStyle & WS_EX_LAYERED) || (size && (size->cx < 0 || size->cy < 0))) {
-            setLastError(ERROR_INVALID_PARAMETER);
-            return false;
-        }
-        current = w->rect;
-    }
-    RECT target = current;
-    if (dstPoint)
-        target = RECT{dstPoint->x, dstPoint->y, dstPoint->x + (current.right - current.left),
-                      dstPoint->y + (current.bottom - current.top)};
-    if (size) {
-        target.right = target.left + size->cx;
-        target.bottom = target.top + size->cy;
-    }
-    if (target != current)
-        setWindowPos(hwnd, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-
-    auto lock = kernelLock();
-    auto w = findWindowLocked(hwnd);
-    if (!w)
-        return false;
-    int width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
-    if (hdcSrc) {
-        Context* c = contextLocked(hdcSrc);
-        Target t;
-        if (!c || !c->memory || !targetLocked(*c, t)) {
-            setLastError(ERROR_INVALID_PARAMETER);
-            return false;
-        }
-        POINT from = srcPoint ? *srcPoint : POINT{0, 0};
-        bool keepAlpha = blend && (blend->AlphaFormat & AC_SRC_ALPHA) && (flags & ULW_ALPHA);
-        for (int y = 0; y < height; ++y) {
-            int sy = from.y + y;
-            if (sy < 0 || sy >= t.height)
-                continue;
-            for (int x = 0; x < width; ++x) {
-                int sx = from.x + x;
-                if (sx < 0 || sx >= t.width)
-                    continue;
-                std::uint32_t p = t.row(sy)[sx];
-                pixels[size_t(y) * size_t(width) + size_t(x)] = keepAlpha ? p : (p | 0xFF000000u);
-            }
-        }
-    }
-    w->layered = true;
-    w->layeredPixels.swap(pixels);
-    w->layeredWidth = width;
-    w->layeredHeight = height;
-    return true;
-}
-
-bool readWindowPixels(HWND hwnd, WindowPixels& out)
-{
-    out = WindowPixels{};
-    auto lock = kernelLock();
-    auto w = windowOrFail(hwnd);
-    if (!w)
-        return false;
-    if (w->layered) {
-        out.width = w->layeredWidth;
-        out.height = w->layeredHeight;
-        out.layered = true;
-        out.pixels = w->layeredPixels;
-        return true;
-    }
-    fitSurfaceLocked(*w);
-    out.width = w->surfaceWidth;
-    out.height = w->surfaceHeight;
-    out.pixels = w->surface;
-    return true;
 }
 
 DrawingObjectCounts countDrawingObjects()
