@@ -23,6 +23,7 @@
 #include "gp/src/common/Stream.h"
 #include "os/kernel/Resources.h"
 #include "os/kernel/Text.h"
+#include "os/kernel/Version.h"
 #include "updater/tests/SkinTestSupport.h"
 #include "uia/graphics/Font.h"
 #include "uia/graphics/FontDesc.h"
@@ -412,6 +413,31 @@ TEST(UpdaterSkinVersionTest, FileVersionIsTheProjectVersion)
     ASSERT_EQ(translation->value.size(), 4u);
     EXPECT_EQ(le(translation->value, 0, 2), 0x0000u);
     EXPECT_EQ(le(translation->value, 2, 2), 0x04b0u);
+}
+
+// The platform's version API reads the same block from this executable's file, as the
+// about panel does.
+TEST(UpdaterSkinVersionTest, TheVersionApiReadsTheFileVersion)
+{
+    const OS::WString self = GP::getModuleFileName();
+    OS::DWORD handle = 1;
+    const OS::DWORD size = OS::getFileVersionInfoSize(self, &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<unsigned char> block(size);
+    ASSERT_TRUE(OS::getFileVersionInfo(self, handle, size, block.data()));
+
+    const void* value = nullptr;
+    OS::UINT length = 0;
+    ASSERT_TRUE(OS::verQueryValue(block.data(), u"\\StringFileInfo\\000004b0\\FileVersion", &value, &length));
+    ASSERT_EQ(length, std::strlen(HA_PROJECT_VERSION) + 1);
+    const auto* text = static_cast<const char16_t*>(value);
+    EXPECT_EQ(OS::utf16ToUtf8(std::u16string(text, length - 1)), HA_PROJECT_VERSION);
+
+    ASSERT_TRUE(OS::verQueryValue(block.data(), u"\\", &value, &length));
+    ASSERT_EQ(length, sizeof(OS::VS_FIXEDFILEINFO));
+    OS::VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, value, sizeof fixed);
+    EXPECT_EQ(fixed.dwSignature, OS::VS_FFI_SIGNATURE);
 }
 
 // ---- The example skin folder --------------------------------------------------------
