@@ -1,0 +1,12 @@
+#include "hwl/core/src/DragDropSource.h"
+
+namespace HA::HWL {
+
+DragDropSource::~DragDropSource() = default;
+
+bool DragDropSource::acceptsDrag(const UIA::MouseEventData* data)
+{
+    return mDragFilter ? mDragFilter(data) : false;
+}
+
+}  // namespace HA::HWL
