@@ -5,6 +5,7 @@
 #include "gp/src/common/FatalError.h"
 #include "hwl/core/src/Init.h"
 #include "hwl/core/src/ManagerContainer.h"
+#include "hwl/core/src/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {
@@ -35,6 +36,32 @@ TEST_F(InitTest, MakesTheManagerAndShutdownDropsIt)
     // Started again after a shut-down: a fresh manager.
     EXPECT_TRUE(init());
     EXPECT_NE(getManager(), nullptr);
+}
+
+TEST_F(InitTest, TheManagerOwnsTheStyleSheetsWithTheBuiltInRules)
+{
+    ASSERT_TRUE(init());
+    StyleSheets& sheets = getStyleSheets();
+    EXPECT_EQ(&sheets, &getManager()->getStyleSheets());
+    EXPECT_EQ(sheets.getOwner(), getManager());
+    EXPECT_FALSE(sheets.getGlobalSheet().getRules().empty());
+}
+
+TEST_F(InitTest, StyleSheetsWithoutAManagerAreAFatalError)
+{
+    EXPECT_THROW(getStyleSheets(), GP::Assertion::exception);
+}
+
+TEST_F(InitTest, DefaultFontDescriptionIsMadeOnce)
+{
+    ASSERT_TRUE(init());
+    const UIA::FontDesc& description = getManager()->getDefaultFontDesc();
+    EXPECT_EQ(description.name, "");
+    EXPECT_EQ(description.resourceId, 1);
+    EXPECT_EQ(description.size, 12);
+    EXPECT_EQ(description.flags, 0u);
+    ManagerContainer other;
+    EXPECT_EQ(&other.getDefaultFontDesc(), &description);
 }
 
 TEST_F(InitTest, SecondInitIsAFatalError)

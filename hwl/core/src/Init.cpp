@@ -3,6 +3,7 @@
 #include "gp/src/common/FatalError.h"
 #include "gp/src/common/SmallPool.h"
 #include "hwl/core/src/ManagerContainer.h"
+#include "hwl/core/src/StyleSheets.h"
 
 namespace HA::HWL {
 
@@ -51,6 +52,13 @@ void shutdown()
 bool isInitialized() { return state().initialized; }
 
 ManagerContainer* getManager() { return state().manager; }
+
+StyleSheets& getStyleSheets()
+{
+    ManagerContainer* manager = state().manager;
+    HA_GP_VERIFY(manager != nullptr, "HWL::getStyleSheets without HWL::init");
+    return manager->getStyleSheets();
+}
 
 void setSkinLookup(bool on) { state().skinLookup = on; }
 

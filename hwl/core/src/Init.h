@@ -6,9 +6,11 @@
 namespace HA::HWL {
 
 class ManagerContainer;
+class StyleSheets;
 
-// Takes a reference on the general-purpose small pool and makes the resource manager. A
-// second call without shutdown in between is a fatal error. Returns true.
+// Takes a reference on the general-purpose small pool and makes the resource manager (with
+// its style sheets and their built-in rules). A second call without shutdown in between is a
+// fatal error. Returns true.
 bool init();
 // Drops the manager (its pictures, fonts and style sheets) and the pool reference.
 void shutdown();
@@ -16,6 +18,8 @@ bool isInitialized();
 
 // The resource manager; null outside init and shutdown.
 ManagerContainer* getManager();
+// The manager's style sheets; a fatal error without a manager.
+StyleSheets& getStyleSheets();
 
 // Whether resources may come from a "skin" folder; off at start. Read once per manager, at
 // its first resource request.

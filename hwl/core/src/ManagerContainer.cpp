@@ -18,6 +18,8 @@
 #include "gp/src/common/Trace.h"
 #include "hwl/core/src/ErrorListeners.h"
 #include "hwl/core/src/Init.h"
+#include "hwl/core/src/StyleConversions.h"
+#include "hwl/core/src/StyleSheets.h"
 
 namespace HA::HWL {
 
@@ -118,9 +120,11 @@ bool ManagerContainer::tPictureKey::operator<(const tPictureKey& other) const
                     other.left, other.right);
 }
 
-ManagerContainer::ManagerContainer() = default;
+ManagerContainer::ManagerContainer() : mStyleSheets(std::make_unique<StyleSheets>(this)) {}
 
 ManagerContainer::~ManagerContainer() = default;
+
+const UIA::FontDesc& ManagerContainer::getDefaultFontDesc() const { return HWL::getDefaultFontDesc(); }
 
 void ManagerContainer::decideResourceMode()
 {

@@ -1,7 +1,7 @@
 #pragma once
-// The widget library's resource manager: decides once where resources come from (the
-// resources linked into the executable, or the files of a "skin" folder), opens them by name
-// and kind, and keeps the fonts and pictures it made until it is destroyed. One exists between
+// The widget library's resource manager: owns the style sheets, decides once where resources
+// come from (the resources linked into the executable, or the files of a "skin" folder), opens
+// them by name and kind, and keeps the fonts and pictures it made until it is destroyed. One exists between
 // HWL::init and HWL::shutdown. User-interface thread only.
 
 #include <cstdint>
@@ -21,6 +21,8 @@ class Stream;
 
 namespace HA::HWL {
 
+class StyleSheets;
+
 class ManagerContainer {
 public:
     // Where resources come from; decided at the first request.
@@ -28,10 +30,15 @@ public:
     // The kind argument of getResourceStream.
     enum eResourceKind : int { KindPicture = 0, KindStyleSheet = 1, KindFont = 2 };
 
+    // Makes the style sheets, with the built-in rules parsed.
     ManagerContainer();
     ~ManagerContainer();
     ManagerContainer(const ManagerContainer&) = delete;
     ManagerContainer& operator=(const ManagerContainer&) = delete;
+
+    StyleSheets& getStyleSheets() { return *mStyleSheets; }
+    // The font of every text whose rule names none; made once per process.
+    const UIA::FontDesc& getDefaultFontDesc() const;
 
     // Opens the resource name of a kind. In skin mode: the file name ('/' separates folders)
     // in the kind's sub-folder of the skin folder; a name that would leave that sub-folder is
@@ -82,6 +89,8 @@ private:
     std::shared_ptr<GP::Stream> openSkinFile(const std::string& name, int kind, bool report) const;
     std::shared_ptr<GP::Stream> openLinkedResource(const std::string& name, int kind, bool report) const;
 
+    // First, so that it goes last: its rules hold lazy pictures of this manager.
+    std::unique_ptr<StyleSheets> mStyleSheets;
     int mResourceMode = ModeUndecided;
     std::u16string mSkinFolder;
     std::map<UIA::FontDesc, std::unique_ptr<UIA::Font>> mFontCache;
