@@ -12,6 +12,10 @@ namespace HA::UIA {
 
 namespace {
 
+// Deflate gives at most 1032 bytes for one byte of compressed data (a 258-byte match in two
+// bits), so the image data of a file can only be that much larger than the file's bytes.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
 // What the decoding frame shares with its caller. Plain data only: libpng leaves that frame
 // by longjmp, which skips destructors, so everything to release lives here instead.
 struct PngDecode {
@@ -32,6 +36,18 @@ void readFromStorage(png_structp png, png_bytep data, png_size_t length)
         data += piece;
         length -= piece;
     }
+}
+
+// Bytes left in the storage, or -1 when it cannot tell.
+int64_t remainingBytes(GP::IStorage& storage)
+{
+    const int64_t position = storage.tell();
+    if (position < 0)
+        return -1;
+    storage.seek(0, GP::IStorage::SeekEnd);
+    const int64_t end = storage.tell();
+    storage.seek(position, GP::IStorage::SeekBegin);
+    return end < position || !storage.isGoodOrAtEnd() ? -1 : end - position;
 }
 
 void raiseError(png_structp png, png_const_charp)
@@ -57,6 +73,12 @@ bool decodePng(PngDecode& decode, Picture& picture)
     int colourType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
     decode.colourType = static_cast<png_byte>(colourType);
+    // A header may promise far more pixels than the file can hold: refuse before allocating.
+    // Every row is a filter byte and its packed samples.
+    const uint64_t rowBytes = (uint64_t(width) * png_get_channels(png, info) * uint64_t(bitDepth) + 7) / 8;
+    const int64_t remaining = remainingBytes(*static_cast<GP::IStorage*>(png_get_io_ptr(png)));
+    if (remaining >= 0 && uint64_t(height) * (1 + rowBytes) > uint64_t(remaining) * kMaxDeflateRatio)
+        return false;
 
     if (png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_tRNS_to_alpha(png);

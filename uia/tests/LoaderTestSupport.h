@@ -85,6 +85,7 @@ struct PngImage {
     int bitDepth = 8;
     int colourType = PNG_COLOR_TYPE_RGB;
     bool interlaced = false;
+    int compressionLevel = -1;  // zlib's level; -1 the library's default
     std::vector<png_color> palette;
     Bytes transparency;         // palette alphas
     png_color_16 transparentColour{};  // gray or RGB without palette
@@ -110,6 +111,8 @@ inline Bytes encodePng(const PngImage& image)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngAbort, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, pngWrite, nullptr);
+    if (image.compressionLevel >= 0)
+        png_set_compression_level(png, image.compressionLevel);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType,
                  image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

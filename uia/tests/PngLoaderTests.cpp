@@ -198,5 +198,55 @@ TEST(PngLoader, HugeHeaderIsRefusedBeforeAllocating)
     }
 }
 
+TEST(PngLoader, DeclaredSizeBeyondTheBytesIsRefusedBeforeAllocating)
+{
+    // Sizes a picture can hold, but far more image data than a few hundred bytes inflate to.
+    for (uint32_t side : {4000u, 23000u}) {
+        SCOPED_TRACE(side);
+        Bytes file = encodePng(codedRgba(4, 4, false));
+        putBig32(&file[16], side);
+        putBig32(&file[20], side);
+        putBig32(&file[29], crc(&file[12], 17));
+        Picture picture;
+        EXPECT_FALSE(loadBytes(picture, file, eLoader::Png));
+        EXPECT_EQ(picture.getBlockSize(), 0);
+    }
+}
+
+// Plain pictures compress close to deflate's limit: the size check must leave them alone.
+TEST(PngLoader, HighlyCompressedPicturesStillLoad)
+{
+    struct Case {
+        const char* name;
+        uint32_t width;
+        uint32_t height;
+        int colourType;
+        int bitDepth;
+        bool interlaced;
+    };
+    const Case cases[] = {
+        {"Rgba", 2048, 2048, PNG_COLOR_TYPE_RGB_ALPHA, 8, false},
+        {"RgbaInterlaced", 1024, 1024, PNG_COLOR_TYPE_RGB_ALPHA, 8, true},
+        {"GrayOneBit", 4096, 1024, PNG_COLOR_TYPE_GRAY, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PngImage image;
+        image.width = c.width;
+        image.height = c.height;
+        image.colourType = c.colourType;
+        image.bitDepth = c.bitDepth;
+        image.interlaced = c.interlaced;
+        image.compressionLevel = 9;
+        const int channels = c.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 1;
+        image.rows.assign(c.height, Bytes((size_t(c.width) * channels * c.bitDepth + 7) / 8, 0));
+        const Bytes file = encodePng(image);
+        Picture picture;
+        ASSERT_TRUE(loadBytes(picture, file, eLoader::Png)) << file.size() << " bytes";
+        EXPECT_EQ(picture.getWidth(), int(c.width));
+        EXPECT_EQ(picture.getHeight(), int(c.height));
+    }
+}
+
 }  // namespace
 }  // namespace HA::UIA::TEST
