@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "uia/tests/TinyFont.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -207,70 +209,6 @@ Bytes ramp(size_t count)
     return out;
 }
 
-// ---- TrueType: two glyphs (none and a square), every printable ASCII character the square.
-
-struct BigEndian {
-    Bytes bytes;
-    BigEndian& u16(uint32_t v)
-    {
-        bytes.push_back(uint8_t(v >> 8));
-        bytes.push_back(uint8_t(v));
-        return *this;
-    }
-    BigEndian& u32(uint32_t v) { return u16(v >> 16).u16(v & 0xFFFF); }
-    BigEndian& zeros(size_t n)
-    {
-        bytes.insert(bytes.end(), n, 0);
-        return *this;
-    }
-};
-
-Bytes trueTypeFont()
-{
-    BigEndian head;
-    head.u32(0x00010000).u32(0x00010000).u32(0).u32(0x5F0F3CF5).u16(0x000B).u16(1000).zeros(16);
-    head.u16(0).u16(0).u16(600).u16(700).u16(0).u16(8).u16(2).u16(0).u16(0);
-    BigEndian hhea;
-    hhea.u32(0x00010000).u16(800).u16(uint16_t(-200)).u16(0).u16(600).u16(0).u16(0).u16(600).u16(1).u16(0).u16(0);
-    hhea.zeros(8).u16(0).u16(2);
-    BigEndian maxp;
-    maxp.u32(0x00010000).u16(2).u16(4).u16(1).u16(0).u16(0).u16(2).zeros(16);
-    BigEndian cmap;
-    cmap.u16(0).u16(1).u16(3).u16(1).u32(12);
-    // Format 4, two segments: 0x20-0x7E through the glyph array (all glyph 1), and the end.
-    cmap.u16(4).u16(32 + 2 * 95).u16(0).u16(4).u16(4).u16(1).u16(0);
-    cmap.u16(0x7E).u16(0xFFFF).u16(0).u16(0x20).u16(0xFFFF).u16(0).u16(1).u16(4).u16(0);
-    for (int i = 0; i < 95; ++i)
-        cmap.u16(1);
-    BigEndian hmtx;
-    hmtx.u16(500).u16(0).u16(600).u16(50);
-    BigEndian glyf;
-    glyf.u16(1).u16(50).u16(0).u16(550).u16(700).u16(3).u16(0);
-    glyf.bytes.insert(glyf.bytes.end(), 4, 0x01);
-    glyf.u16(50).u16(500).u16(0).u16(uint16_t(-500)).u16(0).u16(0).u16(700).u16(0);
-    glyf.zeros(2);
-    BigEndian loca;
-    loca.u16(0).u16(0).u16(uint32_t(glyf.bytes.size() / 2));
-
-    const std::pair<const char*, Bytes*> tables[] = {{"cmap", &cmap.bytes}, {"glyf", &glyf.bytes},
-                                                     {"head", &head.bytes}, {"hhea", &hhea.bytes},
-                                                     {"hmtx", &hmtx.bytes}, {"loca", &loca.bytes},
-                                                     {"maxp", &maxp.bytes}};
-    const uint32_t count = sizeof tables / sizeof tables[0];
-    BigEndian font;
-    font.u32(0x00010000).u16(count).u16(64).u16(2).u16(count * 16 - 64);
-    uint32_t offset = 12 + 16 * count;
-    Bytes data;
-    for (const auto& [tag, bytes] : tables) {
-        while (bytes->size() % 4 != 0)
-            bytes->push_back(0);
-        font.bytes.insert(font.bytes.end(), tag, tag + 4);
-        font.u32(0).u32(offset + uint32_t(data.size())).u32(uint32_t(bytes->size()));
-        data.insert(data.end(), bytes->begin(), bytes->end());
-    }
-    return font.bytes + data;
-}
-
 // ---- Device replies: control byte 0 (at once), length, bytes.
 
 Bytes reply(const Bytes& data, uint8_t control = 0)
@@ -375,7 +313,7 @@ int main(int argc, char** argv)
     write("picture_properties", "frames-side-by-side", properties(1, 2, 2, 3, {1, 1, 1, 1}) + drawing);
     write("picture_properties", "stacked-frames", properties(1, 1, 2, 1, {1, 2, 0, 0}) + drawing);
 
-    const Bytes font = trueTypeFont();
+    const Bytes font = HA::UIA::TEST::tinyTrueTypeFont();
     write("font", "square-16", Bytes{16, 0} + font);
     write("font", "square-11-hinted-underlined", Bytes{11, 0x14} + font);
 

@@ -7,10 +7,32 @@
 #include <cstdlib>
 
 #include FT_BITMAP_H
+#include FT_OUTLINE_H
 #include <hb-ft.h>
 #include <hb.h>
 
 namespace HA::UIA::DETAIL {
+
+namespace {
+
+// No real glyph is wider or taller than this many ems; a broken file's glyph can claim tens of
+// thousands of pixels, which would take seconds and hundreds of megabytes to render.
+constexpr long kMaxGlyphEms = 8;
+
+// Whether the loaded glyph's outline or bitmap stays within the limit for the pixel size.
+bool hasSaneSize(const FT_GlyphSlot slot, int pixelSize)
+{
+    const long limit = kMaxGlyphEms * std::max(pixelSize, 1) + 64;
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_BBox box;
+        FT_Outline_Get_CBox(&slot->outline, &box);
+        // 26.6 fixed point; the differences are taken as doubles so no coordinate overflows.
+        return (double(box.xMax) - box.xMin) / 64 <= limit && (double(box.yMax) - box.yMin) / 64 <= limit;
+    }
+    return long(slot->bitmap.width) <= limit && long(slot->bitmap.rows) <= limit;
+}
+
+}  // namespace
 
 FTLibrary::FTLibrary()
 {
@@ -75,12 +97,15 @@ const FTRenderCache::tGlyph* FTRenderCache::getGlyph(char32_t codePoint)
     const auto found = mGlyphs.find(codePoint);
     if (found != mGlyphs.end())
         return &found->second;
-    const FT_Int32 flags = mHinting ? (FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT) : (FT_LOAD_RENDER | FT_LOAD_NO_HINTING);
+    const FT_Int32 flags = mHinting ? FT_LOAD_NO_AUTOHINT : FT_LOAD_NO_HINTING;
     tGlyph glyph;
     const FT_GlyphSlot slot = mFace->glyph;
     // A code point outside the character map would load the font's empty-box glyph; it is
-    // shown as '?' like one that fails to render.
+    // shown as '?' like one that fails to render, and so is a glyph of absurd size. Loaded
+    // first and rendered once its size is known.
     if (FT_Get_Char_Index(mFace, codePoint) == 0 || FT_Load_Char(mFace, codePoint, flags) != 0 ||
+        !hasSaneSize(slot, mPixelSize) ||
+        (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) ||
         slot->format != FT_GLYPH_FORMAT_BITMAP ||
         !copyCoverage(mLibrary->get(), slot->bitmap, glyph))
         return codePoint == U'?' ? nullptr : getGlyph(U'?');

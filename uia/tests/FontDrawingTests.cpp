@@ -12,6 +12,7 @@
 #include "uia/graphics/Picture.h"
 #include "uia/tests/FontTestSupport.h"
 #include "uia/tests/PictureTestSupport.h"
+#include "uia/tests/TinyFont.h"
 
 namespace HA::UIA {
 namespace {
@@ -235,6 +236,50 @@ TEST_F(TextDrawingTest, InvalidUtf8Throws)
         FAIL() << "no exception";
     } catch (const std::out_of_range& e) {
         EXPECT_STREQ(e.what(), "Invalid UTF-8 sequence encountered while trying to encode UTF-32 character");
+    }
+}
+
+// A broken file can claim a glyph tens of thousands of pixels wide, which would take seconds
+// and hundreds of megabytes to render: it is treated like a glyph that fails to render.
+TEST(FontGlyphSize, GlyphOfAbsurdSizeIsNotRendered)
+{
+    struct Case {
+        const char* name;
+        TEST::TinyFontShape shape;
+        bool inked;
+    };
+    TEST::TinyFontShape giant;
+    giant.unitsPerEm = 16;
+    giant.left = 0;
+    giant.right = 32000;
+    giant.top = 32000;
+    giant.advance = 16;
+    TEST::TinyFontShape wide = giant;
+    wide.top = 16;
+    TEST::TinyFontShape large;  // four ems: large, but a glyph some fonts have
+    large.unitsPerEm = 100;
+    large.left = 0;
+    large.right = 400;
+    large.top = 400;
+    large.advance = 100;
+    const Case cases[] = {
+        {"plain", TEST::TinyFontShape{}, true},
+        {"four ems", large, true},
+        {"giant", giant, false},
+        {"giant width", wide, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreeTypeContext engine;
+        FontDesc description = TEST::sansDesc(engine, 12);
+        description.name = "tiny.ttf";
+        const auto font = TEST::fontFromBytes(TEST::tinyTrueTypeFont(c.shape), description);
+        ASSERT_NE(font->getRenderCache(), nullptr);
+        EXPECT_EQ(font->getTextWidth("AB") > 0, c.inked);
+        Picture picture;
+        makePicture(picture, 120, 60, kSentinel);
+        font->drawText(picture, {0, 0, 120, 60}, "AB", 0xFF000000, Font::AlignLeft | Font::AlignTop, 0);
+        EXPECT_EQ(inkBounds(picture, kSentinel).isEmpty(), !c.inked);
     }
 }
 
