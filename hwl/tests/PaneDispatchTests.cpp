@@ -40,6 +40,7 @@ tStep move(int x, int y) { return {UIA::kEventMouseMove, x, y}; }
 tStep drag(int x, int y) { return {UIA::kEventMouseDrag, x, y}; }
 tStep wheel(int x, int y, int delta) { return {UIA::kEventMouseWheel, x, y, delta, 1}; }
 tStep leave(int x, int y) { return {UIA::kEventMouseLeave, x, y}; }
+tStep rawMotion(int x, int y, int dx) { return {UIA::kEventRawMouseMotion, x, y, dx, 0}; }
 
 // A pane of 200 x 100 with a root and two children: a at (10, 10) and b at (100, 50), each
 // 50 x 30.
@@ -76,6 +77,10 @@ public:
         }
         case UIA::kEventMouseWheel: {
             UIA::WheelEventData data{step.x, step.y, 0, step.button, step.kind};
+            return pane.handleEvent(step.code, &data);
+        }
+        case UIA::kEventRawMouseMotion: {
+            UIA::RawMotionEventData data{step.x, step.y, 0, static_cast<double>(step.button), 0.5};
             return pane.handleEvent(step.code, &data);
         }
         default: {
@@ -195,7 +200,9 @@ INSTANTIATE_TEST_SUITE_P(
         tScriptCase{"NoButtonOrAnUnknownOne", nullptr,
                     {press(20, 20, 0), press(20, 20, 7), press(20, 20, -1), release(20, 20, 0)},
                     {}},
-        tScriptCase{"MoveWithAButtonAndNothingPressed", nullptr, {drag(20, 20)}, {}}),
+        tScriptCase{"MoveWithAButtonAndNothingPressed", nullptr, {drag(20, 20)}, {}},
+        tScriptCase{"RawMotionGoesUnchangedToTheHovered", nullptr, {rawMotion(20, 20, 3), move(20, 20), rawMotion(90, 90, 7)},
+                    {{1004, "a", 10, 10, 0}, {1002, "a", 10, 10, 0}, {1006, "a", 90, 90, 7}}}),
     [](const ::testing::TestParamInfo<tScriptCase>& info) { return std::string(info.param.name); });
 
 TEST(PaneDispatch, WithoutARootEventsAreRefused)

@@ -48,6 +48,12 @@ public:
 
     void onMouseEvent(int code, const UIA::MouseEventData* data) override
     {
+        if (code == kWidgetRawMotion) {
+            // The raw-motion record comes unchanged; kind records its dx.
+            const auto* raw = reinterpret_cast<const UIA::RawMotionEventData*>(data);
+            record(code, raw->x, raw->y, static_cast<int>(raw->dx));
+            return;
+        }
         record(code, data->x, data->y, data->kind);
         if (mouseHook)
             mouseHook(code, data);
