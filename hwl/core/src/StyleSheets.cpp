@@ -1,6 +1,8 @@
 #include "hwl/core/src/StyleSheets.h"
 
+#include "hwl/core/src/Pane.h"
 #include "hwl/core/src/StyleParser2.h"
+#include "hwl/core/src/Widget.h"
 
 namespace HA::HWL {
 
@@ -15,6 +17,14 @@ StyleSheets::StyleSheets(ManagerContainer* owner) : mOwner(owner)
 {
     mSheets.push_back(tNamedSheet{std::string(), StyleSheet(owner)});
     StyleParser2::processString(mSheets.front().sheet, kBuiltInStyles);
+}
+
+StyleSheet* StyleSheets::getSheetFor(const Widget& widget)
+{
+    const Pane* pane = widget.getPane();
+    if (!pane)
+        return nullptr;
+    return pane->getStyleSheet() ? pane->getStyleSheet() : &getGlobalSheet();
 }
 
 void StyleSheets::load(const std::string& name)

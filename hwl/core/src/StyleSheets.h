@@ -9,6 +9,8 @@
 
 namespace HA::HWL {
 
+class Widget;
+
 class StyleSheets {
 public:
     struct tNamedSheet {
@@ -24,6 +26,9 @@ public:
     void load(const std::string& name);
 
     StyleSheet& getGlobalSheet() { return mSheets.front().sheet; }
+    // The sheet that styles the widget: its pane's own sheet, else the global sheet; null for a
+    // widget without a pane (it has no style values).
+    StyleSheet* getSheetFor(const Widget& widget);
     const std::list<tNamedSheet>& getSheets() const { return mSheets; }
     ManagerContainer* getOwner() const { return mOwner; }
 
