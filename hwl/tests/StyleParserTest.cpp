@@ -306,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The quote ends at the line end; the skip to "}" then takes b's rule too.
         tRuleCase{"UnclosedQuote", "a { x: url('a.png); }\nb { y: 1; }", {}, {}, {message(1, "Expecting '")}},
         tRuleCase{"RgbWithoutComponents", "a { x: rgb(); }", {}, {}, {message(1, "Expecting unnamed-rule")}},
+        tRuleCase{"RgbWithoutClose", "a { x: rgb(1, 2, 3; }", {}, {}, {message(1, "Expecting )")}},
+        tRuleCase{"ImportWithoutBlank", "@importurl('a');\nb { y: 2; }\nc { z: 3; }", {2, 3}, {1, 1},
+                  {message(1, "Expecting WS")}},
         tRuleCase{"LongHex", "a { x: #FFFFFFFFF; }", {}, {}, {message(1, "Expecting unsigned-integer")}},
         tRuleCase{"DollarWithoutName", "a { x: $; }", {}, {}, {message(1, "Expecting Identifier")}},
         // A broken selector skips its line; the "{" it then misses takes the next rule.
@@ -369,8 +372,9 @@ TEST_P(MarkTable, Decides)
     EXPECT_EQ(parser.processStream(&stream, "s"), c.ok);
     EXPECT_EQ(parser.getEncoding(), c.encoding);
     EXPECT_EQ(parser.getRules().size(), c.rules);
-    if (!c.ok)
+    if (!c.ok) {
         EXPECT_EQ(messages.texts, (std::vector<std::string>{"Stylesheet error: :0 - Unsupported buffer encoding"}));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
