@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/InstanceMarker.h"
 #include "os/windows/Message.h"
 #include "os/kernel/Text.h"
 #include "os/windows/WindowFaults.h"
@@ -145,6 +146,7 @@ void forgetWindowLocked(WindowRec& w)
     killWindowTimersLocked(w.hwnd);
     dropDeviceNotificationsLocked(w.hwnd);
     destroyWindowMenusLocked(w);
+    endInstanceMarkersLocked(w.hwnd);
     if (auto q = queueOfLocked(w.thread)) {
         auto stale = [&](const MSG& m) { return m.hwnd == w.hwnd; };
         q->posted.erase(std::remove_if(q->posted.begin(), q->posted.end(), stale), q->posted.end());

@@ -1,0 +1,222 @@
+#include "os/windows/InstanceMarker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/Process.h"
+#include "os/tests/WindowTestSupport.h"
+
+using namespace HA::OS;
+using HA::OS::Testing::WindowTest;
+
+namespace {
+
+// A private runtime folder for the test's markers.
+class RuntimeFolder {
+public:
+    RuntimeFolder()
+    {
+        char name[] = "/tmp/ha-marker-test-XXXXXX";
+        mPath = ::mkdtemp(name);
+        mPrevious = getEnvironmentVariable("XDG_RUNTIME_DIR");
+        setEnvironmentVariable("XDG_RUNTIME_DIR", mPath);
+    }
+    ~RuntimeFolder()
+    {
+        setEnvironmentVariable("XDG_RUNTIME_DIR", mPrevious);
+        std::string command = "rm -rf '" + mPath + "'";
+        [[maybe_unused]] int r = std::system(command.c_str());
+    }
+    const std::string& path() const { return mPath; }
+
+private:
+    std::string mPath;
+    std::optional<std::string> mPrevious;
+};
+
+class InstanceMarkerThreaded : public WindowTest {
+protected:
+    // A holder window that answers WM_COPYDATA with 7 and keeps the record's bytes.
+    HWND holder()
+    {
+        return create(0, HWND_MESSAGE, [this](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+            if (m == WM_COPYDATA) {
+                const COPYDATASTRUCT* r = copyDataOf(l);
+                mTag = r->dwData;
+                mBytes.assign(static_cast<const char*>(r->lpData), static_cast<const char*>(r->lpData) + r->cbData);
+                return 7;
+            }
+            if (m == WM_INSTANCERAISE)
+                return 1;
+            return std::nullopt;
+        });
+    }
+    std::vector<UINT> handOverMessages(HWND hwnd) { return messages(hwnd, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}); }
+
+    RuntimeFolder mFolder;
+    std::uintptr_t mTag = 0;
+    std::string mBytes;
+};
+
+}  // namespace
+
+TEST_F(InstanceMarkerThreaded, OneWindowClaimsAKeyUntilItGoes)
+{
+    HWND first = holder();
+    HWND second = holder();
+    EXPECT_EQ(claimInstanceMarker(u"key-a", first), eInstanceClaim::Claimed);
+    EXPECT_EQ(claimInstanceMarker(u"key-a", second), eInstanceClaim::Held);
+    EXPECT_EQ(claimInstanceMarker(u"key-b", second), eInstanceClaim::Claimed);
+    EXPECT_EQ(DETAIL::instanceMarkerPath(u"key-a").rfind(mFolder.path() + "/", 0), 0u);
+    destroyWindow(first);
+    HWND third = holder();
+    EXPECT_EQ(claimInstanceMarker(u"key-a", third), eInstanceClaim::Claimed);
+    EXPECT_EQ(claimInstanceMarker(u"key-a", nullptr), eInstanceClaim::Failed);
+}
+
+TEST_F(InstanceMarkerThreaded, AHolderOnTheSendersThreadGetsTheRecordThenTheRaise)
+{
+    struct Case {
+        const char* name;
+        bool withRecord;
+        LRESULT result;
+        std::vector<UINT> messages;
+    };
+    const std::vector<Case> cases = {
+        {"record", true, 7, {WM_COPYDATA, WM_INSTANCERAISE}},
+        {"bare raise", false, 0, {WM_INSTANCERAISE}},
+    };
+    for (const Case& c : cases) {
+        HWND hwnd = holder();
+        ASSERT_EQ(claimInstanceMarker(u"hand-over", hwnd), eInstanceClaim::Claimed);
+        clearJournal();
+        const char text[] = "p\0a\0t\0h\0\0";
+        COPYDATASTRUCT record{10003, sizeof(text) - 1, text};
+        LRESULT result = -1;
+        ASSERT_TRUE(sendToInstanceMarker(u"hand-over", c.withRecord ? &record : nullptr, 5000, &result)) << c.name;
+        EXPECT_EQ(result, c.result) << c.name;
+        EXPECT_EQ(handOverMessages(hwnd), c.messages) << c.name;
+        for (const auto& l : journal())
+            EXPECT_EQ(l.thread, currentThreadId()) << c.name;
+        if (c.withRecord) {
+            EXPECT_EQ(mTag, 10003u);
+            EXPECT_EQ(mBytes, std::string(text, sizeof(text) - 1));
+        }
+        destroyWindow(hwnd);
+    }
+}
+
+TEST_F(InstanceMarkerThreaded, RefusedHandOvers)
+{
+    HWND hwnd = holder();
+    ASSERT_EQ(claimInstanceMarker(u"guarded", hwnd), eInstanceClaim::Claimed);
+    clearJournal();
+    LRESULT result = -1;
+    EXPECT_FALSE(sendToInstanceMarker(u"nobody holds this", nullptr, 1000, &result));
+    EXPECT_EQ(getLastError(), ERROR_FILE_NOT_FOUND);
+    std::vector<char> big(kInstanceRecordLimit + 2, 'x');
+    COPYDATASTRUCT huge{10003, static_cast<DWORD>(big.size()), big.data()};
+    EXPECT_FALSE(sendToInstanceMarker(u"guarded", &huge, 1000, &result));
+    EXPECT_EQ(getLastError(), ERROR_INVALID_PARAMETER);
+    const int refusedBefore = DETAIL::refusedHandOvers();
+    {
+        DETAIL::PeerUidScope stranger(::getuid() + 1);
+        EXPECT_FALSE(sendToInstanceMarker(u"guarded", nullptr, 2000, &result));
+    }
+    EXPECT_EQ(DETAIL::refusedHandOvers(), refusedBefore + 1);
+    EXPECT_TRUE(handOverMessages(hwnd).empty());
+    // The holder still serves its own user afterwards.
+    EXPECT_TRUE(sendToInstanceMarker(u"guarded", nullptr, 5000, &result));
+    EXPECT_EQ(handOverMessages(hwnd), (std::vector<UINT>{WM_INSTANCERAISE}));
+}
+
+TEST_F(InstanceMarkerThreaded, TheSocketOfADeadHolderIsTakenOver)
+{
+    const std::string path = DETAIL::instanceMarkerPath(u"stale");
+    ASSERT_FALSE(path.empty());
+    // What a holder that died leaves: a bound socket nobody listens on.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    HWND hwnd = holder();
+    EXPECT_EQ(claimInstanceMarker(u"stale", hwnd), eInstanceClaim::Claimed);
+    LRESULT result = 0;
+    EXPECT_TRUE(sendToInstanceMarker(u"stale", nullptr, 5000, &result));
+}
+
+TEST_F(InstanceMarkerThreaded, AnUnsafeRuntimeFolderIsNotUsed)
+{
+    ASSERT_EQ(::chmod(mFolder.path().c_str(), 0755), 0);
+    const std::string path = DETAIL::instanceMarkerPath(u"k");
+    EXPECT_EQ(path.rfind("/tmp/ha-instance-" + std::to_string(::getuid()) + "/", 0), 0u) << path;
+    struct stat st;
+    ASSERT_EQ(::lstat(("/tmp/ha-instance-" + std::to_string(::getuid())).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ::chmod(mFolder.path().c_str(), 0700);
+}
+
+TEST(InstanceMarkerHolderThreaded, AHolderOnAnotherThreadAnswersOnItsOwnThread)
+{
+    ManualClockScope clock;
+    RuntimeFolder folder;
+    std::atomic<HWND> hwnd{nullptr};
+    std::atomic<bool> stop{false};
+    std::atomic<DWORD> copyThread{0};
+    std::atomic<DWORD> raiseThread{0};
+    static std::atomic<DWORD>* sCopy;
+    static std::atomic<DWORD>* sRaise;
+    sCopy = &copyThread;
+    sRaise = &raiseThread;
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_COPYDATA) {
+            *sCopy = currentThreadId();
+            return 5;
+        }
+        if (m == WM_INSTANCERAISE) {
+            *sRaise = currentThreadId();
+            return 1;
+        }
+        return defWindowProc(h, m, w, l);
+    };
+    wc.lpszClassName = u"HAMarkerThreadTest";
+    ASSERT_NE(registerClass(wc), 0);
+    std::atomic<DWORD> holderThread{0};
+    std::thread holderLoop([&] {
+        holderThread = currentThreadId();
+        HWND h = createWindow(0, u"HAMarkerThreadTest", u"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        EXPECT_EQ(claimInstanceMarker(u"threaded", h), eInstanceClaim::Claimed);
+        hwnd = h;
+        MSG msg;
+        while (!stop) {
+            while (peekMessage(msg, nullptr, 0, 0, PM_REMOVE))
+                dispatchMessage(msg);
+            std::this_thread::yield();
+        }
+        destroyWindow(h);
+    });
+    while (!hwnd)
+        std::this_thread::yield();
+    const char text[] = "x\0\0";
+    COPYDATASTRUCT record{10003, sizeof(text) - 1, text};
+    LRESULT result = 0;
+    EXPECT_TRUE(sendToInstanceMarker(u"threaded", &record, 5000, &result));
+    EXPECT_EQ(result, 5);
+    stop = true;
+    holderLoop.join();
+    EXPECT_EQ(copyThread.load(), holderThread.load());
+    EXPECT_EQ(raiseThread.load(), holderThread.load());
+    unregisterClass(u"HAMarkerThreadTest");
+}

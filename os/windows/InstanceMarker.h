@@ -1,0 +1,58 @@
+#pragma once
+// The instance marker: a key that one window of one process holds, so that a second start
+// of a program finds the first and hands it a record. Windows do not cross processes in
+// the stand-in, so the marker is a Unix socket in the user's runtime folder
+// ($XDG_RUNTIME_DIR when it is the user's with mode 0700, else a private folder under /tmp
+// owned by the user), named by a hash of the key. Claiming it or finding its holder is one
+// step under a lock file: of two starts at once exactly one claims it; the socket of a
+// holder that died is taken over. The claim ends with the window.
+//
+// The holder accepts a hand-over only from a process of the same user id; its window gets
+// WM_COPYDATA (when a record came), then WM_INSTANCERAISE, on its own thread.
+
+#include <string>
+
+#include "os/windows/Message.h"
+#include "os/windows/Window.h"
+
+namespace HA::OS {
+
+// The stand-in's own message: a second start asks the holder to bring its program forward.
+constexpr UINT WM_INSTANCERAISE = 0x03F0;
+
+// Copy-data records above this many bytes are refused.
+constexpr DWORD kInstanceRecordLimit = 65536;
+
+enum class eInstanceClaim { Claimed, Held, Failed };
+
+// Claims `key` for `hwnd` (a window of the calling thread) or finds that another window,
+// here or in another process, holds it. Failed when the folder or socket cannot be made.
+eInstanceClaim claimInstanceMarker(const WString& key, HWND hwnd);
+// Sends the holder of `key` the record (null: none), then the raise request, and waits at
+// most `timeoutMs` of real time for its answer, delivering messages sent to the calling
+// thread meanwhile (so a holder on this thread answers). True when the holder answered;
+// `result` gets its answer to WM_COPYDATA (0 without a record). False with
+// ERROR_INVALID_PARAMETER for a record above the limit, ERROR_FILE_NOT_FOUND when nobody
+// holds the key, WAIT_TIMEOUT when no answer came in time.
+bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWORD timeoutMs, LRESULT* result);
+
+namespace DETAIL {
+
+// The window's claims end (called as a window is forgotten, kernel lock held).
+void endInstanceMarkersLocked(HWND hwnd);
+// The user id the holders see for their peers while it lives (tests of the refusal).
+class PeerUidScope {
+public:
+    explicit PeerUidScope(unsigned uid);
+    ~PeerUidScope();
+    PeerUidScope(const PeerUidScope&) = delete;
+    PeerUidScope& operator=(const PeerUidScope&) = delete;
+};
+// Hand-overs refused by holders of this process so far.
+int refusedHandOvers();
+// The socket a key's marker uses (empty when no safe folder exists).
+std::string instanceMarkerPath(const WString& key);
+
+}  // namespace DETAIL
+
+}  // namespace HA::OS
