@@ -139,6 +139,33 @@ TEST_F(InstanceMarkerThreaded, RefusedHandOvers)
     EXPECT_EQ(handOverMessages(hwnd), (std::vector<UINT>{WM_INSTANCERAISE}));
 }
 
+// A peer speaking to the socket directly: the request header, then nothing.
+TEST_F(InstanceMarkerThreaded, APeerAnnouncingARecordAboveTheLimitIsRefused)
+{
+    HWND hwnd = holder();
+    ASSERT_EQ(claimInstanceMarker(u"raw", hwnd), eInstanceClaim::Claimed);
+    clearJournal();
+    const int refusedBefore = DETAIL::refusedHandOvers();
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", DETAIL::instanceMarkerPath(u"raw").c_str());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    struct {
+        std::uint32_t magic, hasRecord;
+        std::uint64_t dwData;
+        std::uint32_t cbData, reserved;
+    } header{0x4D494148, 1, 10003, kInstanceRecordLimit + 1, 0};
+    ASSERT_EQ(::send(fd, &header, sizeof(header), MSG_NOSIGNAL), static_cast<ssize_t>(sizeof(header)));
+    char reply;
+    EXPECT_EQ(::recv(fd, &reply, 1, 0), 0);  // closed without an answer
+    ::close(fd);
+    EXPECT_EQ(DETAIL::refusedHandOvers(), refusedBefore + 1);
+    EXPECT_TRUE(handOverMessages(hwnd).empty());
+    LRESULT result = 0;
+    EXPECT_TRUE(sendToInstanceMarker(u"raw", nullptr, 5000, &result));  // still serving
+}
+
 TEST_F(InstanceMarkerThreaded, TheSocketOfADeadHolderIsTakenOver)
 {
     const std::string path = DETAIL::instanceMarkerPath(u"stale");
