@@ -176,11 +176,9 @@ void Widget::setPane(Pane* pane)
         child->setPane(pane);
     if (mPane == pane)
         return;
-    if (mPane) {
+    if (Pane* oldPane = mPane) {
         onPaneChanged(false);
-        // The hook may have moved the widget already.
-        if (mPane)
-            mPane->forgetWidget(this);
+        oldPane->forgetWidget(this);
     }
     mPane = pane;
     mFlags &= ~eRegistered;
