@@ -16,11 +16,14 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 pkg_check_modules(AGG REQUIRED IMPORTED_TARGET libagg)
+# The presenter (os/display) and its smoke test, which reads the display back from the X server.
+find_package(SDL2 REQUIRED)
+find_package(X11 REQUIRED)
 
 foreach(_t Boost::headers Boost::thread Boost::filesystem Boost::system Boost::locale
            fmt::fmt Freetype::Freetype PNG::PNG JPEG::JPEG ZLIB::ZLIB
            PkgConfig::HARFBUZZ PkgConfig::LCMS2 PkgConfig::AGG
-           GTest::gtest GTest::gmock)
+           GTest::gtest GTest::gmock SDL2::SDL2 X11::X11)
   if(TARGET ${_t})
     get_target_property(_inc ${_t} INTERFACE_INCLUDE_DIRECTORIES)
     if(_inc)

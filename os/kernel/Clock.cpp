@@ -32,6 +32,14 @@ struct State {
 
 thread_local int tInFlight = 0;
 
+std::atomic<void (*)()> gWakeHook{nullptr};
+
+void wakeOthers()
+{
+    if (auto hook = gWakeHook.load(std::memory_order_acquire))
+        hook();
+}
+
 State& state()
 {
     static State* s = new State;  // never destroyed: threads may outlive static destruction
@@ -209,6 +217,7 @@ Clock::TimerId Clock::schedule(TimeMs due, std::function<void()> fn)
     TimerId id = s.nextId++;
     s.timers.emplace(std::make_pair(due, id), std::move(fn));
     s.changed.notify_all();
+    wakeOthers();
     return id;
 }
 
@@ -263,6 +272,14 @@ std::mutex& Clock::kernelMutex()
 void Clock::notifyAll()
 {
     state().changed.notify_all();
+    wakeOthers();
+}
+
+void Clock::setWakeHook(void (*hook)())
+{
+    // Under the lock: once this returns, no call of the previous hook is still running.
+    std::lock_guard<std::mutex> lock(state().kernel);
+    gWakeHook.store(hook, std::memory_order_release);
 }
 
 bool Clock::waitUntil(std::unique_lock<std::mutex>& lock, TimeMs deadline, const std::function<bool()>& ready,

@@ -72,6 +72,10 @@ public:
     // Wakes every waiter so that it tests its condition again; call with the kernel lock
     // held, after changing what a waiter may be waiting for.
     static void notifyAll();
+    // A waker of a thread that does not wait on the clock (a display's event wait): called,
+    // with the kernel lock held, by notifyAll and by schedule; it must only take note. Set
+    // it with the kernel lock free; null removes it.
+    static void setWakeHook(void (*hook)());
 
     // The wait every blocking call of the stand-in is built on. `lock` holds kernelMutex().
     // Returns true when ready() held, false when the deadline passed first. ready() is

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -135,6 +136,19 @@ bool takeFromLocked(std::deque<MSG>& list, HWND filter, UINT first, UINT last, b
 }
 
 constexpr TimeMs kNoTimers = INT64_MIN;
+
+// A presenter's wait for display events replaces the clock's wait when it serves the
+// thread. Releases the lock while it runs; true when it waited.
+bool displayWaitLocked(std::unique_lock<std::mutex>& lock, TimeMs deadline)
+{
+    const DisplayHooks* hooks = displayHooks();
+    if (!hooks || !hooks->idleWait)
+        return false;
+    lock.unlock();
+    bool waited = hooks->idleWait(deadline);
+    lock.lock();
+    return waited;
+}
 
 // The next message for the filter, in delivery order. Sent messages are not taken here.
 // `now` kNoTimers leaves timers out (the wait's readiness test; timers end a wait by its
@@ -309,6 +323,8 @@ bool waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last)
         if (now >= deadline)
             return false;
         TimeMs until = std::min(deadline, nextTimerDueLocked(q->thread, filter, first, last));
+        if (displayWaitLocked(lock, until))
+            continue;
         Clock::waitUntil(lock, until, [&] { return somethingWaitsLocked(*q, filter, first, last); });
     }
 }
@@ -330,6 +346,8 @@ int getMessage(MSG& msg, HWND filter, UINT first, UINT last)
         if (findMessageLocked(*q, filter, first, last, true, now, msg))
             return msg.message == WM_QUIT ? 0 : 1;
         TimeMs deadline = nextTimerDueLocked(q->thread, filter, first, last);
+        if (displayWaitLocked(lock, deadline))
+            continue;
         Clock::waitUntil(lock, deadline, [&] { return somethingWaitsLocked(*q, filter, first, last); });
     }
 }

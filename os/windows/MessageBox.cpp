@@ -8,6 +8,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
+#include "os/windows/DisplayHooks.h"
 
 namespace HA::OS {
 
@@ -135,7 +136,12 @@ int messageBox(HWND owner, const WString& text, const WString& caption, UINT typ
         }
     }
     std::string problem;
-    if (!script) {
+    const DisplayHooks* hooks = script ? nullptr : displayHooks();
+    if (hooks && hooks->messageBox)
+        record.answer = hooks->messageBox(owner, record.textUtf8(), record.captionUtf8(), type, *ids, fallback);
+    if (record.answer != 0) {
+        // Answered on the display.
+    } else if (!script) {
         record.answer = fallback;
         std::string buttons;
         for (int id : *ids)

@@ -1,8 +1,9 @@
 #pragma once
 // Modal message boxes of the stand-in. Every box is recorded (owner, text, caption, type,
 // answer). In tests a MessageBoxScript answers them; a box that the script does not
-// expect is reported as a problem. Without a script (a real run without a display) a box
-// is answered with its default button and its question is printed on standard error.
+// expect is reported as a problem. Without a script a box goes to the display's presenter
+// when one runs; otherwise (a real run without a display) it is answered with its default
+// button and its question is printed on standard error.
 
 #include <functional>
 #include <memory>

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/InstanceMarker.h"
 #include "os/windows/Message.h"
 #include "os/kernel/Text.h"
@@ -161,6 +162,8 @@ void forgetWindowLocked(WindowRec& w)
         }
     }
     forgetInputStateLocked(w);
+    if (isTopLevel(w))
+        noteWindowChange(w.hwnd, eWindowChange::Destroyed);
     s.windows.erase(reinterpret_cast<std::uintptr_t>(w.hwnd));
     Clock::notifyAll();
 }
@@ -425,6 +428,8 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         const auto* text = reinterpret_cast<const WChar*>(lParam);
         w->text = text ? WString(text) : WString();
+        if (isTopLevel(*w))
+            noteWindowChange(hwnd, eWindowChange::Retitled);
         return 1;
     }
     case WM_GETTEXT: {

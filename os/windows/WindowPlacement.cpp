@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
 #include "os/windows/detail/WindowState.h"
@@ -227,6 +228,12 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
         bool nowVisible = (w->style & WS_VISIBLE) != 0;
         if ((nowVisible && !wasVisible) || (sized && !(pos.flags & SWP_NOREDRAW)))
             invalidateAllLocked(*w, true);
+        if (isTopLevel(*w)) {
+            if (nowVisible != wasVisible)
+                noteWindowChange(hwnd, nowVisible ? eWindowChange::Shown : eWindowChange::Hidden);
+            else if (sized || moved || clientSized)
+                noteWindowChange(hwnd, eWindowChange::Placed);
+        }
         // A frame change (a menu bar) can size the client area alone; WM_SIZE follows then.
         if (clientSized)
             pos.flags &= ~SWP_NOSIZE;

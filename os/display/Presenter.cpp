@@ -1,0 +1,620 @@
+#include "os/display/Presenter.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "os/display/InputTranslation.h"
+#include "os/kernel/Clock.h"
+#include "os/kernel/Kernel.h"
+#include "os/kernel/Text.h"
+#include "os/windows/DisplayHooks.h"
+#include "os/windows/Message.h"
+#include "os/windows/MessageBox.h"
+#include "os/windows/MouseTracking.h"
+#if __has_include("os/windows/Drawing.h")
+#include "os/windows/Drawing.h"
+#include "os/windows/Icon.h"
+#define HA_PRESENTER_HAS_PIXELS 1
+#endif
+
+namespace HA::OS {
+
+namespace {
+
+// A top-level window on the display (presenter's thread only).
+struct Shown {
+    SDL_Window* window = nullptr;
+    Uint32 id = 0;
+    int width = 0;
+    int height = 0;
+    bool hidden = true;
+    bool minimized = false;
+    std::string title;
+    HICON icon = nullptr;
+    InputState input;
+};
+
+struct Presenter {
+    std::atomic<bool> running{false};
+    DWORD thread = 0;
+    Uint32 wakeEvent = 0;
+    std::atomic<bool> wakePending{false};
+    std::atomic<std::uint64_t> presents{0};
+
+    // Notes from any thread.
+    std::mutex notesMutex;
+    std::set<HWND> changed;
+    std::map<HWND, RECT> dirty;
+
+    // Presenter's thread only.
+    std::map<HWND, Shown> shown;
+};
+
+Presenter& presenter()
+{
+    static auto* p = new Presenter;  // never destroyed: hooks may run during exit
+    return *p;
+}
+
+thread_local bool tPresenterThread = false;
+
+RECT unite(const RECT& a, const RECT& b)
+{
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+void noteDirty(Presenter& p, HWND hwnd, const RECT& rect)
+{
+    if (rect.left >= rect.right || rect.top >= rect.bottom)
+        return;
+    auto it = p.dirty.find(hwnd);
+    if (it == p.dirty.end())
+        p.dirty.emplace(hwnd, rect);
+    else
+        it->second = unite(it->second, rect);
+}
+
+constexpr RECT kEverything{0, 0, INT_MAX / 2, INT_MAX / 2};
+
+void markAllDirty(Presenter& p, HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(p.notesMutex);
+    noteDirty(p, hwnd, kEverything);
+}
+
+// Hooks: any thread, often with the kernel lock held; they only take note.
+void onWindowChanged(HWND hwnd, eWindowChange)
+{
+    Presenter& p = presenter();
+    std::lock_guard<std::mutex> lock(p.notesMutex);
+    p.changed.insert(hwnd);
+}
+
+void onPixelsChanged(HWND hwnd, const RECT& rect)
+{
+    Presenter& p = presenter();
+    std::lock_guard<std::mutex> lock(p.notesMutex);
+    noteDirty(p, hwnd, rect);
+}
+
+// A change from another thread wakes the display's event wait; one wake-up event at most
+// waits in the display's queue.
+void wake()
+{
+    if (tPresenterThread)
+        return;
+    Presenter& p = presenter();
+    if (p.wakePending.exchange(true))
+        return;
+    SDL_Event e{};
+    e.type = p.wakeEvent;
+    SDL_PushEvent(&e);
+}
+
+bool idleWait(TimeMs deadline);
+int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
+                   const std::vector<int>& buttons, int defaultButton);
+
+const DisplayHooks kHooks{onWindowChanged, onPixelsChanged, idleWait, showMessageBox};
+
+// The display's own title setting gives up on texts its locale cannot convert (under the C
+// locale anything beyond Latin-1); on X the UTF-8 title is set directly.
+void setTitle(SDL_Window* window, const std::string& title)
+{
+    SDL_SetWindowTitle(window, title.c_str());
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11)
+        return;
+    Display* display = wm.info.x11.display;
+    Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    XChangeProperty(display, wm.info.x11.window, name, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+    XFlush(display);
+}
+
+void destroyShown(Shown& s)
+{
+    if (s.window)
+        SDL_DestroyWindow(s.window);
+    s.window = nullptr;
+}
+
+void syncIcon(HWND hwnd, Shown& s)
+{
+#ifdef HA_PRESENTER_HAS_PIXELS
+    HICON icon = getWindowIcon(hwnd, ICON_BIG);
+    if (!icon)
+        icon = getWindowIcon(hwnd, ICON_SMALL);
+    if (icon == s.icon)
+        return;
+    s.icon = icon;
+    IconPixels pixels;
+    if (!icon || !readIconPixels(icon, pixels) || pixels.width <= 0 || pixels.height <= 0)
+        return;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.pixels.data(), pixels.width, pixels.height, 32,
+                                                              pixels.width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (surface) {
+        SDL_SetWindowIcon(s.window, surface);
+        SDL_FreeSurface(surface);
+    }
+#else
+    (void)hwnd;
+    (void)s;
+#endif
+}
+
+// Brings the display window in line with the window (presenter's thread).
+void syncWindow(Presenter& p, HWND hwnd)
+{
+    auto it = p.shown.find(hwnd);
+    bool ours = isWindow(hwnd) && getWindowThreadId(hwnd) == p.thread && getRootWindow(hwnd) == hwnd;
+    if (!ours) {
+        if (it != p.shown.end()) {
+            destroyShown(it->second);
+            p.shown.erase(it);
+        }
+        return;
+    }
+    if (!isWindowVisible(hwnd)) {
+        if (it != p.shown.end() && !it->second.hidden) {
+            SDL_HideWindow(it->second.window);
+            it->second.hidden = true;
+        }
+        return;
+    }
+    bool minimized = isIconic(hwnd);
+    RECT client{};
+    getClientRect(hwnd, client);
+    std::string title = utf16ToUtf8(getWindowText(hwnd));
+    if (it == p.shown.end()) {
+        if (minimized)
+            return;  // made when it is restored
+        Shown s;
+        s.width = std::max<int>(1, client.right);
+        s.height = std::max<int>(1, client.bottom);
+        s.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width,
+                                    s.height, SDL_WINDOW_HIDDEN);
+        if (!s.window) {
+            std::fprintf(stderr, "os: presenter: no display window (%s)\n", SDL_GetError());
+            return;
+        }
+        s.id = SDL_GetWindowID(s.window);
+        setTitle(s.window, title);
+        s.title = title;
+        it = p.shown.emplace(hwnd, std::move(s)).first;
+    }
+    Shown& s = it->second;
+    if (s.title != title) {
+        setTitle(s.window, title);
+        s.title = title;
+    }
+    syncIcon(hwnd, s);
+    if (minimized) {
+        if (!s.minimized)
+            SDL_MinimizeWindow(s.window);
+        s.minimized = true;
+        return;
+    }
+    int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);
+    if (width != s.width || height != s.height) {
+        SDL_SetWindowSize(s.window, width, height);
+        s.width = width;
+        s.height = height;
+        markAllDirty(p, hwnd);
+    }
+    if (s.hidden) {
+        SDL_ShowWindow(s.window);
+        s.hidden = false;
+        markAllDirty(p, hwnd);
+    }
+    if (s.minimized) {
+        SDL_RestoreWindow(s.window);
+        s.minimized = false;
+        markAllDirty(p, hwnd);
+    }
+}
+
+// Puts a rectangle of the window's pixels on its display window.
+void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
+{
+#ifdef HA_PRESENTER_HAS_PIXELS
+    WindowPixels pixels;
+    if (!readWindowPixels(hwnd, pixels))
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(s.window);
+    if (!surface)
+        return;
+    rect.left = std::max<LONG>(rect.left, 0);
+    rect.top = std::max<LONG>(rect.top, 0);
+    rect.right = std::min<LONG>({rect.right, pixels.width, surface->w});
+    rect.bottom = std::min<LONG>({rect.bottom, pixels.height, surface->h});
+    if (rect.left >= rect.right || rect.top >= rect.bottom)
+        return;
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    const std::uint32_t* from = pixels.pixels.data() + static_cast<size_t>(rect.top) * pixels.width + rect.left;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+        return;
+    auto* to = static_cast<Uint8*>(surface->pixels) + static_cast<size_t>(rect.top) * surface->pitch + rect.left * 4;
+    Uint32 format = surface->format->format;
+    if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(to + static_cast<size_t>(y) * surface->pitch, from + static_cast<size_t>(y) * pixels.width,
+                        static_cast<size_t>(width) * 4);
+    } else {
+        to = static_cast<Uint8*>(surface->pixels) + static_cast<size_t>(rect.top) * surface->pitch +
+             rect.left * surface->format->BytesPerPixel;
+        SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, from, pixels.width * 4, format, to, surface->pitch);
+    }
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    SDL_Rect r{rect.left, rect.top, width, height};
+    SDL_UpdateWindowSurfaceRects(s.window, &r, 1);
+    p.presents.fetch_add(1, std::memory_order_relaxed);
+#else
+    (void)p;
+    (void)hwnd;
+    (void)s;
+    (void)rect;
+#endif
+}
+
+// Shows what changed since the last turn (presenter's thread).
+void present(Presenter& p)
+{
+    std::set<HWND> changed;
+    {
+        std::lock_guard<std::mutex> lock(p.notesMutex);
+        changed.swap(p.changed);
+    }
+    // Not under notesMutex: syncing reads the stand-in, which takes the kernel lock.
+    for (HWND hwnd : changed)
+        syncWindow(p, hwnd);
+    std::map<HWND, RECT> dirty;
+    {
+        std::lock_guard<std::mutex> lock(p.notesMutex);
+        dirty.swap(p.dirty);
+    }
+    for (auto& [hwnd, rect] : dirty) {
+        auto it = p.shown.find(hwnd);
+        if (it != p.shown.end() && !it->second.hidden && !it->second.minimized)
+            presentWindow(p, hwnd, it->second, rect);
+    }
+}
+
+HWND windowOfDisplay(Presenter& p, Uint32 id)
+{
+    for (auto& [hwnd, s] : p.shown)
+        if (s.id == id)
+            return hwnd;
+    return nullptr;
+}
+
+Uint32 displayWindowIdOf(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_WINDOWEVENT:
+        return e.window.windowID;
+    case SDL_MOUSEMOTION:
+        return e.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        return e.button.windowID;
+    case SDL_MOUSEWHEEL:
+        return e.wheel.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        return e.key.windowID;
+    default:
+        return 0;
+    }
+}
+
+bool isKeyEvent(const SDL_Event& e)
+{
+    return e.type == SDL_KEYDOWN || e.type == SDL_KEYUP;
+}
+
+// Takes one display event into the thread's queue; true when it queued or posted a message.
+bool takeEvent(Presenter& p, const SDL_Event& e)
+{
+    if (e.type == p.wakeEvent) {
+        p.wakePending.store(false);
+        return false;
+    }
+    HWND hwnd = windowOfDisplay(p, displayWindowIdOf(e));
+    if (!hwnd)
+        return false;
+    Shown& s = p.shown[hwnd];
+    // Mouse input goes to the window holding the capture, keys to the focus window.
+    HWND target = hwnd;
+    if (isKeyEvent(e)) {
+        HWND focus = getFocus();
+        if (focus && getRootWindow(focus) == hwnd)
+            target = focus;
+    } else if (HWND capture = getCapture(); capture && getRootWindow(capture) == hwnd) {
+        target = capture;
+    }
+    InputContext context;
+    POINT origin{0, 0};
+    clientToScreen(hwnd, origin);
+    context.clientOrigin = origin;
+    context.doubleClicks = (getClassStyle(target) & CS_DBLCLKS) != 0;
+    context.leaveTracked = isMouseLeaveTracked(hwnd);
+    context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());
+    bool queued = false;
+    for (const InputAction& a : translateInputEvent(e, context, s.input)) {
+        switch (a.kind) {
+        case InputAction::eKind::QueueInput:
+            queued = queueInputMessage(a.message == WM_MOUSELEAVE ? hwnd : target, a.message, a.wParam, a.lParam) ||
+                     queued;
+            break;
+        case InputAction::eKind::Post:
+            queued = postMessage(hwnd, a.message, a.wParam, a.lParam) || queued;
+            break;
+        case InputAction::eKind::Foreground:
+            setForegroundWindow(hwnd);
+            break;
+        case InputAction::eKind::OtherApplication:
+            activateOtherApplication();
+            break;
+        case InputAction::eKind::Invalidate: {
+            invalidateRect(hwnd, nullptr, true);
+            markAllDirty(p, hwnd);
+            break;
+        }
+        case InputAction::eKind::LeaveTaken:
+            takeMouseLeaveTracking(hwnd);
+            break;
+        }
+    }
+    return queued;
+}
+
+// One idle turn: present, take the display's events, run the clock's due callbacks, and,
+// with `wait`, sleep in the display's event wait until the deadline or the next callback.
+void turn(Presenter& p, TimeMs deadline, bool wait)
+{
+    present(p);
+    bool progress = false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        progress = takeEvent(p, e) || progress;
+    // The simulated device's delays run here while the thread waits for the display.
+    progress = Clock::runDue() > 0 || progress;
+    if (!wait || progress)
+        return;
+    TimeMs now = Clock::now();
+    TimeMs until = deadline;
+    if (auto due = Clock::nextDue())
+        until = std::min(until, *due);
+    int timeout = -1;
+    if (until != kForever)
+        timeout = static_cast<int>(std::clamp<TimeMs>(until - now, 0, INT_MAX));
+    if (timeout == 0)
+        return;
+    if (SDL_WaitEventTimeout(&e, timeout))
+        takeEvent(p, e);
+}
+
+bool idleWait(TimeMs deadline)
+{
+    Presenter& p = presenter();
+    if (!tPresenterThread || !p.running.load() || Clock::isManual())
+        return false;
+    turn(p, deadline, true);
+    return true;
+}
+
+const char* buttonText(int id)
+{
+    switch (id) {
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDABORT:
+        return "Abort";
+    case IDRETRY:
+        return "Retry";
+    case IDIGNORE:
+        return "Ignore";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    case IDTRYAGAIN:
+        return "Try Again";
+    case IDCONTINUE:
+        return "Continue";
+    default:
+        return "?";
+    }
+}
+
+int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
+                   const std::vector<int>& buttons, int defaultButton)
+{
+    Presenter& p = presenter();
+    if (!p.running.load())
+        return 0;
+    bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
+    std::vector<SDL_MessageBoxButtonData> data;
+    for (int id : buttons) {
+        Uint32 flags = 0;
+        if (id == defaultButton)
+            flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+        // Escape answers Cancel, or OK in a box that has only OK, as on the platform.
+        if (id == IDCANCEL || (!hasCancel && buttons.size() == 1))
+            flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        data.push_back(SDL_MessageBoxButtonData{flags, id, buttonText(id)});
+    }
+    Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    switch (type & MB_ICONMASK) {
+    case MB_ICONERROR:
+        flags |= SDL_MESSAGEBOX_ERROR;
+        break;
+    case MB_ICONWARNING:
+        flags |= SDL_MESSAGEBOX_WARNING;
+        break;
+    default:
+        flags |= SDL_MESSAGEBOX_INFORMATION;
+        break;
+    }
+    SDL_Window* parent = nullptr;
+    if (tPresenterThread && owner)
+        parent = presentedWindowOf(getRootWindow(owner));
+    SDL_MessageBoxData box{flags, parent, caption.c_str(), text.c_str(), static_cast<int>(data.size()),
+                           data.data(), nullptr};
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        std::fprintf(stderr, "os: presenter: no message box on the display (%s)\n", SDL_GetError());
+        return 0;
+    }
+    if (pressed >= 0)
+        return pressed;
+    // Closed without a button.
+    return hasCancel ? IDCANCEL : buttons.size() == 1 ? buttons.front() : defaultButton;
+}
+
+void headless(const char* why)
+{
+    std::fprintf(stderr, "os: %s; the windows stay headless\n", why);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+bool startPresenter()
+{
+    Presenter& p = presenter();
+    if (p.running.load())
+        return true;
+    if (Clock::isManual()) {
+        headless("no display under the manual clock");
+        return false;
+    }
+    const char* setting = std::getenv("HA_OS_PRESENTER");
+    if (setting && std::strcmp(setting, "0") == 0) {
+        headless("HA_OS_PRESENTER is 0");
+        return false;
+    }
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!wayland || !*wayland)) {
+        headless("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+        return false;
+    }
+    // The process keeps its own signal handling; pixels go through the window surface.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::string why = std::string("the display does not open (") + SDL_GetError() + ")";
+        headless(why.c_str());
+        return false;
+    }
+    // Characters come from translateMessage, not from the display's text input.
+    SDL_StopTextInput();
+    p.wakeEvent = SDL_RegisterEvents(1);
+    p.wakePending.store(false);
+    p.thread = currentThreadId();
+    tPresenterThread = true;
+    {
+        std::lock_guard<std::mutex> lock(p.notesMutex);
+        for (HWND hwnd : getTopLevelWindows()) {
+            if (getWindowThreadId(hwnd) != p.thread)
+                continue;
+            p.changed.insert(hwnd);
+            noteDirty(p, hwnd, kEverything);
+        }
+    }
+    p.running.store(true);
+    setDisplayHooks(&kHooks);
+    Clock::setWakeHook(&wake);
+    return true;
+}
+
+void stopPresenter()
+{
+    Presenter& p = presenter();
+    if (!p.running.load() || !tPresenterThread)
+        return;
+    Clock::setWakeHook(nullptr);
+    setDisplayHooks(nullptr);
+    p.running.store(false);
+    for (auto& [hwnd, s] : p.shown)
+        destroyShown(s);
+    p.shown.clear();
+    {
+        std::lock_guard<std::mutex> lock(p.notesMutex);
+        p.changed.clear();
+        p.dirty.clear();
+    }
+    SDL_Quit();
+    tPresenterThread = false;
+}
+
+bool presenterRunning()
+{
+    return presenter().running.load();
+}
+
+void presentNow()
+{
+    Presenter& p = presenter();
+    if (tPresenterThread && p.running.load())
+        turn(p, kForever, false);
+}
+
+SDL_Window* presentedWindowOf(HWND hwnd)
+{
+    Presenter& p = presenter();
+    if (!tPresenterThread)
+        return nullptr;
+    auto it = p.shown.find(hwnd);
+    return it == p.shown.end() ? nullptr : it->second.window;
+}
+
+std::uint64_t presentCount()
+{
+    return presenter().presents.load(std::memory_order_relaxed);
+}
+
+}  // namespace HA::OS

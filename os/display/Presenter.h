@@ -1,0 +1,38 @@
+#pragma once
+// The presenter: shows the top-level windows of one thread on the user's display through
+// SDL2, on top of the headless windows. Each visible top-level window gets a display window
+// of its client size, title and large icon that shows the window's pixels; the display's
+// mouse, keyboard, focus, close and expose events enter the thread's queue as the
+// platform's messages; getMessage's idle wait presents, takes those events, runs the
+// clock's due callbacks and sleeps in the display's event wait. Message boxes without a
+// script are shown on the display.
+//
+// Linked only by executables and the presenter's own tests; the stand-in itself never
+// links SDL.
+
+#include <cstdint>
+
+#include "os/windows/Window.h"
+
+struct SDL_Window;
+
+namespace HA::OS {
+
+// Starts presenting the calling thread's windows when the clock is steady, HA_OS_PRESENTER
+// is not "0", DISPLAY or WAYLAND_DISPLAY is set and the display opens; otherwise writes one
+// line on standard error saying why and the run stays headless. True when it runs.
+bool startPresenter();
+// Closes the display windows and the display. Call on the thread that started it.
+void stopPresenter();
+bool presenterRunning();
+
+// One idle turn without waiting: shows what changed and takes the display's events into
+// the queue. The presenter's thread only.
+void presentNow();
+
+// For tests and benchmarks: the display window that shows a window (null when none), and
+// how many rectangles have been put on the display.
+SDL_Window* presentedWindowOf(HWND hwnd);
+std::uint64_t presentCount();
+
+}  // namespace HA::OS

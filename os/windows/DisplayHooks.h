@@ -1,0 +1,49 @@
+#pragma once
+// Hooks of a presenter that shows the top-level windows on a real display. None is set by
+// default: the stand-in stays headless and links nothing of a display.
+//
+// The change hooks only take note: they are called on the thread that makes the change,
+// often with the kernel lock held, and must not call back into the stand-in.
+
+#include <string>
+#include <vector>
+
+#include "os/kernel/Clock.h"
+#include "os/windows/Window.h"
+
+namespace HA::OS {
+
+enum class eWindowChange {
+    Shown,        // a top-level window became visible
+    Hidden,       // ... became invisible
+    Placed,       // ... was sized, moved, minimised, maximised or restored
+    Retitled,     // its text changed
+    IconChanged,  // its large or small icon changed
+    Destroyed,    // it is gone
+};
+
+struct DisplayHooks {
+    void (*windowChanged)(HWND hwnd, eWindowChange change) = nullptr;
+    // A rectangle of a window's pixels changed (client coordinates): painted, drawn or a
+    // layered update.
+    void (*pixelsChanged)(HWND hwnd, const RECT& rect) = nullptr;
+    // getMessage's idle wait: called without locks when the calling thread's queue has
+    // nothing for it and its next timer is due at `deadline` (kForever: none). True when it
+    // waited (until something may have arrived, or the deadline); false leaves the wait to
+    // the clock (another thread, or the manual clock).
+    bool (*idleWait)(TimeMs deadline) = nullptr;
+    // A message box on the display: returns the pressed button, or 0 when it could not be
+    // shown. `buttons` are the box's answers in order.
+    int (*messageBox)(HWND owner, const std::string& textUtf8, const std::string& captionUtf8, UINT type,
+                      const std::vector<int>& buttons, int defaultButton) = nullptr;
+};
+
+// Installs the hooks (null: none). The record must outlive its installation.
+void setDisplayHooks(const DisplayHooks* hooks);
+const DisplayHooks* displayHooks();
+
+// Callers of the hooks (any thread; safe with the kernel lock held).
+void noteWindowChange(HWND hwnd, eWindowChange change);
+void notePixelsChanged(HWND hwnd, const RECT& rect);
+
+}  // namespace HA::OS
