@@ -25,11 +25,8 @@
 #include "os/windows/Message.h"
 #include "os/windows/MessageBox.h"
 #include "os/windows/MouseTracking.h"
-#if __has_include("os/windows/Drawing.h")
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
-#define HA_PRESENTER_HAS_PIXELS 1
-#endif
 
 namespace HA::OS {
 
@@ -158,7 +155,6 @@ void destroyShown(Shown& s)
 
 void syncIcon(HWND hwnd, Shown& s)
 {
-#ifdef HA_PRESENTER_HAS_PIXELS
     HICON icon = getWindowIcon(hwnd, ICON_BIG);
     if (!icon)
         icon = getWindowIcon(hwnd, ICON_SMALL);
@@ -174,10 +170,6 @@ void syncIcon(HWND hwnd, Shown& s)
         SDL_SetWindowIcon(s.window, surface);
         SDL_FreeSurface(surface);
     }
-#else
-    (void)hwnd;
-    (void)s;
-#endif
 }
 
 // Brings the display window in line with the window (presenter's thread).
@@ -254,7 +246,6 @@ void syncWindow(Presenter& p, HWND hwnd)
 // Puts a rectangle of the window's pixels on its display window.
 void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
 {
-#ifdef HA_PRESENTER_HAS_PIXELS
     WindowPixels pixels;
     if (!readWindowPixels(hwnd, pixels))
         return;
@@ -287,12 +278,6 @@ void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
     SDL_Rect r{rect.left, rect.top, width, height};
     SDL_UpdateWindowSurfaceRects(s.window, &r, 1);
     p.presents.fetch_add(1, std::memory_order_relaxed);
-#else
-    (void)p;
-    (void)hwnd;
-    (void)s;
-    (void)rect;
-#endif
 }
 
 // Shows what changed since the last turn (presenter's thread).

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "os/windows/Drawing.h"
+#include "os/windows/Icon.h"
 #include "os/windows/MessageBox.h"
 #include "os/windows/MouseTracking.h"
 #include "os/windows/WindowTimer.h"
@@ -23,6 +25,7 @@ namespace {
 struct Recorder {
     std::mutex mutex;
     std::vector<std::pair<HWND, eWindowChange>> changes;
+    std::vector<std::pair<HWND, RECT>> pixels;
     std::vector<TimeMs> waits;
     std::function<bool(TimeMs)> onWait;
     std::vector<std::string> boxes;
@@ -34,6 +37,12 @@ void recordChange(HWND hwnd, eWindowChange change)
 {
     std::lock_guard<std::mutex> lock(gRecorder->mutex);
     gRecorder->changes.emplace_back(hwnd, change);
+}
+
+void recordPixels(HWND hwnd, const RECT& rect)
+{
+    std::lock_guard<std::mutex> lock(gRecorder->mutex);
+    gRecorder->pixels.emplace_back(hwnd, rect);
 }
 
 bool recordWait(TimeMs deadline)
@@ -48,7 +57,7 @@ int recordBox(HWND, const std::string& text, const std::string&, UINT, const std
     return gRecorder->boxAnswer;
 }
 
-const DisplayHooks kRecording{recordChange, nullptr, recordWait, recordBox};
+const DisplayHooks kRecording{recordChange, recordPixels, recordWait, recordBox};
 
 class DisplayHooksTest : public WindowTest {
 protected:
@@ -105,6 +114,99 @@ TEST_F(DisplayHooksTest, TopLevelWindowChangesAreNoted)
         row.act(hwnd);
         EXPECT_EQ(changesOf(hwnd), row.expected) << row.name;
     }
+}
+
+TEST_F(DisplayHooksTest, AnIconIsNoted)
+{
+    HWND hwnd = create(WS_OVERLAPPEDWINDOW);
+    sendMessage(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(loadIcon(nullptr, IDI_APPLICATION)));
+    sendMessage(hwnd, WM_GETICON, ICON_BIG, 0);
+    EXPECT_EQ(changesOf(hwnd), std::vector<C>{C::IconChanged});
+}
+
+struct PixelRow {
+    const char* name;
+    std::function<void(HWND, HDC)> draw;  // draws through the window's context
+    std::vector<RECT> expected;
+};
+
+TEST_F(DisplayHooksTest, ChangedPixelsAreNotedWithTheirRectangle)
+{
+    static std::uint32_t bits[4 * 3] = {};
+    static BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 4, -3, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const std::vector<PixelRow> rows = {
+        {"fill", [](HWND, HDC dc) {
+             HBRUSH b = createSolidBrush(rgbColour(1, 2, 3));
+             fillRect(dc, RECT{5, 6, 20, 30}, b);
+             deleteObject(b);
+         },
+         {RECT{5, 6, 20, 30}}},
+        {"fill clipped to the client area", [](HWND, HDC dc) {
+             HBRUSH b = createSolidBrush(rgbColour(1, 2, 3));
+             fillRect(dc, RECT{-5, 140, 20, 400}, b);
+             deleteObject(b);
+         },
+         {RECT{0, 140, 20, 150}}},
+        {"fill outside", [](HWND, HDC dc) {
+             HBRUSH b = createSolidBrush(rgbColour(1, 2, 3));
+             fillRect(dc, RECT{500, 500, 600, 600}, b);
+             deleteObject(b);
+         },
+         {}},
+        {"copy", [](HWND, HDC dc) { setDIBitsToDevice(dc, 10, 20, 4, 3, 0, 0, 0, 3, bits, &info, DIB_RGB_COLORS); },
+         {RECT{10, 20, 14, 23}}},
+        {"stretch", [](HWND, HDC dc) {
+             stretchDIBits(dc, 1, 2, 8, 6, 0, 0, 4, 3, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+         },
+         {RECT{1, 2, 9, 8}}},
+        {"memory context", [](HWND, HDC) {
+             HDC memory = createCompatibleDC(nullptr);
+             void* pixels = nullptr;
+             HBITMAP bitmap = createDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+             HGDIOBJ old = selectObject(memory, bitmap);
+             setDIBitsToDevice(memory, 0, 0, 4, 3, 0, 0, 0, 3, bits, &info, DIB_RGB_COLORS);
+             selectObject(memory, old);
+             deleteObject(bitmap);
+             deleteDC(memory);
+         },
+         {}},
+    };
+    // A client area of 200 x 150.
+    HWND hwnd = create(WS_POPUP | WS_VISIBLE);
+    for (const PixelRow& row : rows) {
+        mRecorder.pixels.clear();
+        HDC dc = getDC(hwnd);
+        row.draw(hwnd, dc);
+        releaseDC(hwnd, dc);
+        std::vector<RECT> noted;
+        for (auto& [h, r] : mRecorder.pixels) {
+            EXPECT_EQ(h, hwnd) << row.name;
+            noted.push_back(r);
+        }
+        EXPECT_EQ(noted, row.expected) << row.name;
+    }
+}
+
+TEST_F(DisplayHooksTest, ALayeredUpdateNotesTheWholeWindow)
+{
+    HWND hwnd = create(WS_POPUP | WS_VISIBLE, nullptr, {}, u"layered", WS_EX_LAYERED, RECT{0, 0, 40, 30});
+    HDC memory = createCompatibleDC(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 40, -30, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* pixels = nullptr;
+    HBITMAP bitmap = createDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    HGDIOBJ old = selectObject(memory, bitmap);
+    POINT at{0, 0}, from{0, 0};
+    SIZE size{40, 30};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    mRecorder.pixels.clear();
+    ASSERT_TRUE(updateLayeredWindow(hwnd, nullptr, &at, &size, memory, &from, 0, &blend, ULW_ALPHA));
+    ASSERT_EQ(mRecorder.pixels.size(), 1u);
+    EXPECT_EQ(mRecorder.pixels[0].second, (RECT{0, 0, 40, 30}));
+    selectObject(memory, old);
+    deleteObject(bitmap);
+    deleteDC(memory);
 }
 
 TEST_F(DisplayHooksTest, ChildAndMessageOnlyWindowsAreNotNoted)

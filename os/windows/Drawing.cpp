@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/detail/DrawingState.h"
 #include "os/windows/detail/WindowState.h"
 
@@ -345,6 +346,8 @@ int fillRect(HDC hdc, const RECT& rect, HBRUSH brush)
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
             store(t, x, y, value);
+    if (t.screen && !isEmpty(r))
+        notePixelsChanged(c->hwnd, r);
     return 1;
 }
 

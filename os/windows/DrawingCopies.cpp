@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/detail/DrawingState.h"
 #include "os/windows/detail/WindowState.h"
 
@@ -73,6 +74,8 @@ int setDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD width, DWORD height, 
         else
             std::memcpy(to, from, size_t(right - left) * sizeof(std::uint32_t));
     }
+    if (t.screen && left < right && dest.top < dest.bottom)
+        notePixelsChanged(c->hwnd, RECT{left, dest.top, right, dest.bottom});
     return static_cast<int>(lines);
 }
 
@@ -141,6 +144,8 @@ int stretchDIBits(HDC hdc, int xDest, int yDest, int destWidth, int destHeight, 
             store(t, x, y, value);
         }
     }
+    if (t.screen && dest.left < dest.right && dest.top < dest.bottom)
+        notePixelsChanged(c->hwnd, dest);
     return srcHeight;
 }
 
@@ -203,6 +208,7 @@ bool updateLayeredWindow(HWND hwnd, HDC, const POINT* dstPoint, const SIZE* size
     w->layeredPixels.swap(pixels);
     w->layeredWidth = width;
     w->layeredHeight = height;
+    notePixelsChanged(hwnd, RECT{0, 0, width, height});
     return true;
 }
 

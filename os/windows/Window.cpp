@@ -503,8 +503,11 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         HICON& slot = wParam ? w->bigIcon : w->smallIcon;
         HICON previous = slot;
-        if (message == WM_SETICON)
+        if (message == WM_SETICON) {
             slot = reinterpret_cast<HICON>(lParam);
+            if (isTopLevel(*w))
+                noteWindowChange(hwnd, eWindowChange::IconChanged);
+        }
         return reinterpret_cast<LRESULT>(previous);
     }
     case WM_MOUSEACTIVATE:

@@ -23,10 +23,8 @@
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
 #include "os/windows/WindowTimer.h"
-#if __has_include("os/windows/Drawing.h")
 #include "os/windows/Drawing.h"
-#define HA_SMOKE_HAS_PIXELS 1
-#endif
+#include "os/windows/Icon.h"
 
 using namespace HA::OS;
 
@@ -52,7 +50,6 @@ LRESULT paintCoded(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return defWindowProc(hwnd, message, wParam, lParam);
     PAINTSTRUCT ps{};
     HDC hdc = beginPaint(hwnd, ps);
-#ifdef HA_SMOKE_HAS_PIXELS
     std::vector<std::uint32_t> picture(size_t(kWidth) * kHeight);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
@@ -60,9 +57,6 @@ LRESULT paintCoded(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     BITMAPINFO info{};
     info.bmiHeader = BITMAPINFOHEADER{40, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     setDIBitsToDevice(hdc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, picture.data(), &info, DIB_RGB_COLORS);
-#else
-    (void)hdc;
-#endif
     endPaint(hwnd, ps);
     return 0;
 }
@@ -136,61 +130,40 @@ protected:
         for (int i = 0; i < 500; ++i) {
             pumpMessagesFor(10);
             SDL_Window* window = presentedWindowOf(hwnd);
-#ifdef HA_SMOKE_HAS_PIXELS
             if (window && presentCount() > 0)
                 return window;
-#else
-            if (window)
-                return window;
-#endif
         }
         return nullptr;
     }
 };
 
-TEST_F(PresenterSmoke, ShowsEveryPixelAndTheTitle)
+// The X window behind a display window.
+struct XWindow {
+    Display* display = nullptr;
+    Window window = 0;
+};
+XWindow xWindowOf(SDL_Window* window)
 {
-    HWND hwnd = openWindow();
-    ASSERT_NE(hwnd, nullptr);
-    ASSERT_TRUE(startPresenter());
-    SDL_Window* window = pumpUntilPresented(hwnd);
-    ASSERT_NE(window, nullptr);
-
     SDL_SysWMinfo wm;
     SDL_VERSION(&wm.version);
-    ASSERT_TRUE(SDL_GetWindowWMInfo(window, &wm)) << SDL_GetError();
-    ASSERT_EQ(wm.subsystem, SDL_SYSWM_X11);
-    Display* display = wm.info.x11.display;
-    Window xwindow = wm.info.x11.window;
-    XSync(display, False);
+    if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11)
+        return XWindow{};
+    XSync(wm.info.x11.display, False);
+    return XWindow{wm.info.x11.display, wm.info.x11.window};
+}
 
-    XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(display, xwindow, &attributes));
-    EXPECT_EQ(attributes.width, kWidth);
-    EXPECT_EQ(attributes.height, kHeight);
-
-    Atom name = XInternAtom(display, "_NET_WM_NAME", False);
-    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(display, xwindow, name, 0, 1024, False, AnyPropertyType, &type, &format, &count,
-                                 &after, &data),
-              Success);
-    ASSERT_NE(data, nullptr) << (type == None ? "no property" : XGetAtomName(display, type));
-    EXPECT_EQ(type, utf8);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), kTitleUtf8);
-    XFree(data);
-
-#ifdef HA_SMOKE_HAS_PIXELS
+// Every pixel the X server shows for the window against what the headless window holds.
+::testing::AssertionResult displayShowsTheWindow(HWND hwnd, SDL_Window* window, const std::string& name)
+{
+    XWindow x = xWindowOf(window);
+    if (!x.display)
+        return ::testing::AssertionFailure() << "no X window";
     WindowPixels expected;
-    ASSERT_TRUE(readWindowPixels(hwnd, expected));
-    ASSERT_EQ(expected.width, kWidth);
-    ASSERT_EQ(expected.height, kHeight);
-    EXPECT_EQ(expected.at(300, 200), coded(300, 200));  // the window holds the picture
-    XImage* image = XGetImage(display, xwindow, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
+    if (!readWindowPixels(hwnd, expected) || expected.width != kWidth || expected.height != kHeight)
+        return ::testing::AssertionFailure() << "the window holds " << expected.width << " x " << expected.height;
+    XImage* image = XGetImage(x.display, x.window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+    if (!image)
+        return ::testing::AssertionFailure() << "no image from the X server";
     std::vector<std::uint32_t> shown(size_t(kWidth) * kHeight);
     int wrong = 0;
     std::string first;
@@ -203,12 +176,91 @@ TEST_F(PresenterSmoke, ShowsEveryPixelAndTheTitle)
         }
     }
     XDestroyImage(image);
-    if (wrong) {
-        writePng("PresenterSmoke-FAILED.png", kWidth, kHeight, shown);
-        writePng("PresenterSmoke-expected-FAILED.png", kWidth, kHeight, expected.pixels);
-    }
-    EXPECT_EQ(wrong, 0) << "first difference at " << first << "; written to PresenterSmoke-FAILED.png";
-#endif
+    if (!wrong)
+        return ::testing::AssertionSuccess();
+    writePng(name + "-FAILED.png", kWidth, kHeight, shown);
+    writePng(name + "-expected-FAILED.png", kWidth, kHeight, expected.pixels);
+    return ::testing::AssertionFailure() << wrong << " pixels differ, the first at " << first << "; written to "
+                                         << name << "-FAILED.png";
+}
+
+// A window property of 8-bit or 32-bit items.
+template <typename T>
+std::vector<T> propertyOf(const XWindow& x, const char* property, Atom& type)
+{
+    Atom atom = XInternAtom(x.display, property, False);
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<T> out;
+    type = None;
+    if (XGetWindowProperty(x.display, x.window, atom, 0, 1 << 16, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success || !data)
+        return out;
+    // 32-bit items come as longs.
+    for (unsigned long i = 0; i < count; ++i)
+        out.push_back(format == 32 ? T(reinterpret_cast<long*>(data)[i]) : T(data[i]));
+    XFree(data);
+    return out;
+}
+
+TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    HICON icon = loadIcon(nullptr, IDI_APPLICATION);
+    sendMessage(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* window = pumpUntilPresented(hwnd);
+    ASSERT_NE(window, nullptr);
+    XWindow x = xWindowOf(window);
+    ASSERT_NE(x.display, nullptr);
+
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(x.display, x.window, &attributes));
+    EXPECT_EQ(attributes.width, kWidth);
+    EXPECT_EQ(attributes.height, kHeight);
+
+    Atom type = None;
+    std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+    EXPECT_EQ(type, XInternAtom(x.display, "UTF8_STRING", False));
+    EXPECT_EQ(std::string(title.begin(), title.end()), kTitleUtf8);
+
+    // The large icon: width, height, then ARGB words.
+    IconPixels iconPixels;
+    ASSERT_TRUE(readIconPixels(icon, iconPixels));
+    std::vector<std::uint32_t> shownIcon = propertyOf<std::uint32_t>(x, "_NET_WM_ICON", type);
+    ASSERT_EQ(shownIcon.size(), 2 + iconPixels.pixels.size());
+    EXPECT_EQ(int(shownIcon[0]), iconPixels.width);
+    EXPECT_EQ(int(shownIcon[1]), iconPixels.height);
+    EXPECT_EQ(std::vector<std::uint32_t>(shownIcon.begin() + 2, shownIcon.end()), iconPixels.pixels);
+
+    WindowPixels held;
+    ASSERT_TRUE(readWindowPixels(hwnd, held));
+    EXPECT_EQ(held.at(300, 200), coded(300, 200));  // the window holds the picture
+    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmoke"));
+}
+
+TEST_F(PresenterSmoke, DrawingAfterTheStartIsPresented)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* window = pumpUntilPresented(hwnd);
+    ASSERT_NE(window, nullptr);
+    std::uint64_t before = presentCount();
+    HDC hdc = getDC(hwnd);
+    HBRUSH brush = createSolidBrush(rgbColour(200, 30, 90));
+    fillRect(hdc, RECT{100, 50, 230, 120}, brush);
+    releaseDC(hwnd, hdc);
+    deleteObject(brush);
+    for (int i = 0; i < 500 && presentCount() == before; ++i)
+        pumpMessagesFor(10);
+    ASSERT_GT(presentCount(), before);
+    WindowPixels held;
+    ASSERT_TRUE(readWindowPixels(hwnd, held));
+    EXPECT_EQ(held.at(150, 60) & 0xFFFFFF, 0xC81E5Au);
+    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmokeDrawing"));
 }
 
 TEST_F(PresenterSmoke, DisplayEventsReachTheQueue)
