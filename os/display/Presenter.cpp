@@ -541,11 +541,14 @@ bool startPresenter()
     p.wakePending.store(false);
     p.thread = currentThreadId();
     tPresenterThread = true;
+    // The windows already there. The stand-in's lock comes before notesMutex, never inside it.
+    std::vector<HWND> windows;
+    for (HWND hwnd : getTopLevelWindows())
+        if (getWindowThreadId(hwnd) == p.thread)
+            windows.push_back(hwnd);
     {
         std::lock_guard<std::mutex> lock(p.notesMutex);
-        for (HWND hwnd : getTopLevelWindows()) {
-            if (getWindowThreadId(hwnd) != p.thread)
-                continue;
+        for (HWND hwnd : windows) {
             p.changed.insert(hwnd);
             noteDirty(p, hwnd, kEverything);
         }
