@@ -535,6 +535,15 @@ bool startPresenter()
         headless(why.c_str());
         return false;
     }
+    // Only a display a person sees: no off-screen or console fallback of the library.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || (std::strcmp(driver, "x11") != 0 && std::strcmp(driver, "wayland") != 0)) {
+        std::string why = std::string("the display does not open (only the video driver \"") +
+                          (driver ? driver : "") + "\" is there)";
+        SDL_Quit();
+        headless(why.c_str());
+        return false;
+    }
     // Characters come from translateMessage, not from the display's text input.
     SDL_StopTextInput();
     p.wakeEvent = SDL_RegisterEvents(1);

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/display/Presenter.h"
+#include "os/kernel/Clock.h"
+
+using namespace HA::OS;
+
+namespace {
+
+// Sets an environment variable for the life of the object (null: unset) and restores it.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char* name, const char* value) : mName(name)
+    {
+        if (const char* old = std::getenv(name))
+            mOld = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~EnvironmentScope()
+    {
+        if (mOld)
+            setenv(mName.c_str(), mOld->c_str(), 1);
+        else
+            unsetenv(mName.c_str());
+    }
+
+private:
+    std::string mName;
+    std::optional<std::string> mOld;
+};
+
+struct StartRow {
+    const char* name;
+    bool manualClock;
+    const char* presenter;  // HA_OS_PRESENTER
+    const char* x;          // DISPLAY
+    const char* wayland;    // WAYLAND_DISPLAY
+    const char* line;       // what standard error says
+};
+
+// Every road that stays headless without touching a display; the one that starts is the
+// smoke test's.
+TEST(PresenterStart, StaysHeadlessWithOneLineOnStandardError)
+{
+    const std::vector<StartRow> rows = {
+        {"manual clock", true, nullptr, ":0", nullptr, "os: no display under the manual clock; the windows stay headless\n"},
+        {"switched off", false, "0", ":0", "wayland-0", "os: HA_OS_PRESENTER is 0; the windows stay headless\n"},
+        {"no display", false, "1", nullptr, nullptr,
+         "os: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the windows stay headless\n"},
+        {"empty display", false, nullptr, "", "", "os: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the windows stay headless\n"},
+    };
+    for (const StartRow& row : rows) {
+        EnvironmentScope presenter("HA_OS_PRESENTER", row.presenter);
+        EnvironmentScope x("DISPLAY", row.x);
+        EnvironmentScope wayland("WAYLAND_DISPLAY", row.wayland);
+        std::optional<ManualClockScope> clock;
+        if (row.manualClock)
+            clock.emplace();
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(startPresenter()) << row.name;
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), row.line) << row.name;
+        EXPECT_FALSE(presenterRunning()) << row.name;
+    }
+}
+
+}  // namespace
