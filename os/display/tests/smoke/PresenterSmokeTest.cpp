@@ -304,6 +304,23 @@ TEST_F(PresenterSmoke, DisplayEventsReachTheQueue)
     EXPECT_EQ(seen, (std::vector<UINT>{WM_SYSCOMMAND, WM_SYSKEYDOWN}));
 }
 
+TEST_F(PresenterSmoke, TheDisplaysWaitRunsTheClocksCallbacks)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(startPresenter());
+    ASSERT_NE(pumpUntilPresented(hwnd), nullptr);
+    MSG msg;
+    while (peekMessage(msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    // A watchdog timer: the callback (as the simulated device's delays) must come first.
+    ASSERT_TRUE(setTimer(hwnd, 1, 30000));
+    Clock::scheduleAfter(50, [hwnd] { postMessage(hwnd, WM_APP, 9, 0); });
+    ASSERT_EQ(getMessage(msg, hwnd, 0, 0), 1);
+    EXPECT_EQ(msg.message, WM_APP);
+    EXPECT_EQ(msg.wParam, 9u);
+}
+
 class PresenterSmokeThreaded : public PresenterSmoke {};
 
 TEST_F(PresenterSmokeThreaded, PostFromAnotherThreadWakesTheWait)
