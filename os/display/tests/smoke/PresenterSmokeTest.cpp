@@ -124,11 +124,19 @@ protected:
         return hwnd;
     }
 
+    // Runs what the queue holds, then one idle turn of the presenter.
+    void settle()
+    {
+        pumpMessages();
+        presentNow();
+    }
+
     // Runs the queue until the window is on the display (and its pixels are, once it has some).
     SDL_Window* pumpUntilPresented(HWND hwnd)
     {
         for (int i = 0; i < 500; ++i) {
             pumpMessagesFor(10);
+            presentNow();
             SDL_Window* window = presentedWindowOf(hwnd);
             if (window && presentCount() > 0)
                 return window;
@@ -254,8 +262,10 @@ TEST_F(PresenterSmoke, DrawingAfterTheStartIsPresented)
     fillRect(hdc, RECT{100, 50, 230, 120}, brush);
     releaseDC(hwnd, hdc);
     deleteObject(brush);
-    for (int i = 0; i < 500 && presentCount() == before; ++i)
+    for (int i = 0; i < 500 && presentCount() == before; ++i) {
         pumpMessagesFor(10);
+        presentNow();
+    }
     ASSERT_GT(presentCount(), before);
     WindowPixels held;
     ASSERT_TRUE(readWindowPixels(hwnd, held));
@@ -302,6 +312,42 @@ TEST_F(PresenterSmoke, DisplayEventsReachTheQueue)
     }
     // Posted messages come before input, as on the platform.
     EXPECT_EQ(seen, (std::vector<UINT>{WM_SYSCOMMAND, WM_SYSKEYDOWN}));
+}
+
+TEST_F(PresenterSmoke, HidingRetitlingAndDestroyingFollowTheWindow)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* window = pumpUntilPresented(hwnd);
+    ASSERT_NE(window, nullptr);
+    XWindow x = xWindowOf(window);
+    ASSERT_NE(x.display, nullptr);
+    auto mapState = [&] {
+        XSync(x.display, False);
+        XWindowAttributes a{};
+        XGetWindowAttributes(x.display, x.window, &a);
+        return a.map_state;
+    };
+    EXPECT_EQ(mapState(), IsViewable);
+
+    showWindow(hwnd, SW_HIDE);
+    settle();
+    EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN);
+    EXPECT_EQ(mapState(), IsUnmapped);
+
+    showWindow(hwnd, SW_SHOWNA);
+    setWindowText(hwnd, u"Second title");
+    settle();
+    EXPECT_EQ(presentedWindowOf(hwnd), window);
+    EXPECT_EQ(mapState(), IsViewable);
+    Atom type = None;
+    std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+    EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
+
+    destroyWindow(hwnd);
+    settle();
+    EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
 }
 
 TEST_F(PresenterSmoke, TheDisplaysWaitRunsTheClocksCallbacks)
