@@ -18,8 +18,10 @@ out=build/fuzz
 jobs=$(nproc)
 [ "$jobs" -gt 8 ] && jobs=8
 
+# -O1 and line tables only: quicker to build, and stack traces keep their lines.
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DHA_FUZZ=ON -DHA_BENCHMARKS=OFF >/dev/null || exit 1
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DHA_FUZZ=ON -DHA_BENCHMARKS=OFF >/dev/null || exit 1
 cmake --build "$out" -j "$(nproc)" --target fuzzers || exit 1
 rm -rf "$out/seeds"
 ASAN_OPTIONS=detect_leaks=0 "$out/MakeFuzzSeeds" "$out/seeds" || exit 1
