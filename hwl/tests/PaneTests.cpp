@@ -29,7 +29,9 @@ TEST(Pane, SetRootAttachesAndSizesTheNewRoot)
     EXPECT_EQ(child->getPane(), &pane);
     EXPECT_EQ(root->getId(), ha::symbol(std::string("main")));
     EXPECT_EQ(root->getSize(), (Widget::tSize{300, 200}));
-    EXPECT_TRUE(child->hasFlag(Widget::eStyleDirty));
+    // Styled and registered at once by the update pass; the root waits for the next pass.
+    EXPECT_FALSE(child->hasFlag(Widget::eStyleDirty));
+    EXPECT_TRUE(child->hasFlag(Widget::eRegistered));
     EXPECT_TRUE(root->needsLayout());
     EXPECT_EQ(pane.getDirtyWord(), Pane::kDirtyRepaint | Pane::kDirtyUpdate);
 }
@@ -49,7 +51,9 @@ TEST(Pane, SetRootOverASoleOwnedRootDetachesItBeforeReleasingIt)
     pane.setRoot(makeWidget(&journal), "second");
     EXPECT_TRUE(oldRoot.expired());
     EXPECT_EQ(journal, (tJournal{{Testing::kRecordPaneChanged, "inner", 0, 0, 0},
-                                 {Testing::kRecordPaneChanged, "first", 0, 0, 0}}));
+                                 {Testing::kRecordPaneChanged, "first", 0, 0, 0},
+                                 {Testing::kRecordPaneChanged, "second", 0, 0, 1},
+                                 {Testing::kRecordRegistered, "second", 0, 0, 1}}));
     pane.setRoot(nullptr, nullptr);
     EXPECT_EQ(pane.getRoot(), nullptr);
 }

@@ -350,6 +350,8 @@ TEST(WidgetTree, RegistrationFollowsVisibility)
     root->addChild(hidden, "hidden");
     hidden->setVisible(false);
     pane.setRoot(root, "root");
+    // setRoot's update pass registered the tree; start again from an unregistered one.
+    root->registerWithPane(&pane, false, false);
     journal.clear();
     root->registerWithPane(&pane, true, false);
     EXPECT_TRUE(root->hasFlag(Widget::eRegistered));
@@ -394,6 +396,9 @@ TEST(WidgetTree, DirtyMarks)
     root->addChild(hidden, "h");
     pane.setRoot(root, "root");
     hidden->setVisible(false);
+    // The next pass unregisters the hidden widget.
+    GP::Region dirty;
+    pane.collectDirtyRegion(dirty);
     root->discardDirtyMarks();
     hidden->discardDirtyMarks();
     pane.exchangeDirty(0);
@@ -419,6 +424,7 @@ TEST(WidgetTree, MovingARenderedWidgetDirtiesItsOldBoxInTheParent)
     auto parent = makeWidget();
     auto child = makeWidget();
     parent->addChild(child, "c");
+    child->setPosition({10, 20});
     Testing::place(*parent, 100, 50, 200, 100);
     Testing::place(*child, 110, 70, 30, 20);
     parent->discardDirtyMarks();

@@ -96,6 +96,12 @@ void Picture::setClipRect(const GP::Rect& rect)
     mClipActive = true;
 }
 
+void Picture::clearClipRect()
+{
+    mClipActive = false;
+    mClip = GP::Rect{0, 0, mWidth, mHeight};
+}
+
 GP::Rect Picture::getDrawingBounds() const
 {
     return mClipActive ? mClip : getPictureBounds();

@@ -82,6 +82,8 @@ public:
     int32_t getOriginY() const { return mOriginY; }
     // Activates the clip: rect limited to the picture and to the right of and below the origin.
     void setClipRect(const GP::Rect& rect);
+    // Deactivates the clip; the clip rectangle becomes the whole picture {0, 0, width, height}.
+    void clearClipRect();
     bool isClipActive() const { return mClipActive; }
     const GP::Rect& getClipRect() const { return mClip; }
     // Where drawing may write, in origin coordinates: the active clip, else the whole picture.

@@ -62,10 +62,6 @@ GP::Point Pane::toScreen(GP::Point point) { return point; }
 
 GP::Point Pane::toWindow(GP::Point point) { return point; }
 
-// FIXME: the update pass (styles, layout, bounds) does not exist yet; until then the widgets
-// keep their marks for it.
-void Pane::update() {}
-
 UIA::Window* Pane::getWindow() { return nullptr; }
 
 void Pane::beginInfiniteDrag() {}

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "gp/src/common/Geometry.h"
+#include "gp/src/common/Region.h"
 #include "hwl/core/src/Signal.h"
 #include "uia/Events.h"
 
@@ -26,6 +27,7 @@ class Window;
 
 namespace HA::HWL {
 
+class Canvas;
 class StyleSheet;
 class Widget;
 
@@ -70,7 +72,8 @@ public:
     virtual void resetCursor();
     virtual GP::Point toScreen(GP::Point point);
     virtual GP::Point toWindow(GP::Point point);
-    // Runs one update pass at once.
+    // Runs the update passes at once, with bounds clipped to 100 x 100, then asks the root
+    // for layout so that the next regular pass computes them against the pane.
     virtual void update();
     // The hosting window; none here.
     virtual UIA::Window* getWindow();
@@ -161,6 +164,22 @@ public:
     void setInputWidget(Widget* widget);
     // Delivers one widget event through the widget's drag-start detector.
     void dispatchMouseEvent(Widget* widget, int code, const UIA::MouseEventData* data);
+
+    // Painting and the update pass.
+    // Paint modes: 1 the root, 2 the overlays, 3 both.
+    static constexpr int kPaintRoot = 1;
+    static constexpr int kPaintOverlays = 2;
+    static constexpr int kPaintAll = 3;
+    // Passes per runUpdate; a request made in the last one waits for the next call.
+    static constexpr int kMaxUpdatePasses = 5;
+    // Runs update passes while asked, at most kMaxUpdatePasses; returns the dirty bits taken.
+    // Needs a root.
+    std::uint32_t runUpdate(const GP::Rect& clip, GP::Region& dirty);
+    // Runs the update passes and collects the area to repaint (pane coordinates) into dirty.
+    void collectDirtyRegion(GP::Region& dirty);
+    // Paints the dirty region (all of the root when empty) with the canvas's scale.
+    void paint(Canvas& canvas, const GP::Region& dirty, int mode);
+    void paintRegion(int mode, const GP::Region& region, Canvas& canvas);
 
     // Every live pane, in order of construction. User-interface thread only.
     static const std::vector<Pane*>& getLivePanes();

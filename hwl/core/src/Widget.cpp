@@ -303,8 +303,9 @@ void Widget::setPositionFixed(bool fixed) { setFlag(ePositionFixed, fixed); }
 
 GP::Rect Widget::boxInParent() const
 {
-    const int x = mAbsolute.x - (mParent ? mParent->mAbsolute.x : 0);
-    const int y = mAbsolute.y - (mParent ? mParent->mAbsolute.y : 0);
+    // The parent's dirty region is in its own coordinates: its margins come first.
+    const int x = mPosition.x + (mParent ? mParent->mMargins.left : 0);
+    const int y = mPosition.y + (mParent ? mParent->mMargins.top : 0);
     return GP::Rect{x, y, x + mSize.width, y + mSize.height};
 }
 
@@ -345,6 +346,14 @@ void Widget::setMargin(const tMargins& margins)
     mMargins = margins;
     if (changed)
         requestLayout();
+}
+
+void Widget::setOuterMargin(const tMargins& margins)
+{
+    if (margins == mOuterMargins)
+        return;
+    mOuterMargins = margins;
+    requestLayoutWithParent();
 }
 
 void Widget::setZIndex(int zIndex)

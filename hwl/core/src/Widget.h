@@ -27,6 +27,7 @@
 
 namespace HA::HWL {
 
+class Canvas;
 class Pane;
 class PaintContext;
 
@@ -201,6 +202,8 @@ public:
     void setMinimumSize(tSize size) { mMinimumSize = size; }
     void setMaximumSize(tSize size) { mMaximumSize = size; }
     void setMargin(const tMargins& margins);
+    // The room kept around the widget in its parent's line layout.
+    void setOuterMargin(const tMargins& margins);
     // Stores a new z-index; the parent re-sorts its children and lays them out.
     void setZIndex(int zIndex);
     const tHitShape& getHitShape() const { return mHitShape; }
@@ -235,6 +238,27 @@ public:
 
     int getNoticeCount() const { return mNoticeCount; }
 
+    // Painting and the update pass.
+    // Line directions of arrangeChildrenInLine.
+    static constexpr int kLineLeftToRight = 1;
+    static constexpr int kLineRightToLeft = 0x1000;
+    static constexpr int kLineTopToBottom = 16;
+    static constexpr int kLineBottomToTop = 256;
+    // Paints the widget and the children that the region (pane coordinates) meets.
+    void paintWidget(Canvas& canvas, const GP::Region& region);
+    // After a paint: geometry notices for widgets whose bounds changed since the last one.
+    void clearPaintMarks();
+    // Takes the widget's dirty marks, and its children's, into region (pane coordinates).
+    void collectDirtyRegion(GP::Region& region);
+    // The pane's scale; 1 without a pane.
+    float getScale() const;
+    // Places the shown, not position-fixed children in a line from the content origin (or,
+    // right to left and bottom to top, from the content box's far edge) and stretches them
+    // across it. Other directions move nothing.
+    void arrangeChildrenInLine(int direction, int spacing);
+    // The children's opaque area (pane coordinates), as the last update pass left it.
+    const GP::Region& getChildrenOpaqueRegion() const { return mOpaqueRegion; }
+
 protected:
     void changeFlags(std::uint32_t set, std::uint32_t clear);
     void setFlag(std::uint32_t flag, bool on) { changeFlags(on ? flag : 0u, on ? 0u : flag); }
@@ -250,6 +274,8 @@ private:
     // The box of the widget at its absolute position, in its parent's coordinates.
     GP::Rect boxInParent() const;
     void addOldBoxToParent();
+    // One widget's step of the pane's update pass (styles, layout, bounds, timers, opaque area).
+    void runUpdatePass(Pane& pane, const GP::Rect& clip, GP::Region& dirty);
 
     ha::symbol mId;
     int mHelpId = -1;
