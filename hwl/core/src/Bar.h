@@ -1,0 +1,48 @@
+#pragma once
+// The library's line container: lines its children up horizontally or vertically with a
+// spacing, can give one flexible child the remaining length and can size its own breadth
+// (extent across its direction) to its children.
+// FIXME: the style's spacing and the panel drawer's background come with the widget's style
+// readers; until then a bar paints nothing and its spacing is set directly.
+
+#include <functional>
+
+#include "hwl/core/src/WidgetTemplate.h"
+
+namespace HA::HWL {
+
+class Bar : public WidgetTemplate<Bar> {
+public:
+    Bar();
+
+    ha::symbol getClass() const override;
+    void layout() override;
+    void setWidth(int width) override;
+    void setHeight(int height) override;
+
+    // Stores a new direction (and asks for layout), invalidates the bar, then sets the style
+    // class.
+    void configure(int direction, const char* style);
+    // The breadth follows the children: before each layout and after each pass.
+    void fitBreadthAutomatically();
+    void fitBreadthToChildren();
+
+    // Directions 1 and 0x1000 are horizontal; every other one counts as vertical.
+    bool isHorizontal() const { return mDirection == kLineLeftToRight || mDirection == kLineRightToLeft; }
+    int getDirection() const { return mDirection; }
+    int getSpacing() const { return mSpacing; }
+    void setSpacing(int spacing);
+    int getFlexibleIndex() const { return mFlexibleIndex; }
+    void setFlexibleIndex(int index);
+    bool hasAutomaticLength() const { return mAutomaticLength; }
+    void setAutomaticLength(bool on) { mAutomaticLength = on; }
+
+private:
+    int mDirection = kLineTopToBottom;
+    int mSpacing = 0;
+    int mFlexibleIndex = -1;
+    std::function<void(Bar&)> mPreLayoutHook;
+    bool mAutomaticLength = false;
+};
+
+}  // namespace HA::HWL
