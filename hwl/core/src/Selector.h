@@ -13,6 +13,8 @@
 
 namespace HA::HWL {
 
+class Widget;
+
 struct AttibuteSelector {
     // Attribute tests as written in a sheet; 0 and 1 are never written.
     enum eRule : int32_t {
@@ -30,6 +32,10 @@ struct AttibuteSelector {
     using tValue = std::variant<tDoesntExist, bool, std::string>;
     // Per attribute name, one test per rule.
     using tTests = std::map<ha::symbol, std::map<eRule, std::string>, SymbolLess>;
+
+    // A missing value never matches; a bool matches when the text's truth ("true" or "yes")
+    // equals it, whatever the rule; a string by the rule ("!=": present and different).
+    static bool compare(const tValue& value, eRule rule, const std::string& text);
 };
 
 // One compound part of a selector.
@@ -55,6 +61,8 @@ struct StateCondition {
 
     // Number of states that are not Any.
     int determinateCount() const;
+    // Whether every determinate requirement equals the widget's state now.
+    bool holds(const Widget& widget) const;
     friend bool operator==(const StateCondition& a, const StateCondition& b) { return a.states == b.states; }
 };
 
@@ -73,6 +81,12 @@ struct Selector {
     // 256 per determinate state, and per part 2^24 for an id, 2^16 for a style class, 16 per
     // attribute name and 1 for a type; wraps modulo 2^32.
     uint32_t specificity() const;
+    // Whether the widget matches: the subject part, then each ancestor part at some ancestor
+    // its relation allows (every placement is tried). States are not tested here; attribute
+    // tests only when asked.
+    bool matches(const Widget& widget, bool withAttributes) const;
+    // Whether any part tests attributes.
+    bool hasAttributeTests() const;
 };
 
 }  // namespace HA::HWL

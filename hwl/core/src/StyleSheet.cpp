@@ -227,6 +227,8 @@ const UIA::Font* StyleSheet::makeFont(const FontDesc& desc) const
 
 void StyleSheet::applyParseResult(const std::vector<StyleParser2::tRule>& rules)
 {
+    // The cached matches point into the rules about to go.
+    clearMatchCache();
     mRules.clear();
     mDeclarations.clear();
     for (const StyleParser2::tRule& rule : rules) {

@@ -82,6 +82,17 @@ public:
     // Empties the match cache and gives it back its starting buckets.
     void clearMatchCache();
 
+    // The property's entries whose selectors match the widget without their attribute tests,
+    // in rules order; matched once per widget and property, then kept in the match cache.
+    const std::vector<const tSelectorValue*>& candidateRules(const Widget& widget, ha::symbol property);
+    // The candidates of the widget's sheet (its pane's own sheet, else the global one) that
+    // also pass their attribute tests; nothing for a widget without a pane.
+    static std::vector<const tSelectorValue*> matchingRules(const Widget& widget, ha::symbol property);
+    // The sheet that styles the widget; null without a pane or before the library's start-up.
+    static StyleSheet* sheetFor(const Widget& widget);
+    // The widget's match-cache entry goes.
+    void forgetWidget(const Widget* widget);
+
     ManagerContainer* getOwner() const { return mOwner; }
     const tRules& getRules() const { return mRules; }
     const tDeclarations& getDeclarations() const { return mDeclarations; }

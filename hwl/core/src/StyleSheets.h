@@ -3,8 +3,10 @@
 // User-interface thread only.
 
 #include <list>
+#include <map>
 #include <string>
 
+#include "hwl/core/src/StyleData.h"
 #include "hwl/core/src/StyleSheet.h"
 
 namespace HA::HWL {
@@ -35,9 +37,20 @@ public:
     // The rules every new global sheet starts with.
     static const char* const kBuiltInStyles;
 
+    // The widget's resolved style; a new record has empty lists and the default font.
+    StyleData& getStyleData(const Widget& widget);
+    // Refills every list of the record from the rules that match its widget now.
+    void resolveStyleData(StyleData& data);
+    // The widget's resolved style goes, and so do its matches in every sheet.
+    void forgetWidget(const Widget* widget);
+    // Every sheet forgets the widget's matches.
+    void forgetMatches(const Widget* widget);
+    const std::map<const Widget*, StyleData>& getStyleDataCache() const { return mStyleData; }
+
 private:
     ManagerContainer* mOwner;
     std::list<tNamedSheet> mSheets;
+    std::map<const Widget*, StyleData> mStyleData;
 };
 
 }  // namespace HA::HWL

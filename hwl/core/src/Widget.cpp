@@ -180,7 +180,10 @@ void Widget::setPane(Pane* pane)
         onPaneChanged(false);
         oldPane->forgetWidget(this);
     }
+    // Matches cached under the old pane's sheet, and any left in the new one, are stale.
+    DETAIL::forgetStyleMatches(this);
     mPane = pane;
+    DETAIL::forgetStyleMatches(this);
     mFlags &= ~eRegistered;
 }
 

@@ -23,6 +23,7 @@
 #include "gp/src/common/Symbol.h"
 #include "hwl/core/src/DragDropEventTarget.h"
 #include "hwl/core/src/DragDropSource.h"
+#include "hwl/core/src/StyleParser2.h"
 #include "uia/Events.h"
 
 namespace HA::HWL {
@@ -171,6 +172,29 @@ public:
     void setAttribute(const char* name, const std::string& value);
     const tAttributes& getAttributes() const { return mAttributes; }
     int getHelpId() const { return mHelpId; }
+
+    // Style values, read through the cascade of the widget's sheet.
+    // The declaration of the best rule for the property that matches the widget (attributes
+    // included) and whose states hold now; null when none, and always without a pane.
+    const StyleParser2::tDeclaration* findStyleValue(ha::symbol property) const;
+    // That value when it has the asked type, "no" as the type's zero (0, false, "", null);
+    // both with found = true. Otherwise the default, with found = false. The bool form also
+    // takes numbers of unit 0 and the words "yes", "true", "no", "false".
+    int getProperty(ha::symbol property, int defaultValue, bool* found = nullptr) const;
+    bool getProperty(ha::symbol property, bool defaultValue, bool* found = nullptr) const;
+    std::string getProperty(ha::symbol property, const std::string& defaultValue, bool* found = nullptr) const;
+    std::string getProperty(ha::symbol property, const char* defaultValue, bool* found = nullptr) const
+    {
+        return getProperty(property, std::string(defaultValue ? defaultValue : ""), found);
+    }
+    const UIA::Font* getProperty(ha::symbol property, const UIA::Font* defaultValue, bool* found = nullptr) const;
+    // kind 0 "margin", 1 "outer-margin": the whole value (an int sets all four sides), then
+    // "-left", "-right", "-top" and "-bottom" each override their side; a side not given
+    // keeps what `sides` held.
+    void getFourSided(int kind, tMargins& sides) const;
+    // The "font" value; the default font when there is none or it is null ("no", or a font
+    // file that could not be opened). Null only before the library's start-up.
+    const UIA::Font* getFont() const;
 
     // State.
     std::uint32_t getFlags() const { return mFlags; }
