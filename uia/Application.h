@@ -16,9 +16,11 @@
 #include <string>
 
 #include "os/windows/Window.h"
+#include "uia/Accelerators.h"
 #include "uia/EventTarget.h"
 #include "uia/EventTimerManager.h"
 #include "uia/IApplication.h"
+#include "uia/Menu.h"
 
 namespace HA::UIA {
 
@@ -81,6 +83,10 @@ public:
     bool isDpiAware() const { return mDpiAware; }
     EventTimerManager& getEventTimerManager() { return mEventTimers; }
     ApplicationPlatform* getPlatform() const { return mPlatform.get(); }
+    // Empty until the application fills them; the main window takes the menu bar when it
+    // is created.
+    HMenuBar& getMenuBar() { return mMenuBar; }
+    AcceleratorManagerImplMap& getAccelerators() { return mAccelerators; }
 
 private:
     AppModule* mModule = nullptr;
@@ -91,6 +97,8 @@ private:
     bool mQuitting = false;
     bool mDpiAware = false;
     EventTimerManager mEventTimers;
+    HMenuBar mMenuBar;
+    AcceleratorManagerImplMap mAccelerators;
     // Last: it may call back into the application while it is made and destroyed first.
     std::unique_ptr<ApplicationPlatform> mPlatform;
 };

@@ -16,6 +16,11 @@ public:
     OS::HMENU getHandle() const { return mHandle; }
     void setHandle(OS::HMENU handle) { mHandle = handle; }
 
+    // Depth first in item order, separators skipped: the first plain item with the id. On
+    // success the menu holding it and its position are stored (either output may be null);
+    // otherwise false and the outputs are left alone.
+    bool findItem(int id, HMenu* outMenu, int* outPosition) const;
+
 private:
     OS::HMENU mHandle;
 };

@@ -33,8 +33,14 @@ void mainWindowDestroyed(StandaloneWindow* window)
 
 const HMenuBar* getApplicationMenuBar()
 {
-    // FIXME: the application's menu bar arrives with the menu work; until then it is empty.
-    return nullptr;
+    Application* app = Application::instance();
+    return app ? &app->getMenuBar() : nullptr;
+}
+
+int findApplicationAccelerator(std::uint32_t key)
+{
+    Application* app = Application::instance();
+    return app ? app->getAccelerators().find(key) : 0;
 }
 
 bool isApplicationDpiAware()

@@ -2,6 +2,8 @@
 // What windows ask of the process application. Each call does nothing (false, null) while
 // there is no application. User-interface thread only.
 
+#include <cstdint>
+
 namespace HA::UIA {
 
 class HMenuBar;
@@ -20,6 +22,8 @@ void setApplicationMainWindow(StandaloneWindow* window);
 void mainWindowDestroyed(StandaloneWindow* window);
 // The application's menu bar, installed into the main window when it holds a menu.
 const HMenuBar* getApplicationMenuBar();
+// The command of the key in the application's accelerator table; 0 for none.
+int findApplicationAccelerator(std::uint32_t key);
 bool isApplicationDpiAware();
 void applicationSuspending();
 void applicationResuming();

@@ -194,6 +194,45 @@ UINT getMenuItemFlags(HMENU menu, int position)
     return item ? item->flags : 0;
 }
 
+namespace {
+
+Item* itemByCommandLocked(HMENU menu, UINT id)
+{
+    auto& all = menus().menus;
+    auto it = all.find(menu);
+    if (it == all.end())
+        return nullptr;
+    for (Item& item : it->second.items) {
+        if (item.submenu) {
+            if (Item* found = itemByCommandLocked(item.submenu, id))
+                return found;
+        } else if (!(item.flags & MF_SEPARATOR) && item.id == id) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+UINT enableMenuItem(HMENU menu, UINT item, UINT flags)
+{
+    auto lock = kernelLock();
+    if (!menuLocked(menu))
+        return static_cast<UINT>(-1);
+    Item* target = nullptr;
+    if (flags & MF_BYPOSITION)
+        target = const_cast<Item*>(itemLocked(menu, static_cast<int>(item)));
+    else
+        target = itemByCommandLocked(menu, item);
+    if (!target)
+        return static_cast<UINT>(-1);
+    constexpr UINT kState = MF_GRAYED | MF_DISABLED;
+    const UINT previous = target->flags & kState;
+    target->flags = (target->flags & ~kState) | (flags & kState);
+    return previous;
+}
+
 HMENU getSystemMenu(HWND hwnd, bool revert)
 {
     auto lock = kernelLock();

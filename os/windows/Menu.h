@@ -38,6 +38,10 @@ HMENU getSubMenu(HMENU menu, int position);
 // The item's text (empty for separators); the flags it was appended with.
 WString getMenuString(HMENU menu, int position);
 UINT getMenuItemFlags(HMENU menu, int position);
+// Enables (MF_ENABLED), greys (MF_GRAYED) or disables an item found by id (MF_BYCOMMAND, in
+// the menu and its submenus) or position (MF_BYPOSITION). Returns the item's previous state
+// (MF_ENABLED, MF_GRAYED, MF_DISABLED bits), or (UINT)-1 when there is no such item.
+UINT enableMenuItem(HMENU menu, UINT item, UINT flags);
 
 // The window's system menu: made on first use with the platform's items (Restore, Move,
 // Size, Minimize, Maximize, a separator, Close); null for a window without WS_SYSMENU.
