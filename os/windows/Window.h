@@ -258,6 +258,9 @@ LONG_PTR getWindowUserData(HWND hwnd);
 LONG_PTR setWindowExtra(HWND hwnd, int offset, LONG_PTR value);
 LONG_PTR getWindowExtra(HWND hwnd, int offset);
 DWORD getWindowStyle(HWND hwnd);
+// Replaces the style, all but WS_VISIBLE; the frame follows with a SWP_FRAMECHANGED move.
+// Returns the previous style, 0 on failure.
+DWORD setWindowStyle(HWND hwnd, DWORD style);
 DWORD getWindowExStyle(HWND hwnd);
 // Child id of a child window.
 UINT_PTR getWindowId(HWND hwnd);
@@ -317,7 +320,10 @@ HWND getForegroundWindow();
 void activateOtherApplication();
 
 // What getWindowPlacement and setWindowPlacement exchange: the show state and the
-// restore rectangle in work-area coordinates (the work area starts at 0, 0 here).
+// restore rectangle. For top-level windows other than tool windows, positions are in
+// work-area coordinates: screen coordinates less the offset of the work area inside the
+// monitor nearest to the rectangle's top-left corner (a taskbar at the left of 40 pixels
+// makes screen x 40 placement x 0). A window is maximised over its monitor's work area.
 struct WINDOWPLACEMENT {
     UINT length;
     UINT flags;

@@ -39,6 +39,48 @@ RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu)
     return RECT{border, top, border, border};
 }
 
+// The monitor that holds a point, else the nearest one.
+const MonitorDesc* monitorNear(const MonitorLayout& layout, POINT p)
+{
+    const MonitorDesc* best = nullptr;
+    long long bestDistance = 0;
+    for (const MonitorDesc& m : layout.monitors) {
+        long long dx = p.x < m.monitor.left ? m.monitor.left - p.x : p.x >= m.monitor.right ? p.x - m.monitor.right + 1 : 0;
+        long long dy = p.y < m.monitor.top ? m.monitor.top - p.y : p.y >= m.monitor.bottom ? p.y - m.monitor.bottom + 1 : 0;
+        long long distance = dx * dx + dy * dy;
+        if (!best || distance < bestDistance) {
+            best = &m;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// Work-area coordinates of a monitor start at its work area's top-left corner: the
+// distance of that corner from the monitor's.
+POINT workOffsetNear(POINT p)
+{
+    const MonitorLayout layout = monitorLayout();
+    const MonitorDesc* m = monitorNear(layout, p);
+    if (!m)
+        return POINT{0, 0};
+    return POINT{m->work.left - m->monitor.left, m->work.top - m->monitor.top};
+}
+
+RECT workAreaNear(POINT p)
+{
+    const MonitorLayout layout = monitorLayout();
+    const MonitorDesc* m = monitorNear(layout, p);
+    return m ? m->work : getWorkArea();
+}
+
+// Placement coordinates of top-level windows other than tool windows are work-area
+// coordinates; of the others, those of their parent.
+bool usesWorkAreaCoordinates(const WindowRec& w)
+{
+    return isTopLevel(w) && !(w.exStyle & WS_EX_TOOLWINDOW);
+}
+
 }  // namespace
 
 namespace DETAIL {
@@ -116,7 +158,9 @@ void sendSizeAndMove(HWND hwnd, bool sized, bool moved)
 MINMAXINFO defaultMinMaxInfoLocked(const WindowRec& w)
 {
     RECT f = frameInsets(w.style, w.exStyle, w.menu != nullptr);
-    const RECT workArea = getWorkArea();
+    // A window is maximised over the work area of its monitor.
+    const RECT& normal = (w.minimized || w.maximized) ? w.normalRect : w.rect;
+    const RECT workArea = isTopLevel(w) ? workAreaNear(POINT{normal.left, normal.top}) : getWorkArea();
     const SIZE screen = getScreenSize();
     MINMAXINFO mmi{};
     mmi.ptMaxSize = POINT{workArea.right - workArea.left + f.left + f.right,
@@ -463,12 +507,20 @@ bool getWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement)
     placement.ptMinPosition = w->minimized ? POINT{w->rect.left, w->rect.top} : POINT{-1, -1};
     placement.ptMaxPosition = w->maximized ? POINT{w->rect.left, w->rect.top} : POINT{-1, -1};
     placement.rcNormalPosition = (w->minimized || w->maximized) ? w->normalRect : w->rect;
+    if (usesWorkAreaCoordinates(*w)) {
+        RECT& r = placement.rcNormalPosition;
+        const POINT offset = workOffsetNear(POINT{r.left, r.top});
+        r = RECT{r.left - offset.x, r.top - offset.y, r.right - offset.x, r.bottom - offset.y};
+        if (w->maximized)
+            placement.ptMaxPosition = POINT{placement.ptMaxPosition.x - offset.x, placement.ptMaxPosition.y - offset.y};
+    }
     return true;
 }
 
 bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement)
 {
     bool restored;  // not minimised or maximised now
+    RECT normal = placement.rcNormalPosition;
     {
         auto lock = kernelLock();
         auto w = windowOrFail(hwnd);
@@ -478,17 +530,33 @@ bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement)
             setLastError(ERROR_INVALID_PARAMETER);
             return false;
         }
+        if (usesWorkAreaCoordinates(*w)) {
+            const POINT offset = workOffsetNear(POINT{normal.left, normal.top});
+            normal = RECT{normal.left + offset.x, normal.top + offset.y, normal.right + offset.x, normal.bottom + offset.y};
+        }
         restored = !w->minimized && !w->maximized;
         if (!restored)
-            w->normalRect = placement.rcNormalPosition;
+            w->normalRect = normal;
     }
     // A restored window moves to the new restore rectangle; a minimised or maximised one
     // keeps it for its next restore.
     if (restored)
-        applyWindowPos(hwnd, nullptr, placement.rcNormalPosition, SWP_NOZORDER | SWP_NOACTIVATE);
+        applyWindowPos(hwnd, nullptr, normal, SWP_NOZORDER | SWP_NOACTIVATE);
     int command = static_cast<int>(placement.showCmd);
     showWindow(hwnd, command);
     return true;
+}
+
+DWORD setWindowStyle(HWND hwnd, DWORD style)
+{
+    auto lock = kernelLock();
+    auto w = windowOrFail(hwnd);
+    if (!w)
+        return 0;
+    const DWORD previous = w->style;
+    // Visibility changes only through showWindow and setWindowPos.
+    w->style = (style & ~WS_VISIBLE) | (previous & WS_VISIBLE);
+    return previous;
 }
 
 }  // namespace HA::OS

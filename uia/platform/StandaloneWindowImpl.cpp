@@ -1,6 +1,8 @@
 #include "uia/platform/StandaloneWindowImpl.h"
 
+#include "os/windows/Menu.h"
 #include "os/windows/Message.h"
+#include "uia/Monitor.h"
 #include "uia/Events.h"
 #include "uia/Window.h"
 #include "uia/WindowImpl.h"
@@ -27,6 +29,62 @@ bool StandaloneWindowImpl::resizeChild(int width)
     state.state = kSizeStateNormal;
     sendEvent(kEventSizeState, &state, false);
     return true;
+}
+
+namespace {
+
+constexpr OS::DWORD kFullScreenStyle = OS::WS_POPUP | OS::WS_VISIBLE | OS::WS_CLIPCHILDREN;
+
+GP::Rect fullScreenMonitor()
+{
+    if (monitorList().empty())
+        buildMonitorList();
+    const std::vector<MonitorInfo>& monitors = monitorList();
+    if (monitors.empty())
+        return GP::Rect{0, 0, OS::getScreenSize().cx, OS::getScreenSize().cy};
+    OS::RECT r{};
+    const OS::HWND foreground = OS::getForegroundWindow();
+    if (monitors.size() < 2 || !foreground || !OS::getWindowRect(foreground, r))
+        return monitors.front().monitor;
+    const MonitorInfo under = monitorAt(GP::Point{r.left + (r.right - r.left) / 2, r.top + (r.bottom - r.top) / 2});
+    return under.valid ? under.monitor : monitors.front().monitor;
+}
+
+}  // namespace
+
+void StandaloneWindowImpl::enterFullScreen()
+{
+    // A second call would save the full-screen style over the window's own.
+    if (mFullScreen || !mHwnd)
+        return;
+    getRect(&mSavedRect, true);
+    mSavedStyle = OS::getWindowStyle(mHwnd);
+    mSavedMenu = OS::getMenu(mHwnd);
+    const GP::Rect monitor = fullScreenMonitor();
+    // Restored first: restoring a maximised window afterwards would leave the monitor.
+    if (!isNormal())
+        OS::showWindow(mHwnd, OS::SW_RESTORE);
+    OS::setWindowStyle(mHwnd, kFullScreenStyle);
+    OS::setMenu(mHwnd, nullptr);
+    OS::setWindowPos(mHwnd, OS::HWND_TOP, monitor.left, monitor.top, monitor.width(), monitor.height(),
+                     OS::SWP_FRAMECHANGED | OS::SWP_SHOWWINDOW | (mDeferErase ? OS::SWP_DEFERERASE : 0));
+    OS::showWindow(mHwnd, OS::SW_RESTORE);
+    OS::setWindowPos(mHwnd, OS::HWND_TOP, 0, 0, 0, 0, OS::SWP_NOMOVE | OS::SWP_NOSIZE);
+    mFullScreen = true;
+}
+
+void StandaloneWindowImpl::leaveFullScreen()
+{
+    if (!mFullScreen || !mHwnd)
+        return;
+    OS::showWindow(mHwnd, OS::SW_SHOWMINNOACTIVE);
+    OS::setWindowStyle(mHwnd, mSavedStyle);
+    OS::setMenu(mHwnd, mSavedMenu);
+    OS::setWindowPos(mHwnd, nullptr, 0, 0, 0, 0,
+                     OS::SWP_NOMOVE | OS::SWP_NOSIZE | OS::SWP_NOZORDER | OS::SWP_FRAMECHANGED);
+    OS::showWindow(mHwnd, OS::SW_RESTORE);
+    setRect(mSavedRect, true);
+    mFullScreen = false;
 }
 
 }  // namespace HA::UIA::DETAIL

@@ -22,6 +22,11 @@ public:
     // Only with a visible child: sizes it to (width, its client height) and sends 1000003.
     bool resizeChild(int width) override;
     bool isFullScreen() const override { return mFullScreen; }
+    // Over the whole monitor (under the foreground window's centre when there are several)
+    // as a pop-up without menu; leaving puts style, menu and client rectangle back. Entering
+    // twice, or leaving when not full screen, does nothing.
+    void enterFullScreen() override;
+    void leaveFullScreen() override;
 
     void setChild(Window* child) { mChild = child; }
 

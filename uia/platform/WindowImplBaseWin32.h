@@ -37,6 +37,8 @@ public:
     void setPosition(GP::Point point, bool client) override;
     Size getSize(bool client) override;
     void setSize(Size size, bool client) override;
+    void getNormalRect(GP::Rect* rect, bool client) override;
+    void setNormalRect(const GP::Rect& rect, bool client) override;
     void getPlacement(WindowPlacement* placement) override;
     void setPlacement(const WindowPlacement& placement) override;
     // ceil(monitor scale) when the application is dpiAware, else 1.
