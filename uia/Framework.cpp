@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "uia/Input.h"
 #include "uia/platform/AsyncEventWindow.h"
 #include "uia/platform/WindowClasses.h"
 
@@ -24,12 +25,11 @@ bool runStep(DETAIL::eInitStep step, Step&& body)
 
 bool initializePlatform()
 {
-    // The key tables, window classes and cursor table join here as their parts arrive.
-    if (!runStep(DETAIL::eInitStep::KeyTables, [] { return true; }))
+    if (!runStep(DETAIL::eInitStep::KeyTables, [] { return initKeyTables(); }))
         return false;
     if (!runStep(DETAIL::eInitStep::WindowClasses, [] { return registerWindowClasses(); }))
         return false;
-    if (!runStep(DETAIL::eInitStep::CursorTable, [] { return true; }))
+    if (!runStep(DETAIL::eInitStep::CursorTable, [] { return loadCursorTable(); }))
         return false;
     return runStep(DETAIL::eInitStep::AsyncEventWindow, [] { return createAsyncEventWindow(false); });
 }
@@ -56,6 +56,7 @@ void shutDown()
 {
     destroyAsyncEventWindow();
     unregisterWindowClasses();
+    forgetCursorTable();
     gInitialized = false;
 }
 

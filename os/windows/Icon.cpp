@@ -8,6 +8,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Resources.h"
+#include "os/windows/Input.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -176,14 +177,42 @@ HICON loadIcon(HMODULE module, WORD id)
     return application;
 }
 
+namespace {
+
+// The system cursors, made once: a shared handle per id.
+const std::map<WORD, HCURSOR>& systemCursors()
+{
+    static const auto* cursors = [] {
+        auto* m = new std::map<WORD, HCURSOR>;
+        for (WORD id : {IDC_ARROW, IDC_IBEAM, IDC_WAIT, IDC_CROSS, IDC_UPARROW, IDC_SIZENWSE, IDC_SIZENESW,
+                        IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL, IDC_NO, IDC_HAND})
+            (*m)[id] = addIcon(plainPicture(kIconSize, 0u), true);
+        return m;
+    }();
+    return *cursors;
+}
+
+}  // namespace
+
 HCURSOR loadCursor(HMODULE module, WORD id)
 {
-    if (module || id != IDC_ARROW) {
+    const auto& cursors = systemCursors();
+    auto it = cursors.find(id);
+    if (module || it == cursors.end()) {
         setLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    static HCURSOR arrow = addIcon(plainPicture(kIconSize, 0u), true);
-    return arrow;
+    return it->second;
+}
+
+WORD systemCursorId(HCURSOR cursor)
+{
+    if (!cursor)
+        return 0;
+    for (const auto& [id, handle] : systemCursors())
+        if (handle == cursor)
+            return id;
+    return 0;
 }
 
 bool destroyIcon(HICON icon)

@@ -5,6 +5,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
+#include "os/windows/Keyboard.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -237,39 +238,6 @@ bool postToLocked(ThreadQueue& q, const MSG& m, bool input)
     return true;
 }
 
-// The character a key gives on a US layout, or 0.
-WChar characterOf(int vk, bool shift, bool capsLock, bool control)
-{
-    if (vk >= 'A' && vk <= 'Z') {
-        if (control)
-            return static_cast<WChar>(vk - 'A' + 1);
-        bool upper = shift != capsLock;
-        return static_cast<WChar>(upper ? vk : vk - 'A' + 'a');
-    }
-    if (control)
-        return 0;
-    if (vk >= '0' && vk <= '9')
-        return static_cast<WChar>(shift ? u")!@#$%^&*("[vk - '0'] : vk);
-    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9)
-        return static_cast<WChar>('0' + vk - VK_NUMPAD0);
-    struct Key {
-        int vk;
-        WChar plain, shifted;
-    };
-    static const Key keys[] = {
-        {VK_SPACE, u' ', u' '},   {VK_RETURN, u'\r', u'\r'}, {VK_BACK, 0x08, 0x08}, {VK_TAB, u'\t', u'\t'},
-        {VK_ESCAPE, 0x1B, 0x1B},  {VK_MULTIPLY, u'*', u'*'}, {VK_ADD, u'+', u'+'},  {VK_SUBTRACT, u'-', u'-'},
-        {VK_DECIMAL, u'.', u'.'}, {VK_DIVIDE, u'/', u'/'},   {0xBA, u';', u':'},    {0xBB, u'=', u'+'},
-        {0xBC, u',', u'<'},       {0xBD, u'-', u'_'},        {0xBE, u'.', u'>'},    {0xBF, u'/', u'?'},
-        {0xC0, u'`', u'~'},       {0xDB, u'[', u'{'},        {0xDC, u'\\', u'|'},   {0xDD, u']', u'}'},
-        {0xDE, u'\'', u'"'},
-    };
-    for (const Key& k : keys)
-        if (k.vk == vk)
-            return shift ? k.shifted : k.plain;
-    return 0;
-}
-
 }  // namespace
 
 namespace DETAIL {
@@ -459,17 +427,43 @@ bool translateMessage(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
         return false;
-    auto down = [](int vk) { return (tKeyState[static_cast<size_t>(vk)] & 0x80) != 0; };
-    bool alt = msg.message == WM_SYSKEYDOWN;
-    bool control = down(VK_CONTROL) && !alt;
-    WChar c = characterOf(static_cast<int>(msg.wParam & 0xFF), down(VK_SHIFT),
-                          (tKeyState[VK_CAPITAL] & 0x01) != 0, control);
-    if (!c)
+    const bool system = msg.message == WM_SYSKEYDOWN;
+    BYTE state[256];
+    std::copy(tKeyState.begin(), tKeyState.end(), state);
+    // A system key is typed with Alt held; the character is the one without it.
+    if (system)
+        state[VK_MENU] &= static_cast<BYTE>(~0x80);
+    WChar text[10];
+    const int n = toUnicode(static_cast<UINT>(msg.wParam & 0xFF), static_cast<UINT>((msg.lParam >> 16) & 0xFF), state,
+                            text, 10, 0);
+    if (n == 0)
         return false;
     auto q = currentQueue();
     auto lock = kernelLock();
-    q->posted.push_front(MSG{msg.hwnd, alt ? WM_SYSCHAR : WM_CHAR, c, msg.lParam, msg.time, msg.pt});
+    if (n < 0) {
+        q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSDEADCHAR : WM_DEADCHAR, text[0], msg.lParam, msg.time, msg.pt});
+    } else {
+        // In front of what is posted, in their order.
+        for (int i = n - 1; i >= 0; --i)
+            q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSCHAR : WM_CHAR, text[i], msg.lParam, msg.time, msg.pt});
+    }
     Clock::notifyAll();
+    return true;
+}
+
+namespace DETAIL {
+
+void resetThreadKeyState() { tKeyState.fill(0); }
+
+}  // namespace DETAIL
+
+bool getKeyboardState(BYTE* state)
+{
+    if (!state) {
+        setLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    std::copy(tKeyState.begin(), tKeyState.end(), state);
     return true;
 }
 

@@ -52,8 +52,10 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Sets the calling thread's quit flag: WM_QUIT with the code comes when nothing else waits.
 void postQuitMessage(int exitCode);
 
-// Key-down messages of printable keys queue the WM_CHAR (WM_SYSCHAR for system keys)
-// of a US keyboard layout behind them; true when one was queued.
+// Key-down messages of keys that type something queue, in front of the posted messages,
+// what the active keyboard layout gives (os/windows/Keyboard.h): WM_CHAR per UTF-16 unit,
+// or WM_DEADCHAR for a dead key (WM_SYSCHAR and WM_SYSDEADCHAR for system keys); true
+// when something was queued.
 bool translateMessage(const MSG& msg);
 // Calls the window procedure of msg.hwnd (must be the calling thread's), or for WM_TIMER
 // with a timer procedure in lParam that procedure, if its timer still exists.
@@ -66,6 +68,8 @@ bool queueInputMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // State of a virtual key as of the last input message the calling thread took: bit 15
 // down, bit 0 toggled.
 std::int16_t getKeyState(int virtualKey);
+// The calling thread's whole key state (256 bytes, as getKeyState's bits 7 and 0).
+bool getKeyboardState(BYTE* state);
 
 // The record that WM_COPYDATA's lParam points to.
 struct COPYDATASTRUCT {

@@ -9,6 +9,7 @@
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
 #include "os/windows/InstanceMarker.h"
+#include "os/windows/Input.h"
 #include "os/windows/Message.h"
 #include "os/kernel/Text.h"
 #include "os/windows/WindowFaults.h"
@@ -514,6 +515,8 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return MA_ACTIVATE;
     case WM_NCHITTEST:
         return HTCLIENT;
+    case WM_SETCURSOR:
+        return DETAIL::defaultSetCursor(hwnd, lParam) ? 1 : 0;
     case WM_DEVICECHANGE:
         return 1;
     default:

@@ -255,7 +255,9 @@ std::optional<OS::LRESULT> WindowImplWin32::dispatchWindowMessage(OS::UINT messa
         sendEvent(kEventFocusLost, noEventData(), false);
         return std::nullopt;
     case OS::WM_CAPTURECHANGED:
-        if (reinterpret_cast<OS::HWND>(lParam) != mHwnd) {
+        // Null: released, by this window's own release among others; only another window
+        // taking the capture ends a drag here.
+        if (lParam && reinterpret_cast<OS::HWND>(lParam) != mHwnd) {
             mCaptured = false;
             sendEvent(kEventCaptureLost, noEventData(), false);
         }

@@ -72,6 +72,13 @@ protected:
     std::optional<OS::LRESULT> dispatchWindowMessage(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
     // Keys, mouse and cursor (WindowImplWin32Input.cpp).
     std::optional<OS::LRESULT> dispatchInputMessage(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
+    // Input parts (WindowImplWin32Input.cpp).
+    bool sendKeyDown(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
+    void checkModifiers();
+    OS::LRESULT onChar(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
+    OS::LRESULT onMouseMove(OS::LPARAM lParam);
+    OS::LRESULT onMouseButton(OS::UINT message, OS::LPARAM lParam, int button, int kind);
+    OS::LRESULT onRawInput(OS::WPARAM wParam, OS::LPARAM lParam);
     // Menus and system commands (WindowImplWin32Menus.cpp).
     std::optional<OS::LRESULT> dispatchMenuMessage(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
     // Drops (WindowImplWin32Drop.cpp).
@@ -105,6 +112,8 @@ protected:
     int mWrapY = 0;
     bool mReportNonClientClicks = false;
     bool mSysCharAccelerators = false;
+    // The first half of a character beyond the basic plane, until its second half comes.
+    char16_t mHighSurrogate = 0;
 
 private:
     static inline WindowImplWin32* sCreating = nullptr;
