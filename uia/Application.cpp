@@ -2,6 +2,7 @@
 
 #include "os/windows/Message.h"
 #include "uia/AppModule.h"
+#include "uia/DragDrop.h"
 #include "uia/Events.h"
 #include "uia/Monitor.h"
 #include "uia/platform/ApplicationPlatform.h"
@@ -16,7 +17,10 @@ bool needsCatchUp(OS::UINT message) { return message >= 0x0400 && message <= 0x7
 
 }  // namespace
 
-Application::Application() : mPlatform(std::make_unique<ApplicationPlatform>(this)) {}
+Application::Application() : mPlatform(std::make_unique<ApplicationPlatform>(this))
+{
+    DragDrop::setDelegate(new WindowingDragDropDelegate);
+}
 
 Application::~Application() { mPlatform.reset(); }
 

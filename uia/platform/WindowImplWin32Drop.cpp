@@ -1,18 +1,27 @@
 #include "uia/platform/DropTargetImplWin32.h"
 #include "uia/platform/WindowImplWin32.h"
 
-// FIXME: drop targets and the drag-image service arrive with the drag-and-drop work; until
-// then a window that accepts drops registers nothing.
-
 namespace HA::UIA::DETAIL {
 
-void WindowImplWin32::createDropTarget() {}
+void WindowImplWin32::createDropTarget()
+{
+    if (mDropTarget || !getHwnd())
+        return;
+    auto target = std::make_unique<DropTargetImplWin32>(this);
+    // A window the platform will not register stays a window without drops.
+    if (target->registerWindow())
+        mDropTarget = std::move(target);
+}
 
 void WindowImplWin32::releaseDropTarget()
 {
     mDropTarget.reset();
 }
 
-void WindowImplWin32::showDragImage(bool) {}
+void WindowImplWin32::showDragImage(bool show)
+{
+    if (mDropTarget)
+        mDropTarget->showDragImage(show);
+}
 
 }  // namespace HA::UIA::DETAIL

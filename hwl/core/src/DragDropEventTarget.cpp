@@ -2,20 +2,9 @@
 
 #include <utility>
 
+#include "uia/DragDrop.h"
+
 namespace HA::HWL {
-
-namespace {
-
-struct tInternalObject {
-    void* object = nullptr;
-    int typeId = 0;
-};
-
-// FIXME: the drag's in-process object comes from the process drag-and-drop delegate, which
-// does not exist yet; until then no drag carries one and typed handlers are never asked.
-tInternalObject internalObjectOf(UIA::DragEventData*) { return {}; }
-
-}  // namespace
 
 DragDropEventTarget::~DragDropEventTarget() = default;
 
@@ -45,10 +34,11 @@ bool DragDropEventTarget::offerDrag(UIA::DragEventData* data)
 {
     mCurrentHandler.reset();
     if (!mTypedHandlers.empty()) {
-        const tInternalObject internal = internalObjectOf(data);
-        if (internal.object) {
+        UIA::IDragDropDelegate& dragDrop = UIA::DragDrop::getDelegate();
+        if (dragDrop.getInternalObject(data)) {
             for (const auto& handler : mTypedHandlers) {
-                if (handler->typeId == internal.typeId && handler->acceptObject(internal.object, data)) {
+                void* object = dragDrop.getInternalObjectOf(data, handler->typeId);
+                if (object && handler->acceptObject(object, data)) {
                     mCurrentHandler = handler;
                     return true;
                 }

@@ -1,0 +1,24 @@
+#include "uia/Clipboard.h"
+
+#include "uia/ClipBoardFormat.h"
+#include "uia/platform/DirectDataObject.h"
+
+namespace HA::UIA {
+
+void Clipboard::setData(ClipBoardFormat& format)
+{
+    DataObjectHolder holder(new DETAIL::DirectDataObject(format));
+    OS::oleSetClipboard(holder.get());
+}
+
+bool Clipboard::getData(ClipBoardFormat& format)
+{
+    OS::IDataObject* object = nullptr;
+    if (OS::oleGetClipboard(&object) != OS::S_OK || !object)
+        return false;
+    DataObjectHolder holder(object);
+    object->Release();  // the holder keeps the one reference
+    return holder.readFormat(format);
+}
+
+}  // namespace HA::UIA
