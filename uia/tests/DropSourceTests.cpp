@@ -87,3 +87,24 @@ TEST(DropSource, TheBaseAcceptsNoDrag)
 
 }  // namespace
 }  // namespace HA::UIA
+
+namespace HA::UIA {
+namespace {
+
+// A press at time 0 of a fresh clock is still a pending press.
+TEST(DropSource, APressAtClockZeroIsPending)
+{
+    OS::ManualClockScope clock(0);
+    AcceptingSource source;
+    source.setHoldTime(50);
+    MouseEventData press{10, 10, 0, kMouseButtonLeft, kMousePress};
+    EXPECT_EQ(source.detectDragStart(kEventMouseButton, &press), 1);
+    EXPECT_TRUE(source.isPressPending());
+    MouseEventData far{13, 10, 0, 0, 0};
+    EXPECT_EQ(source.detectDragStart(kEventMouseDrag, &far), 1);
+    OS::Clock::advance(50);
+    EXPECT_EQ(source.detectDragStart(kEventMouseDrag, &far), 2);
+}
+
+}  // namespace
+}  // namespace HA::UIA
