@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "hwl/core/src/Bar.h"
 #include "hwl/core/src/Pane.h"
 #include "hwl/core/src/StyleGetters.h"
 #include "hwl/core/src/StyleSheets.h"
@@ -61,6 +62,19 @@ TEST_F(StyleGettersPane, Attributes)
     EXPECT_EQ(attributeGetters[2].get(*a), tValue(std::string("a")));
     EXPECT_EQ(attributeGetters[1].get(*root), tValue(std::string()));
     EXPECT_TRUE(std::holds_alternative<AttibuteSelector::tDoesntExist>(attributeGetters[3].get(*a)));
+}
+
+TEST(StyleGetters, OnlyABarHasADirection)
+{
+    struct tCase {
+        int direction;
+        bool horizontal;
+    };
+    for (tCase c : {tCase{1, true}, tCase{0x1000, true}, tCase{16, false}, tCase{256, false}}) {
+        auto bar = std::make_shared<Bar>();
+        bar->configure(c.direction, nullptr);
+        EXPECT_EQ(attributeGetters[3].get(*bar), AttibuteSelector::tValue(c.horizontal)) << c.direction;
+    }
 }
 
 TEST_F(StyleGettersPane, EnabledNeedsOwnAndAncestorsFlags)

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "hwl/core/src/Bar.h"
 #include "hwl/core/src/Pane.h"
 #include "hwl/core/src/Widget.h"
 
@@ -31,10 +32,11 @@ AttibuteSelector::tValue getId(const Widget& widget)
     return widget.getId().str();
 }
 
-// FIXME: a Bar answers whether its direction is left-to-right (1) or right-to-left (0x1000)
-// once the library has one; no widget here has a direction.
-AttibuteSelector::tValue isHorizontal(const Widget&)
+// Only a bar has a direction: left-to-right (1) and right-to-left (0x1000) are horizontal.
+AttibuteSelector::tValue isHorizontal(const Widget& widget)
 {
+    if (const auto* bar = dynamic_cast<const Bar*>(&widget))
+        return bar->isHorizontal();
     return AttibuteSelector::tDoesntExist{};
 }
 
