@@ -17,7 +17,7 @@ void BlendUsingAlpha::operator()(uint32_t* destination, const uint32_t* source, 
     for (int64_t i = 0; i < count; ++i) {
         const uint32_t d = destination[i];
         const uint32_t s = source[i];
-        destination[i] = DETAIL::mixKeepingAlpha(d, s, DETAIL::coverWeight(s >> 24, d >> 24));
+        destination[i] = DETAIL::mixKeepingAlphaFast(d, s, DETAIL::coverWeight(s >> 24, d >> 24));
     }
 }
 
@@ -48,10 +48,12 @@ void CopySource::operator()(uint32_t* destination, const uint32_t* source, int64
                 destination[i] = DETAIL::copyOntoOpaque(destination[i], s);
         }
         return;
-    case eMode::Over:
+    case eMode::Over: {
+        const auto& reciprocals = DETAIL::reciprocals();
         for (int64_t i = 0; i < count; ++i)
-            destination[i] = DETAIL::blendOver(destination[i], source[i]);
+            destination[i] = DETAIL::blendOverFast(destination[i], source[i], reciprocals);
         return;
+    }
     }
 }
 
@@ -65,7 +67,8 @@ void DyeUsingAlphaMask::operator()(uint32_t* destination, const uint32_t* source
     const uint32_t dyeAlpha = mColour >> 24;
     for (int64_t i = 0; i < count; ++i) {
         const uint32_t w = DETAIL::coverWeight(source[i] >> 24, dyeAlpha);
-        destination[i] = DETAIL::mixKeepingAlpha(destination[i], mColour, w);
+        if (w != 0)
+            destination[i] = DETAIL::mixKeepingAlphaFast(destination[i], mColour, w);
     }
 }
 
