@@ -1,7 +1,8 @@
 // The resampler's five code paths on interface-sized and large pictures, beside a memcpy
-// of the destination's bytes (the bandwidth ceiling) and two picture scalers from Debian,
-// each on one thread. Bytes per second count destination bytes. At the end a table gives
-// each path's ratio to the faster comparator and to memcpy.
+// of the destination's bytes (the bandwidth ceiling) and four picture scalers from Debian,
+// each on one thread (the header-only one has no nearest filter, so it runs bilinear only).
+// Bytes per second count destination bytes. At the end a table gives each path's ratio to
+// the fastest comparator and to memcpy, from the median of the repetitions when there are any.
 
 #include <benchmark/benchmark.h>
 
@@ -9,11 +10,28 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 #include <libyuv/scale_argb.h>
+#include <pixman.h>
 
+// The header-only scaler is compiled here, without its assertions, as it would ship.
+#ifndef NDEBUG
+#define NDEBUG
+#endif
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#include <stb/stb_image_resize.h>
+#pragma GCC diagnostic pop
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -150,7 +168,52 @@ void runSwscale(benchmark::State& state, const Size& s, eOp op)
     state.SetBytesProcessed(state.iterations() * destinationBytes(s));
 }
 
-// Keeps every run's bytes per second for the closing table.
+void runPixman(benchmark::State& state, const Size& s, eOp op)
+{
+    const Bytes& src = sourcePicture(s.ws, s.hs);
+    Bytes dst(std::size_t(destinationBytes(s)));
+    pixman_image_t* from = pixman_image_create_bits(
+        PIXMAN_a8r8g8b8, s.ws, s.hs, reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(src.data())),
+        4 * s.ws);
+    pixman_image_t* to = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.wd, s.hd,
+                                                  reinterpret_cast<std::uint32_t*>(dst.data()), 4 * s.wd);
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, pixman_double_to_fixed(double(s.ws) / s.wd),
+                                pixman_double_to_fixed(double(s.hs) / s.hd));
+    pixman_image_set_transform(from, &scale);
+    pixman_image_set_filter(from, op == eOp::Nearest ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+                            nullptr, 0);
+    pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, s.wd, s.hd);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    pixman_image_unref(to);
+    pixman_image_unref(from);
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+}
+
+void runStb(benchmark::State& state, const Size& s)
+{
+    const Bytes& src = sourcePicture(s.ws, s.hs);
+    Bytes dst(std::size_t(destinationBytes(s)));
+    for (auto _ : state) {
+        if (!stbir_resize_uint8_generic(src.data(), s.ws, s.hs, 4 * s.ws, dst.data(), s.wd, s.hd, 4 * s.wd, 4,
+                                        STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE,
+                                        STBIR_COLORSPACE_LINEAR, nullptr)) {
+            state.SkipWithError("resize refused");
+            break;
+        }
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * destinationBytes(s));
+}
+
+// Keeps each benchmark's bytes per second for the closing table: the median aggregate when
+// there are repetitions (the last aggregate is the coefficient of variation, not a rate),
+// else the single run.
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> rates;
@@ -159,11 +222,22 @@ public:
     {
         for (const Run& r : runs) {
             const auto it = r.counters.find("bytes_per_second");
-            if (it != r.counters.end())
-                rates[r.run_name.function_name] = it->second.value;
+            if (it == r.counters.end())
+                continue;
+            const std::string& name = r.run_name.function_name;
+            if (r.run_type == Run::RT_Aggregate) {
+                if (r.aggregate_name == "median") {
+                    rates[name] = it->second.value;
+                    fromMedian.insert(name);
+                }
+            } else if (!fromMedian.count(name))
+                rates[name] = it->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
+
+private:
+    std::set<std::string> fromMedian;
 };
 
 const char* opName(eOp op) { return op == eOp::Nearest ? "nearest" : "bilinear"; }
@@ -217,6 +291,13 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark((group + "swscale").c_str(), runSwscale, s, op)
                 ->Unit(benchmark::kMicrosecond)
                 ->MinTime(0.2);
+            benchmark::RegisterBenchmark((group + "pixman").c_str(), runPixman, s, op)
+                ->Unit(benchmark::kMicrosecond)
+                ->MinTime(0.2);
+            if (op == eOp::Linear)
+                benchmark::RegisterBenchmark((group + "stb").c_str(), runStb, s)
+                    ->Unit(benchmark::kMicrosecond)
+                    ->MinTime(0.2);
         }
     }
     benchmark::Initialize(&argc, argv);
@@ -233,7 +314,8 @@ int main(int argc, char** argv)
                 return it == collector.rates.end() ? 0.0 : it->second;
             };
             const double yuv = rate(group + "libyuv"), sws = rate(group + "swscale");
-            const double best = yuv > sws ? yuv : sws;
+            const double pix = rate(group + "pixman"), stb = rate(group + "stb");
+            const double best = std::max({yuv, sws, pix, stb});
             const double copy = rate(std::string("memcpy/") + s.name);
             if (best <= 0 && copy <= 0)
                 continue;  // filtered out
@@ -245,9 +327,10 @@ int main(int argc, char** argv)
                             v.name.c_str(), r / 1e9, best > 0 ? r / best : 0.0,
                             copy > 0 ? r / copy : 0.0);
             }
-            std::printf("%-10s %-22s %-16s %10.2f   (libyuv %.2f, swscale %.2f, memcpy %.2f)\n",
-                        opName(op), s.name, "best other", best / 1e9, yuv / 1e9, sws / 1e9,
-                        copy / 1e9);
+            std::printf("%-10s %-22s %-16s %10.2f   (libyuv %.2f, swscale %.2f, pixman %.2f, stb %.2f, "
+                        "memcpy %.2f)\n",
+                        opName(op), s.name, "best other", best / 1e9, yuv / 1e9, sws / 1e9, pix / 1e9,
+                        stb / 1e9, copy / 1e9);
         }
     benchmark::Shutdown();
     return 0;
