@@ -427,32 +427,6 @@ bool idleWait(TimeMs deadline)
     return true;
 }
 
-const char* buttonText(int id)
-{
-    switch (id) {
-    case IDOK:
-        return "OK";
-    case IDCANCEL:
-        return "Cancel";
-    case IDABORT:
-        return "Abort";
-    case IDRETRY:
-        return "Retry";
-    case IDIGNORE:
-        return "Ignore";
-    case IDYES:
-        return "Yes";
-    case IDNO:
-        return "No";
-    case IDTRYAGAIN:
-        return "Try Again";
-    case IDCONTINUE:
-        return "Continue";
-    default:
-        return "?";
-    }
-}
-
 int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
                    const std::vector<int>& buttons, int defaultButton)
 {
@@ -468,7 +442,7 @@ int showMessageBox(HWND owner, const std::string& text, const std::string& capti
         // Escape answers Cancel, or OK in a box that has only OK, as on the platform.
         if (id == IDCANCEL || (!hasCancel && buttons.size() == 1))
             flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-        data.push_back(SDL_MessageBoxButtonData{flags, id, buttonText(id)});
+        data.push_back(SDL_MessageBoxButtonData{flags, id, buttonName(id)});
     }
     Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
     switch (type & MB_ICONMASK) {

@@ -24,6 +24,13 @@ const std::vector<int>* buttonsOf(UINT type)
     return set < std::size(sets) ? &sets[set] : nullptr;
 }
 
+struct Expectation {
+    int answer;
+    std::string textContains;
+};
+
+}  // namespace
+
 const char* buttonName(int id)
 {
     switch (id) {
@@ -49,13 +56,6 @@ const char* buttonName(int id)
         return "?";
     }
 }
-
-struct Expectation {
-    int answer;
-    std::string textContains;
-};
-
-}  // namespace
 
 struct MessageBoxScript::State {
     ProblemHandler onProblem;

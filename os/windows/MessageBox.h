@@ -109,4 +109,7 @@ private:
     std::shared_ptr<State> mState;
 };
 
+// The caption of a box's button by its result id ("?" for an unknown one).
+const char* buttonName(int id);
+
 }  // namespace HA::OS
