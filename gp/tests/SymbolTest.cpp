@@ -108,7 +108,7 @@ TEST(Symbol, ManyTextsStayRetrievable)
     EXPECT_EQ(distinct.size(), texts.size());
 }
 
-TEST(Symbol, ThreadsInterningTheSameTextsGetTheSameEntries)
+TEST(SymbolThreaded, ThreadsInterningTheSameTextsGetTheSameEntries)
 {
     constexpr int kThreads = 8;
     constexpr int kTexts = 3000;

@@ -568,7 +568,10 @@ TEST_F(DFUDeviceFixture, BlocksByHandThenAbort)
     EXPECT_EQ(state, eDfuIdle);
 }
 
-TEST_F(DFUDeviceFixture, DownloadOnAWorkerThread)
+// Tests that start a second thread also run under the thread sanitizer.
+using DFUDeviceFixtureThreaded = DFUDeviceFixture;
+
+TEST_F(DFUDeviceFixtureThreaded, DownloadOnAWorkerThread)
 {
     VireoSettings settings;
     settings.flashValid = false;

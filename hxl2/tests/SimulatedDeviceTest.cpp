@@ -157,7 +157,10 @@ TEST_F(SimulatedDeviceFixture, UnpluggedDeviceAnswersNotConnected)
     EXPECT_FALSE(readDeviceInfo(device.path(), kVireoInterfaceFilter, info, eStrings::eWithoutStrings));
 }
 
-TEST_F(SimulatedDeviceFixture, TwoThreadsAskTheStateAtOnce)
+// Tests that start a second thread also run under the thread sanitizer.
+using SimulatedDeviceFixtureThreaded = SimulatedDeviceFixture;
+
+TEST_F(SimulatedDeviceFixtureThreaded, TwoThreadsAskTheStateAtOnce)
 {
     ASSERT_TRUE(device.open(attach()));
     auto run = [&](int& failures) {

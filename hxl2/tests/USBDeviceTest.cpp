@@ -183,7 +183,10 @@ TEST_F(USBDeviceFixture, TimeOutIsLoggedOnlyForAnEnabledCategory)
 
 // Two threads send requests through one device at once; each waits on its own record and
 // gets its own reply.
-TEST_F(USBDeviceFixture, TwoThreadsSendRequestsAtOnce)
+// Tests that start a second thread also run under the thread sanitizer.
+using USBDeviceFixtureThreaded = USBDeviceFixture;
+
+TEST_F(USBDeviceFixtureThreaded, TwoThreadsSendRequestsAtOnce)
 {
     script([](const OS::IoRequest& request) {
         FakeDriver::tReply r;

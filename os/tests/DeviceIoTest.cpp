@@ -361,7 +361,10 @@ TEST_F(DeviceIo, ACancelledRequestMayStillCompleteLateIntoTheBuffer)
     closeHandle(h);
 }
 
-TEST_F(DeviceIo, CancelTouchesOnlyTheCallingThreadsRequests)
+// Tests that start a second thread also run under the thread sanitizer.
+using DeviceIoThreaded = DeviceIo;
+
+TEST_F(DeviceIoThreaded, CancelTouchesOnlyTheCallingThreadsRequests)
 {
     add(u"dev");
     answerWith({eAnswer::Never});

@@ -147,7 +147,10 @@ TEST_F(DeviceNotifications, MalformedRecordsAreSafe)
     EXPECT_EQ(got[0].units, 0u);
 }
 
-TEST_F(DeviceNotifications, NoticesArriveOnTheWindowsOwnThread)
+// Tests that start a second thread also run under the thread sanitizer.
+using DeviceNotificationsThreaded = DeviceNotifications;
+
+TEST_F(DeviceNotificationsThreaded, NoticesArriveOnTheWindowsOwnThread)
 {
     std::atomic<HWND> hwnd{nullptr};
     HANDLE ready = createEvent(eReset::Manual, false);

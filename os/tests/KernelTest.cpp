@@ -56,7 +56,10 @@ TEST_F(Kernel, WaitWakesOnAScheduledSet)
     closeHandle(e);
 }
 
-TEST_F(Kernel, WaitWakesOnAnotherThreadsSet)
+// Tests that start a second thread also run under the thread sanitizer.
+using KernelThreaded = Kernel;
+
+TEST_F(KernelThreaded, WaitWakesOnAnotherThreadsSet)
 {
     HANDLE e = createEvent(eReset::Manual, false);
     std::thread t([e] { setEvent(e); });
@@ -77,7 +80,7 @@ TEST_F(Kernel, BadHandlesFail)
     EXPECT_EQ(getLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(Kernel, ThreadIdsAndLastErrorArePerThread)
+TEST_F(KernelThreaded, ThreadIdsAndLastErrorArePerThread)
 {
     setLastError(42);
     DWORD mine = currentThreadId();

@@ -28,7 +28,10 @@ protected:
 
 }  // namespace
 
-TEST_F(MessageQueue, DeliveryOrderIsSentPostedInputPaintTimerQuit)
+// Tests that start a second thread also run under the thread sanitizer.
+using MessageQueueThreaded = MessageQueue;
+
+TEST_F(MessageQueueThreaded, DeliveryOrderIsSentPostedInputPaintTimerQuit)
 {
     HWND hwnd = create(WS_POPUP | WS_VISIBLE);
     pumpMessages();  // the paint of showing
@@ -150,7 +153,7 @@ TEST_F(MessageQueue, SendIsReentrantOnTheWindowsThread)
     EXPECT_EQ(trace, (std::vector<std::string>{"enter 0/0", "enter 0/1", "enter 0/2", "leave 2", "leave 1", "leave 0"}));
 }
 
-TEST_F(MessageQueue, SendFromAnotherThreadRunsOnTheWindowsThreadAndCanSendBack)
+TEST_F(MessageQueueThreaded, SendFromAnotherThreadRunsOnTheWindowsThreadAndCanSendBack)
 {
     DWORD uiThread = currentThreadId();
     std::atomic<HWND> workerWindow{nullptr};
@@ -179,7 +182,7 @@ TEST_F(MessageQueue, SendFromAnotherThreadRunsOnTheWindowsThreadAndCanSendBack)
     EXPECT_EQ(result, 41);
 }
 
-TEST_F(MessageQueue, SendToAWindowThatGoesAwayReturnsZero)
+TEST_F(MessageQueueThreaded, SendToAWindowThatGoesAwayReturnsZero)
 {
     HWND hwnd = create();
     LRESULT result = 99;
@@ -195,7 +198,7 @@ TEST_F(MessageQueue, SendToAWindowThatGoesAwayReturnsZero)
     EXPECT_EQ(error, ERROR_INVALID_WINDOW_HANDLE);
 }
 
-TEST_F(MessageQueue, PostIsThreadSafeAndKeepsEachThreadsOrder)
+TEST_F(MessageQueueThreaded, PostIsThreadSafeAndKeepsEachThreadsOrder)
 {
     HWND hwnd = create();
     constexpr int kThreads = 4, kEach = 200;

@@ -498,7 +498,10 @@ TEST_F(Windows, InjectedFaultsFailTheChosenCalls)
     EXPECT_TRUE(unregisterClass(u"FaultB"));
 }
 
-TEST_F(Windows, OperationsFromAnotherThreadFailLoudly)
+// Tests that start a second thread also run under the thread sanitizer.
+using WindowsThreaded = Windows;
+
+TEST_F(WindowsThreaded, OperationsFromAnotherThreadFailLoudly)
 {
     HWND hwnd = create();
 #ifdef NDEBUG
