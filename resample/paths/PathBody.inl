@@ -12,6 +12,7 @@ namespace {
 using std::int32_t;
 using std::int64_t;
 using std::ptrdiff_t;
+using std::size_t;
 using std::uint16_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -27,14 +28,12 @@ template <class T> T* alignTo(void* p, uintptr_t to)
     return reinterpret_cast<T*>(static_cast<uint8_t*>(p) + (to - a % to) % to);
 }
 
-#if LEVEL >= 2
 uint32_t load32(const uint8_t* p)
 {
     uint32_t v;
     __builtin_memcpy(&v, p, 4);
     return v;
 }
-#endif
 
 void store32(uint8_t* p, uint32_t v) { __builtin_memcpy(p, &v, 4); }
 
@@ -202,9 +201,59 @@ StreamPlan planStores(const uint8_t* dst, int32_t width, int32_t height, const i
 }
 #endif
 
+// Whether the tile's columns take consecutive source pixels, so a row is one plain copy.
+bool columnsConsecutive(const int32_t* cols, int32_t width)
+{
+    for (int32_t j = 1; j < width; ++j)
+        if (cols[j] != cols[0] + 4 * j)
+            return false;
+    return true;
+}
+
+// One destination row of nearest pixels with ordinary stores.
+void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+{
+#if LEVEL >= 2
+    copyPixelsInserted(row, d, 0, width, cols);
+#else
+    int32_t j = 0;
+    for (; j + 2 <= width; j += 2) {
+        const uint32_t a = load32(row + cols[j]), b = load32(row + cols[j + 1]);
+        store32(d + 4 * ptrdiff_t(j), a);
+        store32(d + 4 * ptrdiff_t(j) + 4, b);
+    }
+    if (j < width)
+        store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
+#endif
+}
+
+#if LEVEL >= 4
+// A row of consecutive pixels with streaming stores from the first cache line boundary on.
+void streamRow(const uint8_t* from, uint8_t* d, int32_t width, uint32_t lineSize, bool* streamed)
+{
+    int32_t j = 0;
+    const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (lineSize - 1);
+    if (rest != 0) {
+        j = minOf(width, int32_t((lineSize - rest) / 4));
+        __builtin_memmove(d, from, 4 * size_t(j));
+    }
+    if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
+        for (; j + 8 <= width; j += 8)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * ptrdiff_t(j))));
+        *streamed = true;
+    }
+    __builtin_memmove(d + 4 * ptrdiff_t(j), from + 4 * ptrdiff_t(j), 4 * size_t(width - j));
+}
+#endif
+
+// A destination row whose source row is the previous one's is a copy of that row; a row
+// of consecutive columns is a copy of the source. Either gives the bytes of the pixel copy.
 void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                      int32_t width, int32_t height, const int32_t* rows, const int32_t* cols)
 {
+    const bool consecutive = columnsConsecutive(cols, width);
+    const size_t rowBytes = 4 * size_t(width);
 #if LEVEL >= 4
     const StreamPlan plan = planStores(dst, width, height, cols, rows);
     bool streamed = false;
@@ -212,9 +261,28 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
     const uint8_t* row = src;
     int32_t previous = 0;
     for (int32_t i = 0; i < height; ++i) {
+        const bool repeated = i > 0 && rows[i] == previous;
         row += srcStep * ptrdiff_t(rows[i] - previous);
         previous = rows[i];
         uint8_t* d = dst + dstStep * ptrdiff_t(i);
+#if LEVEL >= 4
+        if (plan.streaming && consecutive) {
+            streamRow(row + cols[0], d, width, plan.lineSize, &streamed);
+            continue;
+        }
+        // A streamed row is no longer in the cache: gathering it again costs less.
+        if (repeated && !plan.streaming) {
+#else
+        if (repeated) {
+#endif
+            // memmove: rows closer than their width overlap, and the result is the same.
+            __builtin_memmove(d, d - dstStep, rowBytes);
+            continue;
+        }
+        if (consecutive) {
+            __builtin_memmove(d, row + cols[0], rowBytes);
+            continue;
+        }
 #if LEVEL >= 4
         int32_t j = 0;
         if (plan.gathers) {
@@ -234,17 +302,8 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
             j = copyGathered32(row, d, j, width, cols, store);
         }
         copyPixelsInserted(row, d, j, width, cols);
-#elif LEVEL >= 2
-        copyPixelsInserted(row, d, 0, width, cols);
 #else
-        for (int32_t j = 0; j < width; ++j) {
-            const uint8_t* s = row + cols[j];
-            uint8_t* o = d + 4 * ptrdiff_t(j);
-            o[0] = s[0];
-            o[1] = s[1];
-            o[2] = s[2];
-            o[3] = s[3];
-        }
+        copyRowPixels(row, d, width, cols);
 #endif
     }
 #if LEVEL >= 4
@@ -434,25 +493,65 @@ struct LinearRect {
     const uint16_t* rowWeights;
 };
 
+// Which source rows (relative to the tile's origin) the two row buffers hold.
+struct RowBuffers {
+    uint16_t* buffer[2];
+    int64_t held[2];
+};
+
+// The horizontal pass of source row k in a buffer, computed unless a buffer holds it
+// already; the buffer that holds row `keep` is not overwritten.
+const uint16_t* passedRow(const LinearRect& r, RowBuffers& b, int64_t k, int64_t keep)
+{
+    for (int s = 0; s < 2; ++s)
+        if (b.held[s] == k)
+            return b.buffer[s];
+    const int s = b.held[0] == keep ? 1 : 0;
+    linearRow(r.src + r.srcStep * ptrdiff_t(k), r.cols, r.colWeights, r.n, b.buffer[s]);
+    b.held[s] = k;
+    return b.buffer[s];
+}
+
+// Whether every column of the rectangle takes its left tap whole (weights 16384 and 0):
+// the horizontal pass then gives 64 times the tap, which a whole row weight turns back
+// into the tap's byte.
+bool columnsTakeLeftTap(const uint16_t* colWeights, int32_t n)
+{
+    for (int32_t j = 0; j < n; ++j)
+        if (colWeights[2 * ptrdiff_t(j)] != 16384 || colWeights[2 * ptrdiff_t(j) + 1] != 0)
+            return false;
+    return true;
+}
+
+// A row weight of 0 or 16384 takes one source row whole: its horizontal pass alone is
+// needed, and when every column takes one tap whole the row is a copy of source pixels.
 void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
 {
-    uint16_t* upper = bufferA;
-    uint16_t* lower = bufferB;
-    linearRow(r.src + r.srcStep * ptrdiff_t(r.rows[0]), r.cols, r.colWeights, r.n, lower);
-    int64_t current = int64_t(r.rows[0]) - 1;
+    const int64_t none = int64_t(r.rows[0]) - 2;  // no row of the rectangle
+    RowBuffers b{{bufferA, bufferB}, {none, none}};
+    const bool leftTaps = columnsTakeLeftTap(r.colWeights, r.n);
+    const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
     for (int32_t i = 0; i < r.m; ++i) {
-        const int32_t k = r.rows[i];
-        if (k > current) {
-            const uint8_t* row = r.src + r.srcStep * ptrdiff_t(k);
-            linearRow(row + r.srcStep, r.cols, r.colWeights, r.n, upper);
-            uint16_t* t = upper;
-            upper = lower;
-            lower = t;
-            if (k > current + 1)
-                linearRow(row, r.cols, r.colWeights, r.n, upper);
-            current = k;
+        const int64_t k = r.rows[i];
+        const uint32_t wr = r.rowWeights[i];
+        uint8_t* out = r.dst + r.dstStep * ptrdiff_t(i);
+        if (wr == 0 || wr == 16384) {
+            const int64_t only = wr == 0 ? k : k + 1;
+            if (leftTaps) {
+                const uint8_t* row = r.src + r.srcStep * ptrdiff_t(only);
+                if (consecutive)
+                    __builtin_memmove(out, row + r.cols[0], 4 * size_t(r.n));
+                else
+                    copyRowPixels(row, out, r.n, r.cols);
+                continue;
+            }
+            const uint16_t* one = passedRow(r, b, only, none);
+            linearBlend(one, one, wr, 4 * r.n, out);
+            continue;
         }
-        linearBlend(upper, lower, r.rowWeights[i], 4 * r.n, r.dst + r.dstStep * ptrdiff_t(i));
+        const uint16_t* upper = passedRow(r, b, k, k + 1);
+        const uint16_t* lower = passedRow(r, b, k + 1, k);
+        linearBlend(upper, lower, wr, 4 * r.n, out);
     }
 }
 

@@ -1,0 +1,198 @@
+// The shortcuts of both resizes (repeated rows, consecutive columns, whole weights) give the
+// bytes of the plain formulas, on every path and in every store mode; a weight one step
+// away from whole takes the general route and still matches.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "resample/ResizeSpec.h"
+#include "resample/tests/ResizeHarness.h"
+
+using namespace ResampleTest;
+using namespace Resample;
+
+namespace {
+
+const ResizeSpec* recordIn(Bytes& buffer)
+{
+    std::uint8_t* p = buffer.data();
+    p += (64 - reinterpret_cast<std::uintptr_t>(p) % 64) % 64;
+    return reinterpret_cast<const ResizeSpec*>(p);
+}
+
+// A source picture with one pixel of readable memory around it (border mode 0xF0 reads it).
+struct FramedSource {
+    Bytes memory;
+    std::ptrdiff_t step;
+    const std::uint8_t* origin;
+    FramedSource(std::int32_t ws, std::int32_t hs, unsigned seed)
+    {
+        const Bytes p = makePicture(ws + 2, hs + 2, eFill::Random, seed);
+        memory = p;
+        step = 4 * std::ptrdiff_t(ws + 2);
+        origin = memory.data() + step + 4;
+    }
+    std::uint8_t at(std::int64_t row, std::int64_t column, int c) const
+    {
+        return origin[step * row + 4 * column + c];
+    }
+};
+
+// The two passes written out plainly from the record's tables: each source row's taps
+// weighted and shifted to 16 bits, then the two rows weighted, rounded and limited.
+Bytes linearReference(const ResizeSpec& spec, const FramedSource& src)
+{
+    const std::int32_t wd = spec.cols.dstSize, hd = spec.rows.dstSize;
+    Bytes out(std::size_t(wd) * hd * 4);
+    for (std::int32_t i = 0; i < hd; ++i) {
+        const std::int64_t k = spec.rows.index[i];
+        const std::uint32_t wr = spec.rows.weights[i];
+        for (std::int32_t j = 0; j < wd; ++j) {
+            const std::int64_t col = spec.cols.index[j];
+            const std::uint32_t w0 = spec.cols.weights[2 * j], w1 = spec.cols.weights[2 * j + 1];
+            for (int c = 0; c < 4; ++c) {
+                auto pass = [&](std::int64_t row) {
+                    return std::uint16_t((w0 * src.at(row, col, c) + w1 * src.at(row, col + 1, c) + 128) >> 8);
+                };
+                const std::uint32_t upper = pass(k), lower = pass(k + 1);
+                const std::int32_t v = std::int32_t((wr * lower + (16384 - wr) * upper + 0x80000u) >> 20);
+                out[(std::size_t(i) * wd + j) * 4 + c] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+            }
+        }
+    }
+    return out;
+}
+
+using Patch = std::function<void(ResizeSpec&)>;
+
+// The whole destination on `path` with all neighbours in memory, after `patch` edits the
+// record; `expected` gets the plain passes over the same record.
+Bytes linearOn(int path, const Shape& s, const FramedSource& src, const Patch& patch, Bytes* expected)
+{
+    const DETAIL::PathTable& p = DETAIL::pathTable(path);
+    std::int32_t specSize = 0, initSize = 0, workSize = 0;
+    EXPECT_EQ(p.getSize(s.ws, s.hs, s.wd, s.hd, kLinear, 0, &specSize, &initSize), kOk);
+    Bytes spec(static_cast<std::size_t>(specSize));
+    EXPECT_EQ(p.initLinear(s.ws, s.hs, s.wd, s.hd, spec.data()), kOk);
+    if (patch)
+        patch(*const_cast<ResizeSpec*>(recordIn(spec)));
+    EXPECT_EQ(p.getBufferSize(spec.data(), s.wd, s.hd, 4, &workSize), kOk);
+    Bytes work(std::size_t(workSize), 0x77), dst(std::size_t(s.wd) * s.hd * 4, kCanary);
+    EXPECT_EQ(p.resizeLinear4x8(src.origin, std::int32_t(src.step), dst.data(), 4 * s.wd, 0, 0,
+                                s.wd, s.hd, kBorderInMemory, nullptr, spec.data(), work.data()),
+              kOk);
+    *expected = linearReference(*recordIn(spec), src);
+    return dst;
+}
+
+void expectLinearMatchesReference(const Shape& s, const Patch& patch)
+{
+    SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
+    const FramedSource src(s.ws, s.hs, 3);
+    for (int path = 0; path < DETAIL::kPathCount; ++path) {
+        if (!pathRuns(path))
+            continue;
+        Bytes expected;
+        const Bytes got = linearOn(path, s, src, patch, &expected);
+        ASSERT_EQ(got, expected) << "path " << path;
+    }
+}
+
+// Equal sizes and odd whole-number reductions have column and row weights of exactly 0:
+// every row is a copy (consecutive columns) or a pick of source pixels.
+TEST(ResampleShortcuts, WholeWeightsGiveTheTwoPassesBytes)
+{
+    const Shape shapes[] = {{17, 13, 17, 13}, {40, 3, 40, 3}, {9, 9, 3, 3},   {27, 15, 9, 5},
+                            {17, 13, 17, 26}, {34, 13, 17, 13}, {15, 6, 5, 12}, {2, 2, 98, 98},
+                            {3, 2, 1, 2},     {64, 64, 80, 80}, {5, 7, 5, 21}};
+    for (const Shape& s : shapes)
+        expectLinearMatchesReference(s, nullptr);
+}
+
+// Row and column weights set to 0, 1, 16383 and 16384 in turn: the whole ones take the
+// shortcuts, the ones a step away the blend.
+TEST(ResampleShortcuts, WeightsOneStepFromWholeAreBlended)
+{
+    const std::uint16_t rowCycle[] = {0, 1, 16384, 16383, 0, 0, 16384, 8192};
+    const std::uint16_t colCycle[] = {0, 1, 16383, 16384};
+    const Shape shapes[] = {{17, 13, 17, 13}, {9, 9, 3, 3}, {16, 9, 32, 18}, {37, 23, 53, 29}};
+    for (const Shape& s : shapes) {
+        // Rows only, with the columns as made.
+        expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+            auto* w = const_cast<std::uint16_t*>(spec.rows.weights);
+            for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
+                w[i] = rowCycle[i % 8];
+        });
+        // Every column whole except one a step away, in each position in turn.
+        for (std::uint16_t step : {std::uint16_t(1), std::uint16_t(16383)})
+            for (std::int32_t odd : {0, s.wd / 2, s.wd - 1}) {
+                SCOPED_TRACE(testing::Message() << "column " << odd << " weight " << step);
+                expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+                    auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+                    for (std::int32_t j = 0; j < spec.cols.dstSize; ++j) {
+                        const std::uint16_t w1 = j == odd ? step : 0;
+                        w[2 * j] = std::uint16_t(16384 - w1);
+                        w[2 * j + 1] = w1;
+                    }
+                    auto* r = const_cast<std::uint16_t*>(spec.rows.weights);
+                    for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
+                        r[i] = rowCycle[i % 8];
+                });
+            }
+        // Columns taking the right tap whole are not the left-tap shortcut.
+        expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+            auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+            for (std::int32_t j = 0; j < spec.cols.dstSize; ++j) {
+                w[2 * j] = colCycle[j % 4];
+                w[2 * j + 1] = std::uint16_t(16384 - colCycle[j % 4]);
+            }
+            auto* r = const_cast<std::uint16_t*>(spec.rows.weights);
+            for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
+                r[i] = rowCycle[i % 8];
+        });
+    }
+}
+
+// Nearest: enlargements repeat rows, equal widths take consecutive columns; both with
+// padded, bottom-up and clipped layouts and in every store mode of path 4.
+TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
+{
+    const Shape shapes[] = {{17, 13, 17, 13}, {17, 13, 17, 40}, {17, 13, 34, 26}, {40, 9, 40, 3},
+                            {8, 2, 8, 9},     {64, 64, 64, 128}, {33, 5, 33, 5},  {1, 3, 1, 7}};
+    const Layout layouts[] = {Layout{}, Layout{12, 20, false}, Layout{0, 8, true}};
+    for (const Shape& s : shapes) {
+        SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
+        const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
+        const Bytes expected = nearestReference(s, picture);
+        for (const Layout& layout : layouts) {
+            EXPECT_EQ(expectAllPathsAgree(eOp::Nearest, s, {}, layout, picture).pixels, expected);
+            const TileBox corner{s.wd / 3, s.hd / 2, s.wd, s.hd};
+            const Result tile = expectAllPathsAgree(eOp::Nearest, s, corner, layout, picture);
+            for (std::int32_t y = 0; y < s.hd - corner.y; ++y)
+                EXPECT_EQ(0, std::memcmp(&tile.pixels[std::size_t(y) * (s.wd - corner.x) * 4],
+                                         &expected[(std::size_t(corner.y + y) * s.wd + corner.x) * 4],
+                                         std::size_t(s.wd - corner.x) * 4));
+        }
+    }
+}
+
+// Bilinear through the harness (edges replicated, tiles clipped) on the same shortcut shapes,
+// every path and store mode against path 0.
+TEST(ResampleShortcuts, LinearShortcutsWithEdgesAndTiles)
+{
+    const Shape shapes[] = {{17, 13, 17, 13}, {9, 9, 3, 3}, {34, 13, 17, 13}, {64, 64, 64, 128}};
+    for (const Shape& s : shapes) {
+        SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
+        const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
+        const Result whole = expectAllPathsAgree(eOp::Linear, s, {}, Layout{12, 20, false}, picture);
+        EXPECT_EQ(whole.status, kOk);
+        const TileBox corner{s.wd / 3, s.hd / 2, s.wd, s.hd};
+        const Result tile = expectAllPathsAgree(eOp::Linear, s, corner, Layout{0, 8, true}, picture);
+        for (std::int32_t y = 0; y < s.hd - corner.y; ++y)
+            EXPECT_EQ(0, std::memcmp(&tile.pixels[std::size_t(y) * (s.wd - corner.x) * 4],
+                                     &whole.pixels[(std::size_t(corner.y + y) * s.wd + corner.x) * 4],
+                                     std::size_t(s.wd - corner.x) * 4));
+    }
+}
+
+} // namespace
