@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "uia/graphics/Coordinates.h"
+#include "uia/graphics/PixelRows.h"
 #include "uia/graphics/PixelRules.h"
 
 namespace HA::UIA {
@@ -14,11 +15,7 @@ BlendUsingAlpha::BlendUsingAlpha(const Picture&, const Picture&, const void*) {}
 
 void BlendUsingAlpha::operator()(uint32_t* destination, const uint32_t* source, int64_t count) const
 {
-    for (int64_t i = 0; i < count; ++i) {
-        const uint32_t d = destination[i];
-        const uint32_t s = source[i];
-        destination[i] = DETAIL::mixKeepingAlphaFast(d, s, DETAIL::coverWeight(s >> 24, d >> 24));
-    }
+    DETAIL::blendUsingAlphaRow(destination, source, count);
 }
 
 CopySource::CopySource(const Picture& destination, const Picture& source, const void*)
@@ -48,12 +45,9 @@ void CopySource::operator()(uint32_t* destination, const uint32_t* source, int64
                 destination[i] = DETAIL::copyOntoOpaque(destination[i], s);
         }
         return;
-    case eMode::Over: {
-        const auto& reciprocals = DETAIL::reciprocals();
-        for (int64_t i = 0; i < count; ++i)
-            destination[i] = DETAIL::blendOverFast(destination[i], source[i], reciprocals);
+    case eMode::Over:
+        DETAIL::copyOverRow(destination, source, count);
         return;
-    }
     }
 }
 
@@ -64,12 +58,7 @@ DyeUsingAlphaMask::DyeUsingAlphaMask(const Picture&, const Picture&, const void*
 
 void DyeUsingAlphaMask::operator()(uint32_t* destination, const uint32_t* source, int64_t count) const
 {
-    const uint32_t dyeAlpha = mColour >> 24;
-    for (int64_t i = 0; i < count; ++i) {
-        const uint32_t w = DETAIL::coverWeight(source[i] >> 24, dyeAlpha);
-        if (w != 0)
-            destination[i] = DETAIL::mixKeepingAlphaFast(destination[i], mColour, w);
-    }
+    DETAIL::dyeUsingAlphaMaskRow(destination, source, count, mColour);
 }
 
 }  // namespace PictureCombinerFunctors
