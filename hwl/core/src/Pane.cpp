@@ -78,7 +78,7 @@ void Pane::clearWindowValue() {}
 
 UIA::Window* Pane::getHostWindow() { return nullptr; }
 
-void Pane::showOpenFileDialog(bool, const std::string&, const std::string&, std::function<void(const std::wstring&)>)
+void Pane::showOpenFileDialog(bool, const std::string&, const std::string&, std::function<void(const std::u16string&)>)
 {
 }
 

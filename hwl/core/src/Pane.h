@@ -85,9 +85,10 @@ public:
     virtual void clearWindowValue();
     // The window's second entry; none here.
     virtual UIA::Window* getHostWindow();
-    // Shows nothing here and drops the callback.
+    // Shows nothing here and drops the callback. The callback hears the chosen path as
+    // UTF-16 text.
     virtual void showOpenFileDialog(bool save, const std::string& title, const std::string& initialPath,
-                                    std::function<void(const std::wstring&)> callback);
+                                    std::function<void(const std::u16string&)> callback);
     // Adds a top-level widget above the root (the caller attaches it to the pane).
     virtual void addOverlay(std::shared_ptr<Widget> widget);
     virtual void removeOverlay(Widget* widget);
@@ -142,6 +143,9 @@ public:
     bool isButtonHeld(int button) const;
     bool wasLastPressDouble() const { return mLastPressDouble; }
     GP::Point getLastMousePosition() const { return mLastMouse; }
+    void setLastMousePosition(GP::Point point) { mLastMouse = point; }
+    // No focus widget afterwards; nobody is told (the caller invalidates what it must).
+    void clearFocusWidget() { mFocusWidget = nullptr; }
     float getScale() const { return mScale; }
     void setScale(float scale) { mScale = scale; }
     void setFocusKeys(bool on) { mFocusKeys = on; }
