@@ -20,7 +20,7 @@ void Bar::configure(int direction, const char* style)
         mDirection = direction;
         requestLayout();
     }
-    invalidate();
+    setPainter([](const Bar& bar, PaintContext& context) { bar.getPanelDrawer().draw(bar, context); });
     setStyle(style);
 }
 

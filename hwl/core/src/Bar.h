@@ -2,11 +2,10 @@
 // The library's line container: lines its children up horizontally or vertically with a
 // spacing, can give one flexible child the remaining length and can size its own breadth
 // (extent across its direction) to its children.
-// FIXME: the style's spacing and the panel drawer's background come with the widget's style
-// readers; until then a bar paints nothing and its spacing is set directly.
 
 #include <functional>
 
+#include "hwl/core/src/PanelDrawer.h"
 #include "hwl/core/src/WidgetTemplate.h"
 
 namespace HA::HWL {
@@ -20,8 +19,8 @@ public:
     void setWidth(int width) override;
     void setHeight(int height) override;
 
-    // Stores a new direction (and asks for layout), invalidates the bar, then sets the style
-    // class.
+    // Stores a new direction (and asks for layout), installs the painter of the bar's
+    // background, invalidates the bar, then sets the style class.
     void configure(int direction, const char* style);
     // The breadth follows the children: before each layout and after each pass.
     void fitBreadthAutomatically();
@@ -36,6 +35,8 @@ public:
     void setFlexibleIndex(int index);
     bool hasAutomaticLength() const { return mAutomaticLength; }
     void setAutomaticLength(bool on) { mAutomaticLength = on; }
+    PanelDrawer& getPanelDrawer() { return mPanelDrawer; }
+    const PanelDrawer& getPanelDrawer() const { return mPanelDrawer; }
 
 private:
     int mDirection = kLineTopToBottom;
@@ -43,6 +44,7 @@ private:
     int mFlexibleIndex = -1;
     std::function<void(Bar&)> mPreLayoutHook;
     bool mAutomaticLength = false;
+    PanelDrawer mPanelDrawer;
 };
 
 }  // namespace HA::HWL
