@@ -85,14 +85,8 @@ protected:
         pane.setRoot(root, "root");
         GP::Region dirty;
         pane.collectDirtyRegion(dirty);
-        resolveTree(*root);
     }
-    void resolveTree(const Widget& widget)
-    {
-        style(widget);
-        for (const auto& child : widget.getChildren())
-            resolveTree(*child);
-    }
+    // The widget's resolved style, refilled (the tests add to its lists).
     StyleData& style(const Widget& widget)
     {
         StyleData& data = sheets().getStyleData(widget);

@@ -77,14 +77,6 @@ void Widget::onTimer() {}
 
 void Widget::onInputFocusChanged() {}
 
-void Widget::applyStyle()
-{
-    // FIXME: resolving the style (margins, limits, picture, position, z-index) comes with the
-    // style sheets' look-up; until then a style application only asks for layout.
-    mNeedsLayout = true;
-    mFlags &= ~eStyleDirty;
-}
-
 void Widget::adjustSize() {}
 
 void Widget::setWidth(int width) { setSize(width, mSize.height); }

@@ -1,10 +1,12 @@
-// A widget's typed style reads.
+// A widget's typed style reads and its style application.
 
 #include <string>
+#include <vector>
 
 #include "hwl/core/src/Init.h"
 #include "hwl/core/src/ManagerContainer.h"
 #include "hwl/core/src/StyleConversions.h"
+#include "hwl/core/src/StyleSheets.h"
 #include "hwl/core/src/Widget.h"
 
 namespace HA::HWL {
@@ -43,7 +45,87 @@ T readAs(const StyleParser2::tDeclaration* declaration, const T& defaultValue, b
     return defaultValue;
 }
 
+// The picture of the best "picture" rule that matches the widget, loaded at scale 1; null for
+// none, for "no" and for a picture that cannot be loaded.
+const UIA::Picture* styledPicture(const Widget& widget)
+{
+    const std::vector<const StyleSheet::tSelectorValue*> rules =
+        StyleSheet::matchingRules(widget, StyleNames::picture);
+    if (rules.empty())
+        return nullptr;
+    const LazyPicture* picture = std::get_if<LazyPicture>(&rules.front()->declaration.value);
+    return picture ? picture->get(1.0f) : nullptr;
+}
+
 }  // namespace
+
+void Widget::applyStyle()
+{
+    if (isInitialized()) {
+        StyleSheets& sheets = getStyleSheets();
+        sheets.resolveStyleData(sheets.getStyleData(*this));
+    }
+
+    tMargins margins = mMargins;
+    getFourSided(0, margins);
+    setMargin(margins);
+    tMargins outer = mOuterMargins;
+    getFourSided(1, outer);
+    setOuterMargin(outer);
+
+    tSize minimum{getProperty(StyleNames::minWidth, mMinimumSize.width),
+                  getProperty(StyleNames::minHeight, mMinimumSize.height)};
+    tSize maximum{getProperty(StyleNames::maxWidth, mMaximumSize.width),
+                  getProperty(StyleNames::maxHeight, mMaximumSize.height)};
+    bool found = false;
+    const int width = getProperty(StyleNames::width, 0, &found);
+    if (found)
+        minimum.width = maximum.width = width;
+    const int height = getProperty(StyleNames::height, 0, &found);
+    if (found)
+        minimum.height = maximum.height = height;
+
+    const bool foreground = getProperty(StyleNames::drawForeground, false, &found);
+    if (found) {
+        if (foreground)
+            changeFlags(ePaintAfterChildren, ePaintBeforeChildren);
+        else
+            changeFlags(ePaintBeforeChildren, ePaintAfterChildren);
+    }
+
+    // A picture that does not stretch in a direction fixes the widget's extent in it.
+    if (const UIA::Picture* picture = styledPicture(*this)) {
+        const bool include = getProperty(StyleNames::pictureIncludesMargin, false);
+        const std::int32_t flags = picture->getMarginFlags();
+        if (!(flags & UIA::PictureProperties::kVerticalMargins)) {
+            const int h = picture->getFrameHeight() + (include ? 0 : mMargins.top + mMargins.bottom);
+            minimum.height = maximum.height = h;
+        }
+        if (!(flags & UIA::PictureProperties::kHorizontalMargins)) {
+            const int w = picture->getFrameWidth() + (include ? 0 : mMargins.left + mMargins.right);
+            minimum.width = maximum.width = w;
+        }
+    }
+    mMinimumSize = minimum;
+    mMaximumSize = maximum;
+    setSize(mSize.width, mSize.height);
+
+    bool foundX = false;
+    bool foundY = false;
+    const int x = getProperty(StyleNames::x, 0, &foundX);
+    const int y = getProperty(StyleNames::y, 0, &foundY);
+    if (foundX || foundY) {
+        setPosition(GP::Point{x, y});
+        setFlag(ePositionFixed, true);
+    }
+
+    const int zIndex = getProperty(StyleNames::zIndex, mZIndex, &found);
+    if (found)
+        setZIndex(zIndex);
+
+    mNeedsLayout = true;
+    mFlags &= ~eStyleDirty;
+}
 
 int Widget::getProperty(ha::symbol property, int defaultValue, bool* found) const
 {
