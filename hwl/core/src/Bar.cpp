@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "hwl/core/src/ErrorListeners.h"
+#include "hwl/core/src/StyleNames.h"
+#include "hwl/core/src/StyleSheet.h"
 
 namespace HA::HWL {
 
@@ -22,6 +27,32 @@ void Bar::configure(int direction, const char* style)
     }
     setPainter([](const Bar& bar, PaintContext& context) { bar.getPanelDrawer().draw(bar, context); });
     setStyle(style);
+}
+
+void Bar::applyStyle()
+{
+    mSpacing = getProperty(StyleNames::spacing, mSpacing);
+    Widget::applyStyle();
+    // The messages only report: the computed values win.
+    if (mPreLayoutHook)
+        reportComputedSize(isHorizontal() ? StyleNames::height : StyleNames::width, "styleBreadthXXX");
+    if (mAutomaticLength) {
+        if (mFlexibleIndex != -1)
+            notifyErrorListeners(" Layout contradiction - Bar " + getId().str() +
+                                 " has a flexible element, but is also computed automatically by styleLengthXXX!!!");
+        reportComputedSize(isHorizontal() ? StyleNames::width : StyleNames::height, "styleLengthXXX");
+    }
+}
+
+void Bar::reportComputedSize(ha::symbol property, const char* computedBy) const
+{
+    const std::vector<const StyleSheet::tSelectorValue*> rules = StyleSheet::matchingRules(*this, property);
+    if (rules.empty())
+        return;
+    const Selector& selector = rules.front()->selector;
+    const std::string place = selector.source.str() + ":" + std::to_string(selector.startLine);
+    notifyErrorListeners("Layout contradiction - " + property.str() + " of Bar " + getId().str() + " is given at line " +
+                         place + " of the stylesheet but also computed automatically by " + computedBy + "!!!");
 }
 
 void Bar::setSpacing(int spacing)

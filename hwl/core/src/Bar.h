@@ -16,6 +16,9 @@ public:
 
     ha::symbol getClass() const override;
     void layout() override;
+    // The spacing, the widget's style, then a report of every size that the sheet gives and
+    // the bar also computes.
+    void applyStyle() override;
     void setWidth(int width) override;
     void setHeight(int height) override;
 
@@ -39,6 +42,9 @@ public:
     const PanelDrawer& getPanelDrawer() const { return mPanelDrawer; }
 
 private:
+    // Reports the sheet's rule for a size the bar computes itself, when there is one.
+    void reportComputedSize(ha::symbol property, const char* computedBy) const;
+
     int mDirection = kLineTopToBottom;
     int mSpacing = 0;
     int mFlexibleIndex = -1;
