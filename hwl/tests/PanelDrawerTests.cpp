@@ -349,6 +349,44 @@ TEST_F(PanelTextTest, VerticalTextWithBottomAlignmentStartsAtTheBottom)
     EXPECT_GT(ink.top, 40);
 }
 
+// A widget with a text panel's two readers.
+class FakeTextPanel : public ScriptedWidget {
+public:
+    const std::string& getText() const { return text; }
+    int getVerticalText() const { return vertical; }
+
+    std::string text;
+    int vertical = 0;
+};
+
+TEST_F(PanelTextTest, TextPanelIsThePanelThenItsText)
+{
+    // The built-in look: grey panel, grey border, black text, left and centred by default.
+    auto panel = std::make_shared<FakeTextPanel>();
+    panel->text = "Ok";
+    panel->painter = [this, raw = panel.get()](ScriptedWidget&, PaintContext& context) {
+        drawer.drawTextPanel(*raw, context);
+    };
+    panel->setMargin({4, 2, 4, 2});
+    pane.setSize(40, 24);
+    panel->setSize(40, 24);
+    pane.setRoot(panel, "panel");
+    GP::Region dirty;
+    pane.collectDirtyRegion(dirty);
+    style(*panel).fonts.push_back({StateCondition{}, font.get()});
+    canvas.resize(40, 24);
+    pane.paint(canvas, GP::Region(), Pane::kPaintAll);
+
+    BackgroundDrawingCanvas expected;
+    expected.resize(40, 24);
+    expected.fillRect({0, 0, 40, 24}, kFace);
+    expected.drawFrameRect({0, 0, 40, 24}, kEdge);
+    font->setScale(1.0f);
+    expected.drawText("Ok", {4, 2, 36, 22}, *font, 0xFF000000u, 0x1000, false);
+    EXPECT_TRUE(bufferShows(canvas.getBuffer(), Testing::expectedFrom(expected.getBuffer()), "panel-text-panel"));
+    pane.setRoot(nullptr);
+}
+
 struct tFitCase {
     const char* alignment;
     int extra;  // width minus the line's width

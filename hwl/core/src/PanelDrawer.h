@@ -35,6 +35,14 @@ public:
     // The x offset (logical units) of the text's first line within width under the style's
     // alignment.
     int fitText(const Widget& widget, const std::string& text, int width) const;
+    // A text panel's look: its panel, then its text in its own orientation. Any widget with
+    // getText() and getVerticalText() will do.
+    template <class tPanel>
+    void drawTextPanel(const tPanel& panel, PaintContext& context) const
+    {
+        draw(panel, context);
+        drawText(panel, panel.getText(), context, panel.getVerticalText());
+    }
 
     void setTextDelegate(tTextDelegate textDelegate) { mTextDelegate = std::move(textDelegate); }
     void setFrameHook(tFrameHook frameHook) { mFrameHook = std::move(frameHook); }
