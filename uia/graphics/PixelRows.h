@@ -8,6 +8,12 @@
 
 namespace HA::UIA::DETAIL {
 
+// The widest the processor offers is used; tests choose each in turn (a wider one than the
+// processor has gives the widest it has).
+enum class eRowKernel { Portable, Sse2, Avx2 };
+void setRowKernel(eRowKernel kernel);
+eRowKernel rowKernel();
+
 // destination[i] = mixKeepingAlpha(destination[i], source[i], coverWeight(source alpha, destination alpha))
 void blendUsingAlphaRow(uint32_t* destination, const uint32_t* source, int64_t count);
 

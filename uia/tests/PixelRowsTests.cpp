@@ -14,6 +14,18 @@ namespace {
 
 constexpr int kRow = 256;
 
+// Runs a check with each row kernel in turn (on a processor without one, the widest it has).
+class KernelScope {
+public:
+    explicit KernelScope(eRowKernel k) : saved_(rowKernel()) { setRowKernel(k); }
+    ~KernelScope() { setRowKernel(saved_); }
+
+private:
+    eRowKernel saved_;
+};
+
+constexpr eRowKernel kKernels[] = {eRowKernel::Portable, eRowKernel::Sse2, eRowKernel::Avx2};
+
 uint32_t blendReference(uint32_t d, uint32_t s) { return mixKeepingAlpha(d, s, coverWeight(s >> 24, d >> 24)); }
 
 uint32_t dyeReference(uint32_t d, uint32_t s, uint32_t colour)
@@ -26,57 +38,65 @@ uint32_t dyeReference(uint32_t d, uint32_t s, uint32_t colour)
 // destination (the weight is then the source alpha), every weight, source and destination value.
 TEST(PixelRowsTest, BlendUsingAlphaRowMatchesTheRuleEverywhere)
 {
-    std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
-    for (uint32_t a = 0; a < 256; ++a)
-        for (uint32_t dA = 0; dA < 256; ++dA) {
+    for (eRowKernel k : kKernels) {
+        KernelScope scope(k);
+        SCOPED_TRACE(testing::Message() << "kernel " << int(k));
+        std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
+        for (uint32_t a = 0; a < 256; ++a)
+            for (uint32_t dA = 0; dA < 256; ++dA) {
+                for (uint32_t c = 0; c < 256; ++c) {
+                    const uint32_t d = (c * 37 + a + dA * 11) & 0xFF;
+                    src[c] = makePixel(a, c, 255 - c, c ^ 0x5A);
+                    dst[c] = makePixel(dA, d, d ^ 0xC3, 255 - d);
+                    expected[c] = blendReference(dst[c], src[c]);
+                }
+                blendUsingAlphaRow(dst.data(), src.data(), kRow);
+                ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA;
+            }
+        for (uint32_t w = 0; w < 256; ++w)
             for (uint32_t c = 0; c < 256; ++c) {
-                const uint32_t d = (c * 37 + a + dA * 11) & 0xFF;
-                src[c] = makePixel(a, c, 255 - c, c ^ 0x5A);
-                dst[c] = makePixel(dA, d, d ^ 0xC3, 255 - d);
-                expected[c] = blendReference(dst[c], src[c]);
+                for (uint32_t d = 0; d < 256; ++d) {
+                    src[d] = makePixel(w, c, 255 - c, c ^ 0xA5);
+                    dst[d] = makePixel(255, d ^ 0x3C, d, 255 - d);
+                    expected[d] = blendReference(dst[d], src[d]);
+                }
+                blendUsingAlphaRow(dst.data(), src.data(), kRow);
+                ASSERT_EQ(dst, expected) << "weight " << w << " source " << c;
             }
-            blendUsingAlphaRow(dst.data(), src.data(), kRow);
-            ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA;
-        }
-    for (uint32_t w = 0; w < 256; ++w)
-        for (uint32_t c = 0; c < 256; ++c) {
-            for (uint32_t d = 0; d < 256; ++d) {
-                src[d] = makePixel(w, c, 255 - c, c ^ 0xA5);
-                dst[d] = makePixel(255, d ^ 0x3C, d, 255 - d);
-                expected[d] = blendReference(dst[d], src[d]);
-            }
-            blendUsingAlphaRow(dst.data(), src.data(), kRow);
-            ASSERT_EQ(dst, expected) << "weight " << w << " source " << c;
-        }
+    }
 }
 
 TEST(PixelRowsTest, DyeRowMatchesTheRuleEverywhere)
 {
-    std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
-    // Every dye alpha and mask alpha.
-    for (uint32_t dyeA = 0; dyeA < 256; ++dyeA) {
-        const uint32_t colour = makePixel(dyeA, dyeA ^ 0x77, 255 - dyeA, dyeA);
-        for (uint32_t a = 0; a < 256; ++a) {
-            for (uint32_t k = 0; k < 256; ++k) {
-                src[k] = makePixel(a, k, k, k);
-                dst[k] = makePixel(k ^ 0x0F, k, 255 - k, (k * 7 + a) & 0xFF);
-                expected[k] = dyeReference(dst[k], src[k], colour);
+    for (eRowKernel k : kKernels) {
+        KernelScope scope(k);
+        SCOPED_TRACE(testing::Message() << "kernel " << int(k));
+        std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
+        // Every dye alpha and mask alpha.
+        for (uint32_t dyeA = 0; dyeA < 256; ++dyeA) {
+            const uint32_t colour = makePixel(dyeA, dyeA ^ 0x77, 255 - dyeA, dyeA);
+            for (uint32_t a = 0; a < 256; ++a) {
+                for (uint32_t k = 0; k < 256; ++k) {
+                    src[k] = makePixel(a, k, k, k);
+                    dst[k] = makePixel(k ^ 0x0F, k, 255 - k, (k * 7 + a) & 0xFF);
+                    expected[k] = dyeReference(dst[k], src[k], colour);
+                }
+                dyeUsingAlphaMaskRow(dst.data(), src.data(), kRow, colour);
+                ASSERT_EQ(dst, expected) << "dye alpha " << dyeA << " mask alpha " << a;
             }
-            dyeUsingAlphaMaskRow(dst.data(), src.data(), kRow, colour);
-            ASSERT_EQ(dst, expected) << "dye alpha " << dyeA << " mask alpha " << a;
         }
-    }
-    // An opaque dye: the weight is the mask alpha; every weight, dye value and destination value.
-    for (uint32_t c = 0; c < 256; ++c) {
-        const uint32_t colour = makePixel(255, c, 255 - c, c ^ 0x5A);
-        for (uint32_t w = 0; w < 256; ++w) {
-            for (uint32_t d = 0; d < 256; ++d) {
-                src[d] = makePixel(w, 0, 0, 0);
-                dst[d] = makePixel(d ^ 0x81, d, d ^ 0x3C, 255 - d);
-                expected[d] = dyeReference(dst[d], src[d], colour);
+        // An opaque dye: the weight is the mask alpha; every weight, dye value and destination value.
+        for (uint32_t c = 0; c < 256; ++c) {
+            const uint32_t colour = makePixel(255, c, 255 - c, c ^ 0x5A);
+            for (uint32_t w = 0; w < 256; ++w) {
+                for (uint32_t d = 0; d < 256; ++d) {
+                    src[d] = makePixel(w, 0, 0, 0);
+                    dst[d] = makePixel(d ^ 0x81, d, d ^ 0x3C, 255 - d);
+                    expected[d] = dyeReference(dst[d], src[d], colour);
+                }
+                dyeUsingAlphaMaskRow(dst.data(), src.data(), kRow, colour);
+                ASSERT_EQ(dst, expected) << "dye " << c << " weight " << w;
             }
-            dyeUsingAlphaMaskRow(dst.data(), src.data(), kRow, colour);
-            ASSERT_EQ(dst, expected) << "dye " << c << " weight " << w;
         }
     }
 }
@@ -85,61 +105,69 @@ TEST(PixelRowsTest, DyeRowMatchesTheRuleEverywhere)
 // both ends of the range, every source alpha, source value and destination value.
 TEST(PixelRowsTest, CopyOverRowMatchesTheRuleEverywhere)
 {
-    std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
-    for (uint32_t a = 0; a < 256; ++a)
-        for (uint32_t dA = 0; dA < 256; ++dA) {
-            for (uint32_t c = 0; c < 256; ++c) {
-                const uint32_t d = (c * 37 + a + dA * 11) & 0xFF;
-                src[c] = makePixel(a, c, 255 - c, c ^ 0x5A);
-                dst[c] = makePixel(dA, d, d ^ 0xC3, 255 - d);
-                expected[c] = blendOver(dst[c], src[c]);
-            }
-            copyOverRow(dst.data(), src.data(), kRow);
-            ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA;
-        }
-    for (uint32_t dA : {1u, 254u})
+    for (eRowKernel k : kKernels) {
+        KernelScope scope(k);
+        SCOPED_TRACE(testing::Message() << "kernel " << int(k));
+        std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
         for (uint32_t a = 0; a < 256; ++a)
-            for (uint32_t c = 0; c < 256; ++c) {
-                for (uint32_t d = 0; d < 256; ++d) {
-                    src[d] = makePixel(a, c, 255 - c, c ^ 0x5A);
-                    dst[d] = makePixel(dA, d, 255 - d, d ^ 0xC3);
-                    expected[d] = blendOver(dst[d], src[d]);
+            for (uint32_t dA = 0; dA < 256; ++dA) {
+                for (uint32_t c = 0; c < 256; ++c) {
+                    const uint32_t d = (c * 37 + a + dA * 11) & 0xFF;
+                    src[c] = makePixel(a, c, 255 - c, c ^ 0x5A);
+                    dst[c] = makePixel(dA, d, d ^ 0xC3, 255 - d);
+                    expected[c] = blendOver(dst[c], src[c]);
                 }
                 copyOverRow(dst.data(), src.data(), kRow);
-                ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA << " source " << c;
+                ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA;
             }
+        for (uint32_t dA : {1u, 254u})
+            for (uint32_t a = 0; a < 256; ++a)
+                for (uint32_t c = 0; c < 256; ++c) {
+                    for (uint32_t d = 0; d < 256; ++d) {
+                        src[d] = makePixel(a, c, 255 - c, c ^ 0x5A);
+                        dst[d] = makePixel(dA, d, 255 - d, d ^ 0xC3);
+                        expected[d] = blendOver(dst[d], src[d]);
+                    }
+                    copyOverRow(dst.data(), src.data(), kRow);
+                    ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA << " source " << c;
+                }
+    }
 }
 
-// A picture drawn into itself: with the source 1 to 4 pixels behind or ahead of the
+// A picture drawn into itself: with the source up to 9 pixels behind or ahead of the
 // destination, later pixels read earlier results exactly as the pixel-by-pixel rule does.
 TEST(PixelRowsTest, OverlappingRowsFollowThePixelOrder)
 {
-    std::vector<uint32_t> base(64);
-    for (uint32_t i = 0; i < base.size(); ++i)
-        base[i] = makePixel((i * 53 + 7) & 0xFF, i * 3, 255 - i, (i * 29) & 0xFF);
-    const uint32_t colour = 0xC0805020;
-    for (int shift : {-5, -4, -3, -2, -1, 0, 1, 2, 3, 4})
-        for (int64_t count : {1, 3, 4, 5, 8, 13, 40}) {
-            SCOPED_TRACE(testing::Message() << "source " << shift << " count " << count);
-            const int64_t at = 8;
-            std::vector<uint32_t> a = base, b = base;
-            blendUsingAlphaRow(a.data() + at, a.data() + at + shift, count);
-            for (int64_t i = 0; i < count; ++i)
-                b[at + i] = blendReference(b[at + i], b[at + shift + i]);
-            EXPECT_EQ(a, b) << "blend";
-            a = base;
-            b = base;
-            copyOverRow(a.data() + at, a.data() + at + shift, count);
-            for (int64_t i = 0; i < count; ++i)
-                b[at + i] = blendOver(b[at + i], b[at + shift + i]);
-            EXPECT_EQ(a, b) << "copy over";
-            a = base;
-            b = base;
-            dyeUsingAlphaMaskRow(a.data() + at, a.data() + at + shift, count, colour);
-            for (int64_t i = 0; i < count; ++i)
-                b[at + i] = dyeReference(b[at + i], b[at + shift + i], colour);
-            EXPECT_EQ(a, b) << "dye";
-        }
+    for (eRowKernel k : kKernels) {
+        KernelScope scope(k);
+        SCOPED_TRACE(testing::Message() << "kernel " << int(k));
+        std::vector<uint32_t> base(64);
+        for (uint32_t i = 0; i < base.size(); ++i)
+            base[i] = makePixel((i * 53 + 7) & 0xFF, i * 3, 255 - i, (i * 29) & 0xFF);
+        const uint32_t colour = 0xC0805020;
+        for (int shift : {-9, -8, -7, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 8})
+            for (int64_t count : {1, 3, 4, 5, 8, 13, 17, 40}) {
+                SCOPED_TRACE(testing::Message() << "source " << shift << " count " << count);
+                const int64_t at = 16;
+                std::vector<uint32_t> a = base, b = base;
+                blendUsingAlphaRow(a.data() + at, a.data() + at + shift, count);
+                for (int64_t i = 0; i < count; ++i)
+                    b[at + i] = blendReference(b[at + i], b[at + shift + i]);
+                EXPECT_EQ(a, b) << "blend";
+                a = base;
+                b = base;
+                copyOverRow(a.data() + at, a.data() + at + shift, count);
+                for (int64_t i = 0; i < count; ++i)
+                    b[at + i] = blendOver(b[at + i], b[at + shift + i]);
+                EXPECT_EQ(a, b) << "copy over";
+                a = base;
+                b = base;
+                dyeUsingAlphaMaskRow(a.data() + at, a.data() + at + shift, count, colour);
+                for (int64_t i = 0; i < count; ++i)
+                    b[at + i] = dyeReference(b[at + i], b[at + shift + i], colour);
+                EXPECT_EQ(a, b) << "dye";
+            }
+    }
 }
 
 }  // namespace
