@@ -151,13 +151,16 @@ HA_AVX2 __m256i load8(const uint32_t* p) { return _mm256_loadu_si256(reinterpret
 HA_AVX2 void store8(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
 template <int Shift>
-HA_AVX2 __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m256 outAf, __m256 weightF)
+HA_AVX2 __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m256 outAf, __m256i destWeight)
 {
     const __m256i low8 = _mm256_set1_epi32(0xFF);
     const __m256i c = _mm256_and_si256(_mm256_srli_epi32(s, Shift), low8);
     const __m256i cd = _mm256_and_si256(_mm256_srli_epi32(d, Shift), low8);
-    const __m256 y = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(cd), weightF), _mm256_set1_ps(127.0f));
-    const __m256i part = _mm256_cvttps_epi32(_mm256_div_ps(y, _mm256_set1_ps(255.0f)));
+    // (cd * destWeight + 127) / 255 without a division: t = x + 1, t += t >> 8, then
+    // (t + (t >> 16)) >> 8 is x / 255 for every x below 2^24.
+    __m256i t = _mm256_add_epi32(_mm256_mullo_epi32(cd, destWeight), _mm256_set1_epi32(128));
+    t = _mm256_add_epi32(t, _mm256_srli_epi32(t, 8));
+    const __m256i part = _mm256_srli_epi32(_mm256_add_epi32(t, _mm256_srli_epi32(t, 16)), 8);
     const __m256i n = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(c, a), halfA), part);
     const __m256i v = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), outAf));
     return _mm256_slli_epi32(_mm256_min_epi32(v, low8), Shift);
@@ -175,10 +178,9 @@ HA_AVX2 __m256i over8(__m256i d, __m256i s)
                              7));
     const __m256i halfA = _mm256_srli_epi32(outA, 1);
     const __m256 outAf = _mm256_cvtepi32_ps(outA);
-    const __m256 weightF = _mm256_cvtepi32_ps(destWeight);
     const __m256i pixel = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(outA, 24), overChannel8<16>(d, s, a, halfA, outAf, weightF)),
-        _mm256_or_si256(overChannel8<8>(d, s, a, halfA, outAf, weightF), overChannel8<0>(d, s, a, halfA, outAf, weightF)));
+        _mm256_or_si256(_mm256_slli_epi32(outA, 24), overChannel8<16>(d, s, a, halfA, outAf, destWeight)),
+        _mm256_or_si256(overChannel8<8>(d, s, a, halfA, outAf, destWeight), overChannel8<0>(d, s, a, halfA, outAf, destWeight)));
     return _mm256_andnot_si256(_mm256_cmpeq_epi32(outA, _mm256_setzero_si256()), pixel);
 }
 

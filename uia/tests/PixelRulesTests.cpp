@@ -48,6 +48,17 @@ TEST(PixelRulesTest, BlendOverFastMatchesTheRuleEverywhere)
             }
 }
 
+// The division by 255 of the eight-pixel copy-over, for every numerator it can meet
+// (255 x 65025 + 127 is below 2^24).
+TEST(PixelRulesTest, ShiftedDivisionBy255IsExactBelow2To24)
+{
+    for (uint32_t x = 0; x < (1u << 24); ++x) {
+        uint32_t t = x + 1;
+        t += t >> 8;
+        ASSERT_EQ((t + (t >> 16)) >> 8, x / 255) << x;
+    }
+}
+
 TEST(PixelRulesTest, BlendOverFastAtTheExtremeChannels)
 {
     const auto& table = reciprocals();
