@@ -210,13 +210,55 @@ bool columnsConsecutive(const int32_t* cols, int32_t width)
     return true;
 }
 
-// One destination row of nearest pixels with ordinary stores.
-void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+// Whether no column steps by more than one source pixel (an enlargement or equal width):
+// then any eight neighbouring columns lie in one window of eight source pixels.
+bool columnsEnlarge(const int32_t* cols, int32_t width)
 {
-#if LEVEL >= 2
-    copyPixelsInserted(row, d, 0, width, cols);
-#else
+    return int64_t(cols[width - 1]) - cols[0] <= 4 * int64_t(width - 1);
+}
+
+#if LEVEL >= 1
+// Enlarging columns: one load of the source window and a shuffle of its pixels per block,
+// while the window ends inside the pixels the tile reads. Returns the column it stopped at.
+int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+{
+    const int32_t limit = cols[width - 1] + 4;
     int32_t j = 0;
+#if LEVEL >= 4
+    for (; j + 8 <= width && cols[j] + 32 <= limit; j += 8) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
+        const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
+        const __m256i window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                            _mm256_permutevar8x32_epi32(window, index));
+    }
+#endif
+    const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m128i bytes = _mm_set1_epi32(0x03020100);
+    for (; j + 4 <= width && cols[j] + 16 <= limit; j += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + j));
+        const __m128i offsets = _mm_sub_epi32(c, _mm_set1_epi32(cols[j]));
+        const __m128i control = _mm_add_epi8(_mm_shuffle_epi8(offsets, spread), bytes);
+        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_shuffle_epi8(window, control));
+    }
+    return j;
+}
+#endif
+
+// One destination row of nearest pixels with ordinary stores.
+void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols, bool enlarge)
+{
+#if LEVEL >= 1
+    const int32_t from = enlarge ? copyPixelsWindowed(row, d, width, cols) : 0;
+#else
+    (void)enlarge;
+    const int32_t from = 0;
+#endif
+#if LEVEL >= 2
+    copyPixelsInserted(row, d, from, width, cols);
+#else
+    int32_t j = from;
     for (; j + 2 <= width; j += 2) {
         const uint32_t a = load32(row + cols[j]), b = load32(row + cols[j + 1]);
         store32(d + 4 * ptrdiff_t(j), a);
@@ -253,6 +295,7 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
                      int32_t width, int32_t height, const int32_t* rows, const int32_t* cols)
 {
     const bool consecutive = columnsConsecutive(cols, width);
+    const bool enlarge = columnsEnlarge(cols, width);
     const size_t rowBytes = 4 * size_t(width);
 #if LEVEL >= 4
     const StreamPlan plan = planStores(dst, width, height, cols, rows);
@@ -285,6 +328,10 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
         }
 #if LEVEL >= 4
         int32_t j = 0;
+        if (enlarge && !plan.streaming) {
+            copyRowPixels(row, d, width, cols, true);
+            continue;
+        }
         if (plan.gathers) {
             eStore store = eStore::Plain;
             if (plan.streaming) {
@@ -303,7 +350,7 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
         }
         copyPixelsInserted(row, d, j, width, cols);
 #else
-        copyRowPixels(row, d, width, cols);
+        copyRowPixels(row, d, width, cols, enlarge);
 #endif
     }
 #if LEVEL >= 4
@@ -531,6 +578,7 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
     RowBuffers b{{bufferA, bufferB}, {none, none}};
     const bool leftTaps = columnsTakeLeftTap(r.colWeights, r.n);
     const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
+    const bool enlarge = leftTaps && columnsEnlarge(r.cols, r.n);
     for (int32_t i = 0; i < r.m; ++i) {
         const int64_t k = r.rows[i];
         const uint32_t wr = r.rowWeights[i];
@@ -542,7 +590,7 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
                 if (consecutive)
                     __builtin_memmove(out, row + r.cols[0], 4 * size_t(r.n));
                 else
-                    copyRowPixels(row, out, r.n, r.cols);
+                    copyRowPixels(row, out, r.n, r.cols, enlarge);
                 continue;
             }
             const uint16_t* one = passedRow(r, b, only, none);
