@@ -217,6 +217,39 @@ bool columnsEnlarge(const int32_t* cols, int32_t width)
     return int64_t(cols[width - 1]) - cols[0] <= 4 * int64_t(width - 1);
 }
 
+// Whether every source pixel of the tile is taken twice, from the first column on: the
+// columns of an enlargement to twice the width.
+bool columnsDouble(const int32_t* cols, int32_t width)
+{
+    for (int32_t j = 0; j < width; ++j)
+        if (cols[j] != cols[0] + 4 * (j / 2))
+            return false;
+    return true;
+}
+
+// Doubled columns: each four source pixels loaded once and written twice each, while the
+// load ends inside the pixels the tile reads. Returns the column it stopped at.
+int32_t copyPixelsDoubled(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+{
+    const int32_t limit = cols[width - 1] + 4;
+    int32_t j = 0;
+#if LEVEL >= 4
+    const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    for (; j + 8 <= width && cols[j] + 16 <= limit; j += 8) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                            _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four), twice));
+    }
+#else
+    for (; j + 8 <= width && cols[j] + 16 <= limit; j += 8) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_unpacklo_epi32(four, four));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j) + 16), _mm_unpackhi_epi32(four, four));
+    }
+#endif
+    return j;
+}
+
 #if LEVEL >= 1
 // Enlarging columns: one load of the source window and a shuffle of its pixels per block,
 // while the window ends inside the pixels the tile reads. Returns the column it stopped at.
@@ -247,13 +280,23 @@ int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const 
 #endif
 
 // One destination row of nearest pixels with ordinary stores.
-void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols, bool enlarge)
+enum class eColumns { Other, Enlarge, Double };
+
+eColumns columnKind(const int32_t* cols, int32_t width)
 {
+    return columnsDouble(cols, width) ? eColumns::Double
+           : columnsEnlarge(cols, width) ? eColumns::Enlarge
+                                        : eColumns::Other;
+}
+
+void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols, eColumns kind)
+{
+    int32_t from = 0;
+    if (kind == eColumns::Double)
+        from = copyPixelsDoubled(row, d, width, cols);
 #if LEVEL >= 1
-    const int32_t from = enlarge ? copyPixelsWindowed(row, d, width, cols) : 0;
-#else
-    (void)enlarge;
-    const int32_t from = 0;
+    else if (kind == eColumns::Enlarge)
+        from = copyPixelsWindowed(row, d, width, cols);
 #endif
 #if LEVEL >= 2
     copyPixelsInserted(row, d, from, width, cols);
@@ -289,13 +332,35 @@ void streamRow(const uint8_t* from, uint8_t* d, int32_t width, uint32_t lineSize
 }
 #endif
 
+// A copy of one destination row into the next: short rows cost less through vector
+// moves than through a library call; rows closer than their length overlap, and memmove
+// gives the same bytes there.
+void copyRowBytes(uint8_t* to, const uint8_t* from, size_t n)
+{
+    const uintptr_t t = reinterpret_cast<uintptr_t>(to), f = reinterpret_cast<uintptr_t>(from);
+    if ((t > f ? t - f : f - t) < n || n > 4096) {
+        __builtin_memmove(to, from, n);
+        return;
+    }
+    size_t k = 0;
+#if LEVEL >= 3
+    for (; k + 32 <= n; k += 32)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + k),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k)));
+#endif
+    for (; k + 16 <= n; k += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+    for (; k < n; k += 4)
+        store32(to + k, load32(from + k));
+}
+
 // A destination row whose source row is the previous one's is a copy of that row; a row
 // of consecutive columns is a copy of the source. Either gives the bytes of the pixel copy.
 void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                      int32_t width, int32_t height, const int32_t* rows, const int32_t* cols)
 {
     const bool consecutive = columnsConsecutive(cols, width);
-    const bool enlarge = columnsEnlarge(cols, width);
+    const eColumns kind = columnKind(cols, width);
     const size_t rowBytes = 4 * size_t(width);
 #if LEVEL >= 4
     const StreamPlan plan = planStores(dst, width, height, cols, rows);
@@ -318,8 +383,7 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
 #else
         if (repeated) {
 #endif
-            // memmove: rows closer than their width overlap, and the result is the same.
-            __builtin_memmove(d, d - dstStep, rowBytes);
+            copyRowBytes(d, d - dstStep, rowBytes);
             continue;
         }
         if (consecutive) {
@@ -328,8 +392,8 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
         }
 #if LEVEL >= 4
         int32_t j = 0;
-        if (enlarge && !plan.streaming) {
-            copyRowPixels(row, d, width, cols, true);
+        if (kind != eColumns::Other && !plan.streaming) {
+            copyRowPixels(row, d, width, cols, kind);
             continue;
         }
         if (plan.gathers) {
@@ -350,7 +414,7 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
         }
         copyPixelsInserted(row, d, j, width, cols);
 #else
-        copyRowPixels(row, d, width, cols, enlarge);
+        copyRowPixels(row, d, width, cols, kind);
 #endif
     }
 #if LEVEL >= 4
@@ -578,7 +642,7 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
     RowBuffers b{{bufferA, bufferB}, {none, none}};
     const bool leftTaps = columnsTakeLeftTap(r.colWeights, r.n);
     const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
-    const bool enlarge = leftTaps && columnsEnlarge(r.cols, r.n);
+    const eColumns kind = leftTaps ? columnKind(r.cols, r.n) : eColumns::Other;
     for (int32_t i = 0; i < r.m; ++i) {
         const int64_t k = r.rows[i];
         const uint32_t wr = r.rowWeights[i];
@@ -590,7 +654,7 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
                 if (consecutive)
                     __builtin_memmove(out, row + r.cols[0], 4 * size_t(r.n));
                 else
-                    copyRowPixels(row, out, r.n, r.cols, enlarge);
+                    copyRowPixels(row, out, r.n, r.cols, kind);
                 continue;
             }
             const uint16_t* one = passedRow(r, b, only, none);
