@@ -1,5 +1,6 @@
 #include "os/shell/Ole.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -371,8 +372,26 @@ UINT registerClipboardFormat(const std::string& name)
 
 // ---- Media ------------------------------------------------------------------------------
 
-void* coTaskMemAlloc(std::size_t bytes) { return std::malloc(bytes ? bytes : 1); }
-void coTaskMemFree(void* block) { std::free(block); }
+namespace {
+std::atomic<int> gLiveTaskMemBlocks{0};
+}  // namespace
+
+void* coTaskMemAlloc(std::size_t bytes)
+{
+    void* block = std::malloc(bytes ? bytes : 1);
+    if (block)
+        ++gLiveTaskMemBlocks;
+    return block;
+}
+
+void coTaskMemFree(void* block)
+{
+    if (block)
+        --gLiveTaskMemBlocks;
+    std::free(block);
+}
+
+int liveTaskMemBlockCount() { return gLiveTaskMemBlocks; }
 
 void releaseStgMedium(STGMEDIUM* medium)
 {

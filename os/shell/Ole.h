@@ -132,6 +132,8 @@ struct STGMEDIUM {
 // Target devices are task memory.
 void* coTaskMemAlloc(std::size_t bytes);
 void coTaskMemFree(void* block);
+// Task-memory blocks allocated and not yet freed (a test's leak check).
+int liveTaskMemBlockCount();
 // Releases the medium: through pUnkForRelease when set, else frees its block or releases its
 // stream or storage; the medium becomes TYMED_NULL.
 void releaseStgMedium(STGMEDIUM* medium);
