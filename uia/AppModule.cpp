@@ -1,5 +1,6 @@
 #include "uia/AppModule.h"
 
+#include <atomic>
 #include <vector>
 
 #include "gp/src/common/Init.h"
@@ -135,6 +136,12 @@ void runMain()
     exitModule();
 }
 
-int getHostKind() { return 0; }
+namespace {
+std::atomic<int> gHostKind{0};
+}  // namespace
+
+int getHostKind() { return gHostKind; }
+
+void DETAIL::setHostKind(int kind) { gHostKind = kind; }
 
 }  // namespace HA::UIA

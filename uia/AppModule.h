@@ -56,7 +56,13 @@ void runModule();
 // The module's deinitialize with the initialize result.
 void exitModule();
 
-// The host kind: 0 for a standalone program (nothing sets it).
+// The host kind: 0 for a standalone program. Framework builds hosted in another program
+// have other kinds (1 looks up accelerators in the key path).
 int getHostKind();
+
+namespace DETAIL {
+// Nothing in this program sets the host kind; tests of the hosted paths do.
+void setHostKind(int kind);
+}  // namespace DETAIL
 
 }  // namespace HA::UIA

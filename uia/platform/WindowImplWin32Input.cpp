@@ -80,7 +80,8 @@ bool WindowImplWin32::sendKeyDown(OS::UINT message, OS::WPARAM wParam, OS::LPARA
 
 OS::LRESULT WindowImplWin32::onChar(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam)
 {
-    mPendingAccelKey = 0;
+    // The key whose character this is, when its key down was left to the accelerators.
+    int pendingKey = std::exchange(mPendingAccelKey, 0);
     if (message != OS::WM_SYSCHAR) {
         const auto unit = static_cast<char16_t>(wParam & 0xFFFF);
         const char16_t high = std::exchange(mHighSurrogate, 0);
@@ -102,6 +103,9 @@ OS::LRESULT WindowImplWin32::onChar(OS::UINT message, OS::WPARAM wParam, OS::LPA
                 return 0;
         }
     }
+    if (message != OS::WM_SYSCHAR || mSysCharAccelerators)
+        if (const auto answer = acceleratorLookUp(pendingKey))
+            return *answer;
     return defaultProc(message, wParam, lParam);
 }
 
@@ -217,7 +221,7 @@ std::optional<OS::LRESULT> WindowImplWin32::dispatchInputMessage(OS::UINT messag
         checkModifiers();
         if (sendKeyDown(message, wParam, lParam))
             return 0;
-        return std::nullopt;
+        return acceleratorLookUp(mPendingAccelKey);
     case OS::WM_KEYUP:
     case OS::WM_IME_KEYUP: {
         if (keyboardBlocked(mOwner))
