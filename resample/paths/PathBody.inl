@@ -634,6 +634,55 @@ bool columnsTakeLeftTap(const uint16_t* colWeights, int32_t n)
     return true;
 }
 
+// Whether every column weighs two neighbouring source pixels alike (8192 each) and each
+// column's pair follows the previous one's: a reduction to half the width.
+bool columnsHalve(const int32_t* cols, const uint16_t* colWeights, int32_t n)
+{
+    for (int32_t j = 0; j < n; ++j)
+        if (colWeights[2 * ptrdiff_t(j)] != 8192 || colWeights[2 * ptrdiff_t(j) + 1] != 8192 ||
+            cols[j] != cols[0] + 8 * j)
+            return false;
+    return true;
+}
+
+// Half weights on both axes: the horizontal pass gives 32 (a + b) exactly and the vertical
+// one (S + 2) >> 2 of the four taps' sum S, so an output pixel is the rounded mean of a
+// 2 x 2 block of consecutive source pixels.
+void linearBoxRow(const uint8_t* p0, const uint8_t* p1, int32_t n, uint8_t* out)
+{
+    int32_t j = 0;
+#if LEVEL >= 4
+    const __m256i zero2 = _mm256_setzero_si256(), two2 = _mm256_set1_epi16(2);
+    for (; j + 4 <= n; j += 4) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p0 + 8 * ptrdiff_t(j)));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + 8 * ptrdiff_t(j)));
+        const __m256i lo = _mm256_add_epi16(_mm256_unpacklo_epi8(a, zero2), _mm256_unpacklo_epi8(b, zero2));
+        const __m256i hi = _mm256_add_epi16(_mm256_unpackhi_epi8(a, zero2), _mm256_unpackhi_epi8(b, zero2));
+        const __m256i sumLo = _mm256_add_epi16(lo, _mm256_bsrli_epi128(lo, 8));
+        const __m256i sumHi = _mm256_add_epi16(hi, _mm256_bsrli_epi128(hi, 8));
+        const __m256i t = _mm256_srli_epi16(_mm256_add_epi16(_mm256_unpacklo_epi64(sumLo, sumHi), two2), 2);
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(t, t), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * ptrdiff_t(j)), _mm256_castsi256_si128(bytes));
+    }
+#endif
+    const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+    for (; j + 2 <= n; j += 2) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p0 + 8 * ptrdiff_t(j)));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + 8 * ptrdiff_t(j)));
+        const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+        const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+        const __m128i sumLo = _mm_add_epi16(lo, _mm_srli_si128(lo, 8));
+        const __m128i sumHi = _mm_add_epi16(hi, _mm_srli_si128(hi, 8));
+        const __m128i t = _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(sumLo, sumHi), two), 2);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * ptrdiff_t(j)), _mm_packus_epi16(t, t));
+    }
+    for (; j < n; ++j)
+        for (int c = 0; c < 4; ++c) {
+            const ptrdiff_t at = 8 * ptrdiff_t(j) + c;
+            out[4 * ptrdiff_t(j) + c] = uint8_t((p0[at] + p0[at + 4] + p1[at] + p1[at + 4] + 2) >> 2);
+        }
+}
+
 // A row weight of 0 or 16384 takes one source row whole: its horizontal pass alone is
 // needed, and when every column takes one tap whole the row is a copy of source pixels.
 void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
@@ -643,10 +692,16 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
     const bool leftTaps = columnsTakeLeftTap(r.colWeights, r.n);
     const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
     const eColumns kind = leftTaps ? columnKind(r.cols, r.n) : eColumns::Other;
+    const bool halves = columnsHalve(r.cols, r.colWeights, r.n);
     for (int32_t i = 0; i < r.m; ++i) {
         const int64_t k = r.rows[i];
         const uint32_t wr = r.rowWeights[i];
         uint8_t* out = r.dst + r.dstStep * ptrdiff_t(i);
+        if (halves && wr == 8192) {
+            const uint8_t* row = r.src + r.srcStep * ptrdiff_t(k) + r.cols[0];
+            linearBoxRow(row, row + r.srcStep, r.n, out);
+            continue;
+        }
         if (wr == 0 || wr == 16384) {
             const int64_t only = wr == 0 ? k : k + 1;
             if (leftTaps) {

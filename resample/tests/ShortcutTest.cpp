@@ -3,6 +3,7 @@
 // away from whole takes the general route and still matches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "resample/ResizeSpec.h"
@@ -99,12 +100,14 @@ void expectLinearMatchesReference(const Shape& s, const Patch& patch)
 }
 
 // Equal sizes and odd whole-number reductions have column and row weights of exactly 0:
-// every row is a copy (consecutive columns) or a pick of source pixels.
+// every row is a copy (consecutive columns) or a pick of source pixels. Halved sizes weigh
+// both taps alike: each pixel is the mean of a block of four.
 TEST(ResampleShortcuts, WholeWeightsGiveTheTwoPassesBytes)
 {
-    const Shape shapes[] = {{17, 13, 17, 13}, {40, 3, 40, 3}, {9, 9, 3, 3},   {27, 15, 9, 5},
-                            {17, 13, 17, 26}, {34, 13, 17, 13}, {15, 6, 5, 12}, {2, 2, 98, 98},
-                            {3, 2, 1, 2},     {64, 64, 80, 80}, {5, 7, 5, 21}};
+    const Shape shapes[] = {{17, 13, 17, 13}, {40, 3, 40, 3},   {9, 9, 3, 3},    {27, 15, 9, 5},
+                            {17, 13, 17, 26}, {34, 13, 17, 13}, {15, 6, 5, 12},  {2, 2, 98, 98},
+                            {3, 2, 1, 2},     {64, 64, 80, 80}, {5, 7, 5, 21},   {34, 14, 17, 7},
+                            {64, 64, 32, 32}, {42, 6, 21, 3},   {18, 26, 9, 13}, {17, 26, 17, 13}};
     for (const Shape& s : shapes)
         expectLinearMatchesReference(s, nullptr);
 }
@@ -151,6 +154,26 @@ TEST(ResampleShortcuts, WeightsOneStepFromWholeAreBlended)
                 r[i] = rowCycle[i % 8];
         });
     }
+}
+
+// A halving with one column pair or one row weight a step away from 8192 each: that row,
+// or every row, takes the two passes.
+TEST(ResampleShortcuts, HalfWeightsOneStepAwayAreBlended)
+{
+    const Shape shapes[] = {{34, 14, 17, 7}, {64, 10, 32, 5}};
+    for (const Shape& s : shapes)
+        for (std::int32_t at : {0, s.wd / 2, s.wd - 1}) {
+            SCOPED_TRACE(testing::Message() << "at " << at);
+            expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+                auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+                w[2 * at] = 8191;
+                w[2 * at + 1] = 8193;
+            });
+            expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+                auto* r = const_cast<std::uint16_t*>(spec.rows.weights);
+                r[std::min(at, spec.rows.dstSize - 1)] = 8193;
+            });
+        }
 }
 
 // Nearest: enlargements repeat rows, equal widths take consecutive columns, doubled widths
