@@ -125,6 +125,24 @@ TEST_F(PanelDrawerTest, BuiltInLookIsAGreyPanelWithDarkBars)
     EXPECT_TRUE(bufferShows(canvas.getBuffer(), e, "panel-default-look"));
 }
 
+TEST_F(PanelDrawerTest, BuiltInLookOfAHoveredBarIsTheHoverGrey)
+{
+    // The state rule is more specific than the bar's type rule; states are read while painting.
+    auto bar = std::make_shared<Bar>();
+    bar->configure(Widget::kLineLeftToRight, nullptr);
+    bar->setPositionFixed(true);
+    root->addChild(bar, "bar");
+    bar->setSize(20, 20);
+    bar->setPosition({5, 5});
+    show();
+    pane.setHovered(bar.get());
+    paint();
+    ExpectedPixels e(40, 30, 0);
+    panelExpected(e, {0, 0, 40, 30}, kFace, kEdge);
+    panelExpected(e, {5, 5, 25, 25}, 0xFFD0D0D0u, kEdge);
+    EXPECT_TRUE(bufferShows(canvas.getBuffer(), e, "panel-default-look-hovered-bar"));
+}
+
 TEST_F(PanelDrawerTest, BuiltInLookAtScaleTwoKeepsOneBufferPixelBorders)
 {
     show(10, 6);
