@@ -107,6 +107,25 @@ TEST_F(WindowingPaneTest, InjectedClicksReachTheWidgetUnderThePointer)
     EXPECT_EQ(widgetEvents(), onRoot);
 }
 
+TEST_F(WindowingPaneTest, InjectedKeysReachTheFocusWidget)
+{
+    GlueWindow window;
+    open(window);
+    panel->setFlag(Widget::eFocusable, true);
+    panel->takesKeys = true;
+    window.setFocusWidget(panel.get());
+    journal.clear();
+    ASSERT_TRUE(OS::INPUT::tap(0x1E));  // A
+    OS::pumpMessages();
+    tJournal keys;
+    std::copy_if(journal.begin(), journal.end(), std::back_inserter(keys),
+                 [](const tRecord& r) { return r.code == kRecordKey; });
+    const tJournal expected{{kRecordKey, "panel", UIA::kEventKeyDown, 0, 0},
+                            {kRecordKey, "panel", UIA::kEventChar, 0, 0},
+                            {kRecordKey, "panel", UIA::kEventKeyUp, 0, 0}};
+    EXPECT_EQ(keys, expected);
+}
+
 TEST_F(WindowingPaneTest, ALostCaptureLeavesNoPressedWidgetAndTheNextReleaseMakesNoClick)
 {
     GlueWindow window;
