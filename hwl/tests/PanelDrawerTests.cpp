@@ -352,6 +352,23 @@ TEST_F(PanelTextTest, TextIsDrawnShortenedInTheDisplacedContentBox)
     EXPECT_TRUE(bufferShows(canvas.getBuffer(), Testing::expectedFrom(expected.getBuffer()), "panel-text-right"));
 }
 
+TEST_F(PanelTextTest, BytesThatAreNotUtf8AreLeftOut)
+{
+    load("TestWidget { background-color: no; foreground-color: rgb(0, 0, 0); }");
+    show(30, 20);
+    useFont();
+    drawer.getAbbreviator().setMode(GP::TextAbbreviator::eCutMiddle);
+    drawer.getAbbreviator().setEllipsis("..");
+    text = "abc\xff\xfe defghijklmnopqrstuvwxyz";
+    EXPECT_NO_THROW(paint());
+    const std::vector<std::uint32_t> shown = Testing::pixelsOf(canvas.getBuffer());
+    text = "abc defghijklmnopqrstuvwxyz";
+    paint();
+    EXPECT_EQ(shown, Testing::pixelsOf(canvas.getBuffer()));
+    EXPECT_FALSE(Testing::inkOf(canvas.getBuffer()).isEmpty());
+    EXPECT_NO_THROW(drawer.fitText(*root, "ab\xc3", 100));
+}
+
 TEST_F(PanelTextTest, VerticalTextWithBottomAlignmentStartsAtTheBottom)
 {
     load("TestWidget { background-color: no; foreground-color: rgb(0, 0, 0); vertical-alignment: bottom; }");

@@ -1,8 +1,8 @@
 #include "hwl/core/src/PanelDrawer.h"
 
 #include <cmath>
-#include <exception>
 
+#include "gp/src/common/Utf8.h"
 #include "hwl/core/src/Init.h"
 #include "hwl/core/src/LazyPicture.h"
 #include "hwl/core/src/PaintContext.h"
@@ -128,16 +128,13 @@ void PanelDrawer::drawText(const Widget& widget, const std::string& text, PaintC
                           : orientation == 1 ? rect.height() - displacement.y
                                              : 0;
     const int width = int(std::lroundf(float(available) * widget.getScale()));
+    // Measuring and drawing step over code points: bytes that are not UTF-8 are left out.
+    const std::string valid = GP::toValidUtf8(text);
     std::string shown;
     if (mTextDelegate) {
-        mTextDelegate(shown, text, *font, width);
+        mTextDelegate(shown, valid, *font, width);
     } else {
-        try {
-            shown = UIA::abbreviateToWidth(mAbbreviator, text, width, *font);
-        } catch (const std::exception&) {
-            // Text that is not UTF-8 cannot be cut by code points; it is shown as it is.
-            shown = text;
-        }
+        shown = UIA::abbreviateToWidth(mAbbreviator, valid, width, *font);
     }
     rect = rect.offsetBy(displacement.x, displacement.y);
     Canvas& canvas = context.canvas;
@@ -158,8 +155,9 @@ int PanelDrawer::fitText(const Widget& widget, const std::string& text, int widt
         return 0;
     const float scale = widget.getScale();
     font->setScale(scale);
+    const std::string valid = GP::toValidUtf8(text);
     const int fitting =
-        font->getFittingLength(text.c_str(), unsigned(style->getAlignment()), int(std::lroundf(float(width) * scale)));
+        font->getFittingLength(valid.c_str(), unsigned(style->getAlignment()), int(std::lroundf(float(width) * scale)));
     return int(std::lroundf(float(fitting) / scale));
 }
 
