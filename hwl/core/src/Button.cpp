@@ -19,6 +19,18 @@ ha::symbol Button::getClass() const
     return name;
 }
 
+void Button::configure(const std::string& text, const char* style)
+{
+    setHoverSensitive(true);
+    setPainter([](const Button& button, PaintContext& context) {
+        const PanelDrawer& drawer = button.getPanelDrawer();
+        drawer.draw(button, context);
+        drawer.drawText(button, button.getText(), context, button.getVerticalText());
+    });
+    setStyle(style);
+    setText(text);
+}
+
 int Button::timing(int index) const
 {
     if (const Pane* pane = getPane())

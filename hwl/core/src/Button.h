@@ -1,5 +1,6 @@
 #pragma once
-// A button: turns the widget events of the pane and the Enter key into nine signals.
+// A button: a text panel that turns the widget events of the pane and the Enter key into nine
+// signals.
 //
 // A left press arms the auto-repeat (the pane's timing entry 0, then entry 1 per step) for
 // as long as the button stays the pane's pressed widget; a positive hover delay emits
@@ -7,10 +8,11 @@
 // press, double click, release or click interrupts it.
 
 #include <cstdint>
+#include <string>
 
 #include "gp/src/common/Geometry.h"
 #include "hwl/core/src/Signal.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/TextPanel.h"
 #include "uia/Events.h"
 
 namespace HA::HWL {
@@ -24,7 +26,7 @@ struct tSignalData {
 };
 }  // namespace ButtonImpl
 
-class Button : public Widget {
+class Button : public TextPanel<Button> {
 public:
     using tSignalData = ButtonImpl::tSignalData;
 
@@ -32,6 +34,10 @@ public:
     enum eMode : int { eModeNone = 0, eModeClick = 1, eModeToggleClick = 2 };
 
     ha::symbol getClass() const override;
+    // Hover sensitive, painted by its panel drawer (background, then the text); then the
+    // style class (null keeps it) and the text.
+    void configure(const std::string& text, const char* style);
+
     void onMouseEvent(int code, const UIA::MouseEventData* data) override;
     bool onKeyEvent(int code, void* data) override;
     void onTimer() override;
