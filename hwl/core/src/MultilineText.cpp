@@ -1,6 +1,10 @@
 #include "hwl/core/src/MultilineText.h"
 
+#include <cmath>
+
+#include "gp/src/common/Symbol.h"
 #include "gp/src/common/Utf8.h"
+#include "uia/graphics/Font.h"
 
 namespace HA::HWL::DETAIL {
 
@@ -71,6 +75,78 @@ tLineStarts wrapText(const std::string& text, int wrapWidth, const tMeasure& mea
     }
     starts.push_back(tLineStart{text.size(), -1});
     return starts;
+}
+
+MultilineText::MultilineText() : mLineStarts{tLineStart{}, tLineStart{}} {}
+
+int MultilineText::contentWidth() const
+{
+    const tMargins margins = getMargins();
+    return getSize().width - margins.right - margins.left;
+}
+
+void MultilineText::layout()
+{
+    const int width = contentWidth();
+    if (width == mWrapWidth)
+        return;
+    mWrapWidth = width;
+    rewrap();
+}
+
+void MultilineText::applyStyle()
+{
+    static const ha::symbol lineSpacing(std::string("line-spacing"));
+    mLineSpacing = getProperty(lineSpacing, 0);
+    Widget::applyStyle();
+    rewrap();
+    invalidate();
+}
+
+void MultilineText::setText(const std::string& text)
+{
+    if (text == mText)
+        return;
+    mText = cleanMultilineText(text);
+    rewrap();
+}
+
+void MultilineText::rewrap()
+{
+    if (!getPane())
+        return;
+    const UIA::Font* font = getFont();
+    if (!font)
+        return;
+    const float scale = getScale();
+    font->setScale(scale);
+    mLineStarts = wrapText(mText, contentWidth(), [font, scale](const char* text, int length) {
+        return static_cast<int>(std::lround(font->getTextWidth(text, length) / double(scale)));
+    });
+    invalidate();
+}
+
+int MultilineText::getLineStep() const
+{
+    const UIA::Font* font = getFont();
+    if (!font)
+        return mLineSpacing;
+    const float scale = getScale();
+    font->setScale(scale);
+    return static_cast<int>(std::lround(font->getLineHeight() / double(scale))) + mLineSpacing;
+}
+
+int MultilineText::getTextHeight() const
+{
+    return getLineCount() * getLineStep();
+}
+
+std::string MultilineText::getLine(int index) const
+{
+    if (index < 0 || index >= getLineCount())
+        return std::string();
+    const std::size_t from = mLineStarts[index].position;
+    return mText.substr(from, mLineStarts[index + 1].position - from);
 }
 
 std::string cleanMultilineText(const std::string& text)
