@@ -23,6 +23,17 @@ namespace HA::HWL::Testing {
 constexpr const char* kMonoFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 constexpr int kMonoFontSize = 16;
 
+// The font's line height at scale 1, for sizes needed before a pane exists.
+inline int monoLineHeight()
+{
+    UIA::FreeTypeContext engine;
+    UIA::FontDesc description;
+    description.name = "mono.ttf";
+    description.size = kMonoFontSize;
+    description.engine = &engine;
+    return UIA::TEST::fontFromBytes(UIA::TEST::readFile(kMonoFontPath), description)->getLineHeight();
+}
+
 class TextWidgetPane {
 public:
     // rules: more style rules after the one that gives every widget the font and black text
