@@ -33,10 +33,11 @@ std::shared_ptr<MultilineLabel> addLabel(TextWidgetPane& f, int columns, int hei
 {
     auto label = std::make_shared<MultilineLabel>();
     f.root->addChild(label, "text");
+    // The style first: it may set margins and limits of its own.
+    label->applyStyle();
     label->setMinimumSize({});
     label->setMargin(margins);
     label->setSize(columns * f.advance() + margins.left + margins.right, height);
-    label->applyStyle();
     label->layout();
     return label;
 }
@@ -58,6 +59,7 @@ TEST(MultilineText, WrapsAtTheContentWidth)
     // stays at the end of the first line.
     auto label = std::make_shared<MultilineLabel>();
     f.root->addChild(label, "text");
+    label->applyStyle();
     label->setMargin({3, 0, 4, 0});
     label->setSize(6 * f.advance() + f.advance() * 7 / 10 + 7, 100);
     label->layout();

@@ -66,6 +66,8 @@ public:
     void add(const std::shared_ptr<Widget>& widget, const Widget::tMargins& margins)
     {
         f.root->addChild(widget, "widget");
+        // The style first: it may set margins and limits of its own.
+        widget->applyStyle();
         widget->setMinimumSize({});
         widget->setMargin(margins);
         Testing::place(*widget, 0, 0, width, height);
@@ -215,7 +217,6 @@ TEST(TextWidgetPictures, MultilineAlignments)
         const Widget::tMargins m{3, 2, 120 - 3 - 9 * advance, 4};
         auto label = std::make_shared<MultilineLabel>();
         p.add(label, m);
-        label->applyStyle();
         label->layout();
         label->setText("wrap me at nine");
         ASSERT_EQ(label->getLineCount(), 2);
@@ -240,7 +241,6 @@ TEST(TextWidgetPictures, MultilineLastLineWithDots)
     const int advance = p.f.advance();
     auto label = std::make_shared<MultilineLabel>();
     p.add(label, {0, 0, 120 - 9 * advance, 0});
-    label->applyStyle();
     label->layout();
     label->setText("wrap me at nine, then more");
     ASSERT_EQ(label->getLineCount(), 3);
