@@ -193,6 +193,52 @@ TEST(TextWidgetPictures, VerticalButtonText)
                                      "button-vertical"));
 }
 
+// A Targa strip of frames stacked from the top, each frame one opaque colour.
+std::vector<unsigned char> frameStrip(int width, int frameHeight, const std::vector<std::uint32_t>& colours)
+{
+    const int height = frameHeight * static_cast<int>(colours.size());
+    std::vector<unsigned char> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                        static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
+                                        static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
+                                        32, 0x28};
+    for (const std::uint32_t colour : colours)
+        for (int i = 0; i < width * frameHeight; ++i)
+            for (int shift : {0, 8, 16, 24})
+                bytes.push_back(static_cast<unsigned char>(colour >> shift));
+    return bytes;
+}
+
+// The skin's way: one picture strip whose frame each state picks.
+TEST(TextWidgetPictures, ButtonFramePerState)
+{
+    const std::vector<std::uint32_t> frames = {0xFF3060A0u, 0xFF4080C0u, 0xFF204070u, 0xFF707070u};
+    const std::string rules =
+        "Button { image: url(\"strip.tga\"); animations: 4; horizontal-alignment: center; "
+        "foreground-color: rgb(255, 255, 255); }\n"
+        "Button:down { animation-index: 2; }\n"
+        "Button:over { animation-index: 1; }\n"
+        "Button:!enabled { animation-index: 3; foreground-color: rgb(200, 200, 200); }\n";
+    const std::vector<std::pair<const char*, std::uint32_t>> looks = {
+        {"normal", 0xFFFFFFFFu}, {"hover", 0xFFFFFFFFu}, {"pressed", 0xFFFFFFFFu}, {"disabled", 0xFFC8C8C8u}};
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        const std::string state = looks[i].first;
+        SCOPED_TRACE(state);
+        PictureFixture p(rules);
+        TEST::writeFile(p.f.folders.work() / "skin" / "pictures" / "strip.tga", frameStrip(kWidth, kHeight, frames));
+        auto button = std::make_shared<Button>();
+        button->configure("Quit", nullptr);
+        p.add(button, {});
+        enterState(p, *button, state);
+        const auto canvas = p.paint(*button);
+
+        UIA::Picture expected;
+        expected.setSize(kWidth, kHeight, UIA::Picture::eBlock::Discard);
+        expected.fill(frames[i]);
+        p.f.font().drawText(expected, {0, 0, kWidth, kHeight}, "Quit", looks[i].second, AlignCenter, 0);
+        EXPECT_TRUE(shows(*canvas, Testing::expectedFrom(expected), "button-frame-" + state));
+    }
+}
+
 struct tMultilineCase {
     const char* name;
     const char* rule;
