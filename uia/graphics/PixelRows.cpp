@@ -180,16 +180,21 @@ HA_AVX2 __m256i over8(__m256i d, __m256i s)
     const __m256 outAf = _mm256_cvtepi32_ps(outA);
     const __m256i pixel = _mm256_or_si256(
         _mm256_or_si256(_mm256_slli_epi32(outA, 24), overChannel8<16>(d, s, a, halfA, outAf, destWeight)),
-        _mm256_or_si256(overChannel8<8>(d, s, a, halfA, outAf, destWeight), overChannel8<0>(d, s, a, halfA, outAf, destWeight)));
+        _mm256_or_si256(overChannel8<8>(d, s, a, halfA, outAf, destWeight),
+                        overChannel8<0>(d, s, a, halfA, outAf, destWeight)));
     return _mm256_andnot_si256(_mm256_cmpeq_epi32(outA, _mm256_setzero_si256()), pixel);
 }
 
 // Each returns the number of pixels done, a multiple of 8.
 HA_AVX2 int64_t blendRow8(uint32_t* destination, const uint32_t* source, int64_t count)
 {
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
     int64_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const __m256i d = load8(destination + i), s = load8(source + i);
+        const __m256i s = load8(source + i);
+        if (_mm256_testz_si256(s, alpha))
+            continue;  // every weight 0: the destination stays
+        const __m256i d = load8(destination + i);
         store8(destination + i, mix8(d, s, cover8(_mm256_srli_epi32(s, 24), _mm256_srli_epi32(d, 24))));
     }
     return i;
@@ -200,8 +205,11 @@ HA_AVX2 int64_t dyeRow8(uint32_t* destination, const uint32_t* source, int64_t c
     const __m256i c = _mm256_set1_epi32(int(colour));
     const __m256i cA = _mm256_set1_epi32(int(colour >> 24));
     int64_t i = 0;
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
     for (; i + 8 <= count; i += 8) {
         const __m256i s = load8(source + i);
+        if (_mm256_testz_si256(s, alpha))
+            continue;  // every weight 0: the destination stays
         store8(destination + i, mix8(load8(destination + i), c, cover8(_mm256_srli_epi32(s, 24), cA)));
     }
     return i;
@@ -209,9 +217,24 @@ HA_AVX2 int64_t dyeRow8(uint32_t* destination, const uint32_t* source, int64_t c
 
 HA_AVX2 int64_t overRow8(uint32_t* destination, const uint32_t* source, int64_t count)
 {
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
     int64_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        store8(destination + i, over8(load8(destination + i), load8(source + i)));
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = load8(source + i);
+        const __m256i sA = _mm256_and_si256(s, alpha);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(sA, alpha)) == -1) {
+            store8(destination + i, s);  // all opaque: the source
+            continue;
+        }
+        const __m256i d = load8(destination + i);
+        if (_mm256_testz_si256(s, alpha)) {
+            // All transparent: the destination, or 0 where it is transparent too.
+            const __m256i clear = _mm256_cmpeq_epi32(_mm256_and_si256(d, alpha), _mm256_setzero_si256());
+            store8(destination + i, _mm256_andnot_si256(clear, d));
+            continue;
+        }
+        store8(destination + i, over8(d, s));
+    }
     return i;
 }
 
