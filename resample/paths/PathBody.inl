@@ -250,6 +250,37 @@ int32_t copyPixelsDoubled(const uint8_t* row, uint8_t* d, int32_t width, const i
     return j;
 }
 
+// Whether the tile's columns take every other source pixel: a reduction to half the width.
+bool columnsSkipOne(const int32_t* cols, int32_t width)
+{
+    for (int32_t j = 1; j < width; ++j)
+        if (cols[j] != cols[0] + 8 * j)
+            return false;
+    return true;
+}
+
+// Every other source pixel: two loads of consecutive pixels and a pick of the even ones per
+// block, while the loads end inside the pixels the tile reads. Returns the column it stopped at.
+int32_t copyPixelsSkipping(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+{
+    const int32_t limit = cols[width - 1] + 4;
+    int32_t j = 0;
+#if LEVEL >= 4
+    for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
+        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(row + cols[j]));
+        const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(row + cols[j] + 32));
+        const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0x88));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)), _mm256_permute4x64_epi64(even, 0xD8));
+    }
+#endif
+    for (; j + 4 <= width && cols[j] + 32 <= limit; j += 4) {
+        const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(row + cols[j]));
+        const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(row + cols[j] + 16));
+        _mm_storeu_ps(reinterpret_cast<float*>(d + 4 * ptrdiff_t(j)), _mm_shuffle_ps(a, b, 0x88));
+    }
+    return j;
+}
+
 #if LEVEL >= 1
 // Enlarging columns: one load of the source window and a shuffle of its pixels per block,
 // while the window ends inside the pixels the tile reads. Returns the column it stopped at.
@@ -280,13 +311,14 @@ int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const 
 #endif
 
 // One destination row of nearest pixels with ordinary stores.
-enum class eColumns { Other, Enlarge, Double };
+enum class eColumns { Other, Enlarge, Double, SkipOne };
 
 eColumns columnKind(const int32_t* cols, int32_t width)
 {
-    return columnsDouble(cols, width) ? eColumns::Double
+    return columnsDouble(cols, width)    ? eColumns::Double
            : columnsEnlarge(cols, width) ? eColumns::Enlarge
-                                        : eColumns::Other;
+           : columnsSkipOne(cols, width) ? eColumns::SkipOne
+                                         : eColumns::Other;
 }
 
 void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols, eColumns kind)
@@ -294,6 +326,8 @@ void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t*
     int32_t from = 0;
     if (kind == eColumns::Double)
         from = copyPixelsDoubled(row, d, width, cols);
+    else if (kind == eColumns::SkipOne)
+        from = copyPixelsSkipping(row, d, width, cols);
 #if LEVEL >= 1
     else if (kind == eColumns::Enlarge)
         from = copyPixelsWindowed(row, d, width, cols);

@@ -177,13 +177,14 @@ TEST(ResampleShortcuts, HalfWeightsOneStepAwayAreBlended)
 }
 
 // Nearest: enlargements repeat rows, equal widths take consecutive columns, doubled widths
-// take each pixel twice; all with padded, bottom-up and clipped layouts and in every store
+// take each pixel twice, halved ones every other pixel; all with padded, bottom-up and clipped layouts and in every store
 // mode of path 4.
 TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
 {
     const Shape shapes[] = {{17, 13, 17, 13}, {17, 13, 17, 40},  {17, 13, 34, 26}, {40, 9, 40, 3},
                             {32, 8, 64, 16},  {41, 3, 82, 5},    {8, 2, 8, 9},     {64, 64, 64, 128},
-                            {33, 5, 33, 5},   {1, 3, 1, 7}};
+                            {33, 5, 33, 5},   {1, 3, 1, 7},      {34, 8, 17, 4},   {80, 6, 40, 9},
+                            {66, 3, 33, 3}};
     const Layout layouts[] = {Layout{}, Layout{12, 20, false}, Layout{0, 8, true}};
     for (const Shape& s : shapes) {
         SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
