@@ -1,11 +1,12 @@
 #pragma once
 // Compares what a window shows with an expected picture. On a mismatch both are written as
-// PNG files into the working directory, <name>-FAILED.png (what the window shows) and
+// PNG files into the folder the test started in, <name>-FAILED.png (what the window shows) and
 // <name>-expected-FAILED.png, so that a person can look.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,8 +28,20 @@ struct ExpectedPixels {
     uint32_t& at(int x, int y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
-inline void writePixelsPng(const std::string& file, int width, int height, const std::vector<uint32_t>& pixels)
+// The folder the test executable started in. Tests that work in a scratch folder remove it at
+// the end, so failure pictures named relatively are written here, where a person looks.
+inline const std::filesystem::path& testOutputFolder()
 {
+    static const std::filesystem::path folder = std::filesystem::current_path();
+    return folder;
+}
+inline const bool kTestOutputFolderKnown = !testOutputFolder().empty();
+
+inline void writePixelsPng(const std::string& name, int width, int height, const std::vector<uint32_t>& pixels)
+{
+    std::filesystem::path file(name);
+    if (file.is_relative())
+        file = testOutputFolder() / file;
     PngImage image;
     image.width = uint32_t(width);
     image.height = uint32_t(height);
@@ -42,7 +55,7 @@ inline void writePixelsPng(const std::string& file, int width, int height, const
         image.rows.push_back(row);
     }
     Bytes png = encodePng(image);
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    std::ofstream(file.string(), std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
 }
 
 inline ::testing::AssertionResult windowShows(OS::HWND hwnd, const ExpectedPixels& expected, const std::string& name)
