@@ -9,6 +9,7 @@
 
 #include "hwl/tests/WindowGlueTestSupport.h"
 #include "os/shell/Ole.h"
+#include "os/windows/FileDialogs.h"
 #include "os/windows/Input.h"
 #include "uia/ClipBoardFormat.h"
 #include "uia/Clipboard.h"
@@ -388,15 +389,56 @@ TEST_F(WindowingPaneTest, WithoutAWindowNothingHappens)
     EXPECT_FALSE(called);
 }
 
-TEST_F(WindowingPaneTest, TheFileDialogIsNotAvailableAndDropsTheCallback)
+TEST_F(WindowingPaneTest, TheFileDialogCallsBackOnlyWhenAccepted)
 {
     GlueWindow window;
     open(window);
-    auto counter = std::make_shared<int>(0);
-    std::weak_ptr<int> watch = counter;
-    window.showOpenFileDialog(false, "Open firmware", "C:\\", [counter](const std::u16string&) { ++*counter; });
-    counter.reset();
-    EXPECT_TRUE(watch.expired()) << "the callback is destroyed";
+    struct Row {
+        const char* name;
+        bool save;
+        const char* chosen;  // null: cancelled
+        std::u16string heard;
+    };
+    const std::vector<Row> rows{
+        {"open, accepted", false, "C:\\Firmware\\vireo-2.1.bin", u"C:\\Firmware\\vireo-2.1.bin"},
+        {"open, non-ASCII path", false, "C:\\Müsik\\ファイル 𝄞.bin", u"C:\\Müsik\\ファイル 𝄞.bin"},
+        {"save, accepted", true, "D:\\log.txt", u"D:\\log.txt"},
+        {"open, cancelled", false, nullptr, u""},
+        {"save, cancelled", true, nullptr, u""},
+    };
+    for (const Row& row : rows) {
+        OS::FileDialogScript script([&](const std::string& problem) { ADD_FAILURE() << row.name << ": " << problem; });
+        if (row.chosen)
+            script.choose(row.chosen);
+        else
+            script.cancel();
+        auto heard = std::make_shared<std::vector<std::u16string>>();
+        std::weak_ptr<std::vector<std::u16string>> watch = heard;
+        window.showOpenFileDialog(row.save, "Choose the firmware", "C:\\Firmware\\",
+                                  [heard](const std::u16string& path) { heard->push_back(path); });
+        const std::vector<std::u16string> got = *heard;
+        heard.reset();
+        EXPECT_TRUE(watch.expired()) << row.name << ": the callback is destroyed";
+        if (row.chosen)
+            EXPECT_EQ(got, std::vector<std::u16string>{row.heard}) << row.name;
+        else
+            EXPECT_TRUE(got.empty()) << row.name;
+        const std::vector<OS::FileDialogRecord> shown = script.shown();
+        ASSERT_EQ(shown.size(), 1u) << row.name;
+        EXPECT_EQ(shown[0].kind, row.save ? OS::FileDialogRecord::eKind::Save : OS::FileDialogRecord::eKind::Open);
+        EXPECT_EQ(shown[0].titleUtf8(), "Choose the firmware");
+        EXPECT_EQ(shown[0].owner, nullptr);
+    }
+}
+
+TEST_F(WindowingPaneTest, AnAcceptedDialogWithoutACallbackIsHarmless)
+{
+    GlueWindow window;
+    open(window);
+    OS::FileDialogScript script([](const std::string& problem) { ADD_FAILURE() << problem; });
+    script.choose("C:\\x.bin");
+    EXPECT_NO_THROW(window.showOpenFileDialog(false, "Open", "", nullptr));
+    EXPECT_EQ(script.shown().size(), 1u);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <memory>
 #include <utility>
 
+#include "gp/src/common/FilePath.h"
 #include "hwl/core/src/Widget.h"
 #include "uia/ClipBoardFormat.h"
 #include "uia/Clipboard.h"
 #include "uia/Events.h"
+#include "uia/FileDialog.h"
 #include "uia/Input.h"
 #include "uia/Window.h"
 #include "uia/WindowImpl.h"
@@ -103,11 +105,20 @@ void WindowingPane::clearWindowValue()
 
 UIA::Window* WindowingPane::getHostWindow() { return getWindow(); }
 
-void WindowingPane::showOpenFileDialog(bool, const std::string&, const std::string&,
+void WindowingPane::showOpenFileDialog(bool save, const std::string& title, const std::string& initialPath,
                                        std::function<void(const std::u16string&)> callback)
 {
-    // No file dialog exists yet: nothing is shown and the callback is dropped unheard.
-    callback = nullptr;
+    // Owned here, so that it and what it holds are gone when the call ends, whatever the
+    // dialog's answer.
+    const std::function<void(const std::u16string&)> heard = std::move(callback);
+    UIA::FileDialog dialog;
+    dialog.setTitle(title);
+    dialog.setInitialPath(GP::FilePath(initialPath));
+    if (!dialog.run(save ? UIA::FileDialog::Save : UIA::FileDialog::Open, nullptr))
+        return;
+    // A caller that passed no callback does not want the path.
+    if (heard)
+        heard(dialog.getResult().toWide());
 }
 
 bool WindowingPane::handleEvent(int code, void* data)

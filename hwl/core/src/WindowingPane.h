@@ -33,8 +33,9 @@ public:
     void setWindowValue(int value) override;
     void clearWindowValue() override;
     UIA::Window* getHostWindow() override;
-    // Runs the file dialog modally without an owner; the callback hears the chosen path
-    // only when the dialog is accepted, and is dropped in every case.
+    // Runs the open (or, with `save`, the save) file dialog modally without an owner; the
+    // callback hears the chosen path only when the dialog is accepted (an empty callback is
+    // skipped), and is dropped in every case.
     void showOpenFileDialog(bool save, const std::string& title, const std::string& initialPath,
                             std::function<void(const std::u16string&)> callback) override;
     // 1300: drag routing; 1301-1399: false (the framework gives those to the drop targets
