@@ -12,6 +12,7 @@
 #if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define HA_PIXEL_ROWS_AVX2 1
 #define HA_AVX2 __attribute__((target("avx2")))
+#define HA_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #endif
 
 namespace HA::UIA::DETAIL {
@@ -51,42 +52,46 @@ bool blockAtOnce(const uint32_t* destination, const uint32_t* source, uintptr_t 
 
 #if defined(__SSE2__)
 
-// mixKeepingAlpha of four pixels with per-pixel weights (0..255 in 32-bit lanes). In 16-bit
-// lanes c * w + d * (255 - w) stays below 65026, and (v + (v >> 8) + 1) >> 8 equals
-// (v + 1) * 257 >> 16 there, one high multiply.
-__m128i mix4(__m128i d, __m128i c, __m128i w)
+// The block helpers are inlined into their loops: called, they cost more than they compute.
+#define HA_INLINE __attribute__((always_inline)) inline
+
+// mixKeepingAlpha of four pixels with per-pixel weights (0..255 in 32-bit lanes). Blue and
+// red sit in the low bytes of the 16-bit lanes, green and alpha in the high ones, so masks
+// and shifts split them without shuffles. In a 16-bit lane c * w + d * (255 - w) stays
+// below 65026, and (v + (v >> 8) + 1) >> 8 equals (v + 1) * 257 >> 16 there, one high
+// multiply; the results stay below 256 and join again without overlapping.
+HA_INLINE __m128i mix4(__m128i d, __m128i c, __m128i w)
 {
-    const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
     const __m128i w2 = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-    const __m128i wLow = _mm_unpacklo_epi32(w2, w2);
-    const __m128i wHigh = _mm_unpackhi_epi32(w2, w2);
-    const __m128i all = _mm_set1_epi16(255);
+    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(255), w2);
     const __m128i one = _mm_set1_epi16(1);
     const __m128i k257 = _mm_set1_epi16(257);
-    auto half = [&](__m128i cc, __m128i dd, __m128i ww) {
-        const __m128i v = _mm_add_epi16(_mm_mullo_epi16(cc, ww), _mm_mullo_epi16(dd, _mm_sub_epi16(all, ww)));
+    auto mixed = [&](__m128i cc, __m128i dd) __attribute__((always_inline)) {
+        const __m128i v = _mm_add_epi16(_mm_mullo_epi16(cc, w2), _mm_mullo_epi16(dd, inv));
         return _mm_mulhi_epu16(_mm_add_epi16(v, one), k257);
     };
-    const __m128i low = half(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero), wLow);
-    const __m128i high = half(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero), wHigh);
+    const __m128i even = mixed(_mm_and_si128(c, lowBytes), _mm_and_si128(d, lowBytes));
+    const __m128i odd = mixed(_mm_srli_epi16(c, 8), _mm_srli_epi16(d, 8));
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
-    return _mm_or_si128(_mm_andnot_si128(alpha, _mm_packus_epi16(low, high)), _mm_and_si128(alpha, d));
+    const __m128i colour = _mm_or_si128(even, _mm_slli_epi16(odd, 8));
+    return _mm_or_si128(_mm_andnot_si128(alpha, colour), _mm_and_si128(alpha, d));
 }
 
 // coverWeight of alphas in the low 16 bits of 32-bit lanes.
-__m128i cover4(__m128i sA, __m128i dA)
+HA_INLINE __m128i cover4(__m128i sA, __m128i dA)
 {
     const __m128i p = _mm_madd_epi16(sA, dA);
     return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(p, _mm_srli_epi32(p, 8)), _mm_set1_epi32(1)), 8);
 }
 
-__m128i load4(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-void store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+HA_INLINE __m128i load4(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+HA_INLINE void store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 // blendOver of four pixels. Integers below 2^24 are exact in floats, and a quotient below
 // 65536 of a divisor up to 255 lies at least 1/255 from the next whole number, more than
 // half a float step there: truncating the rounded float quotient is the integer division.
-__m128i over4(__m128i d, __m128i s)
+HA_INLINE __m128i over4(__m128i d, __m128i s)
 {
     const __m128i a = _mm_srli_epi32(s, 24);
     const __m128i dA = _mm_srli_epi32(d, 24);
@@ -98,7 +103,7 @@ __m128i over4(__m128i d, __m128i s)
     const __m128i halfA = _mm_srli_epi32(outA, 1);
     const __m128 outAf = _mm_cvtepi32_ps(outA);
     const __m128 weightF = _mm_cvtepi32_ps(destWeight);
-    auto channel = [&](int shift) {
+    auto channel = [&](int shift) __attribute__((always_inline)) {
         const __m128i c = _mm_and_si128(_mm_srli_epi32(s, shift), low8);
         const __m128i cd = _mm_and_si128(_mm_srli_epi32(d, shift), low8);
         const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(cd), weightF), _mm_set1_ps(127.0f));
@@ -118,40 +123,36 @@ __m128i over4(__m128i d, __m128i s)
 
 #if defined(HA_PIXEL_ROWS_AVX2)
 
-// The same steps as mix4, cover4 and over4 on eight pixels; every step stays inside its
-// 128-bit half, so the halves keep their pixels' order.
-HA_AVX2 __m256i mix8(__m256i d, __m256i c, __m256i w)
+// The same steps as mix4, cover4 and over4 on eight pixels.
+HA_AVX2_INLINE __m256i mix8(__m256i d, __m256i c, __m256i w)
 {
-    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
     const __m256i w2 = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
-    const __m256i wLow = _mm256_unpacklo_epi32(w2, w2);
-    const __m256i wHigh = _mm256_unpackhi_epi32(w2, w2);
-    const __m256i all = _mm256_set1_epi16(255);
+    const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), w2);
     const __m256i one = _mm256_set1_epi16(1);
     const __m256i k257 = _mm256_set1_epi16(257);
-    const __m256i cLow = _mm256_unpacklo_epi8(c, zero), cHigh = _mm256_unpackhi_epi8(c, zero);
-    const __m256i dLow = _mm256_unpacklo_epi8(d, zero), dHigh = _mm256_unpackhi_epi8(d, zero);
-    const __m256i vLow = _mm256_add_epi16(_mm256_mullo_epi16(cLow, wLow),
-                                          _mm256_mullo_epi16(dLow, _mm256_sub_epi16(all, wLow)));
-    const __m256i vHigh = _mm256_add_epi16(_mm256_mullo_epi16(cHigh, wHigh),
-                                           _mm256_mullo_epi16(dHigh, _mm256_sub_epi16(all, wHigh)));
-    const __m256i low = _mm256_mulhi_epu16(_mm256_add_epi16(vLow, one), k257);
-    const __m256i high = _mm256_mulhi_epu16(_mm256_add_epi16(vHigh, one), k257);
+    const __m256i vEven = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(c, lowBytes), w2),
+                                           _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv));
+    const __m256i vOdd = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(c, 8), w2),
+                                          _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv));
+    const __m256i even = _mm256_mulhi_epu16(_mm256_add_epi16(vEven, one), k257);
+    const __m256i odd = _mm256_mulhi_epu16(_mm256_add_epi16(vOdd, one), k257);
     const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
-    return _mm256_or_si256(_mm256_andnot_si256(alpha, _mm256_packus_epi16(low, high)), _mm256_and_si256(alpha, d));
+    const __m256i colour = _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
+    return _mm256_or_si256(_mm256_andnot_si256(alpha, colour), _mm256_and_si256(alpha, d));
 }
 
-HA_AVX2 __m256i cover8(__m256i sA, __m256i dA)
+HA_AVX2_INLINE __m256i cover8(__m256i sA, __m256i dA)
 {
     const __m256i p = _mm256_madd_epi16(sA, dA);
     return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(p, _mm256_srli_epi32(p, 8)), _mm256_set1_epi32(1)), 8);
 }
 
-HA_AVX2 __m256i load8(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-HA_AVX2 void store8(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+HA_AVX2_INLINE __m256i load8(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+HA_AVX2_INLINE void store8(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
 template <int Shift>
-HA_AVX2 __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m256 outAf, __m256i destWeight)
+HA_AVX2_INLINE __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m256 outAf, __m256i destWeight)
 {
     const __m256i low8 = _mm256_set1_epi32(0xFF);
     const __m256i c = _mm256_and_si256(_mm256_srli_epi32(s, Shift), low8);
@@ -166,7 +167,7 @@ HA_AVX2 __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m
     return _mm256_slli_epi32(_mm256_min_epi32(v, low8), Shift);
 }
 
-HA_AVX2 __m256i over8(__m256i d, __m256i s)
+HA_AVX2_INLINE __m256i over8(__m256i d, __m256i s)
 {
     const __m256i a = _mm256_srli_epi32(s, 24);
     const __m256i dA = _mm256_srli_epi32(d, 24);
