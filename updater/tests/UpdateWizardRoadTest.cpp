@@ -154,7 +154,7 @@ enum class eDo {
     Start,        // the application's start: callbacks and the first scan
     PlugIn,       // the device joins the bus
     PowerCycle,   // off and on again, its faults gone
-    Action,       // a click on the action button
+    Action,       // the action button's click
     HoldAtGate,   // the worker is held at the gate: two ticks, then it goes on
     RunDownload,  // ticks until the wizard leaves the updating state
 };
@@ -309,7 +309,7 @@ TEST_P(WizardRoadThreaded, ShowsEachStep)
             host.tick();
             break;
         case eDo::Action:
-            host.click(*host.wizard->getActionButton());
+            host.press(*host.wizard->getActionButton());
             break;
         case eDo::HoldAtGate:
             scenario.device->waitForGate();

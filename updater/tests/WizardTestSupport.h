@@ -1,35 +1,43 @@
 #pragma once
 // The wizard as the updater shows it, for tests: the simulated Vireo Interface of a scenario
 // in the stand-in's HA_OS_VIREO words, the upgrade logic with its description record, the
-// linked skin and the wizard at the root of a pane of the sheet's size, ticked as the
-// window's event timer ticks it. Runs on the manual clock.
+// linked skin and the wizard at the root of a headless main window of the sheet's size,
+// whose event timer the test ticks. Runs on the manual clock.
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "hwl/core/src/Button.h"
-#include "hwl/core/src/Canvas.h"
 #include "hwl/core/src/Init.h"
 #include "hwl/core/src/Label.h"
 #include "hwl/core/src/MultilineLabel.h"
-#include "hwl/core/src/Pane.h"
+#include "hwl/core/src/Window.h"
 #include "hwl/core/src/StyleSheets.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"
 #include "os/kernel/Resources.h"
+#include "os/windows/Drawing.h"
+#include "os/windows/Input.h"
+#include "os/windows/MessagePump.h"
+#include "os/windows/Window.h"
 #include "os/sim/SimulatedSetup.h"
 #include "os/sim/SimulatedVireo.h"
 #include "updater/app/SpinningProgressWheel.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
+#include "uia/EventTimerManager.h"
+#include "uia/WindowDescriptor.h"
+#include "uia/WindowImpl.h"
+#include "uia/platform/WindowClasses.h"
 #include "uia/tests/WindowPixelsSupport.h"
 
 // The resources ha_add_updater_skin links into the test program.
@@ -37,6 +45,15 @@ extern "C" const HA::OS::ResourceEntry ha_resources_updater_tests[];
 extern "C" const std::size_t ha_resources_updater_tests_count;
 
 namespace HA::TEST {
+
+// Where pictures of failures go: the working directory the tests started in (the skin scope
+// moves into a scratch folder that is removed afterwards).
+inline const std::filesystem::path& outputFolder()
+{
+    static const std::filesystem::path folder = std::filesystem::current_path();
+    return folder;
+}
+inline const bool kOutputFolderTaken = !outputFolder().empty();
 
 // The program without its linked resources, its version resource included, while it lives.
 class NoLinkedResourcesScope {
@@ -113,21 +130,42 @@ private:
     HWL::TEST::SkinLookupScope mLookup{false};
 };
 
-// The wizard at the root of a pane, with the updater's description record bound to a logic.
+// The wizard at the root of the updater's main window (headless, 628 x 336), with the
+// updater's description record bound to a logic. The window's ticks are given one by one;
+// clicks go through the stand-in's input.
 class WizardHost {
 public:
+    using MainWindow = HWL::Window<UIA::StandaloneWindow>;
+
     WizardHost()
         : description(makeVireoUpdaterDescription(logic)),
           wizard(std::make_shared<UpdateWizardMainWidget>(*description))
     {
-        pane.setSize(kWizardWidth, kWizardHeight);
-        pane.setRoot(wizard, "FirmwareUpdaterMainWidget");
+        EXPECT_TRUE(UIA::registerWindowClasses());
+        OS::INPUT::reset();
+        window.setRoot(wizard, "FirmwareUpdaterMainWidget");
+        UIA::WindowDescriptor d;
+        d.setTitle("Vireo Updater");
+        d.contentFlags |= UIA::WindowDescriptor::kSizeGiven | UIA::WindowDescriptor::kClientSize;
+        d.styleFlags = UIA::WindowDescriptor::kFixedSize;
+        d.right = kWizardWidth;
+        d.bottom = kWizardHeight;
+        EXPECT_TRUE(window.create(d));
+        // The test gives the ticks, one by one.
+        if (timers.bridge())
+            timers.bridge()->stop();
+        window.setVisible(true);
+        OS::pumpMessages();
     }
     ~WizardHost()
     {
         // The worker writes into the wizard and uses the logic: it ends first.
         logic.joinWorker();
-        pane.setRoot(nullptr);
+        if (window.getImpl())
+            OS::destroyWindow(window.getImpl()->getHwnd());
+        OS::pumpMessages();
+        window.setRoot(nullptr);
+        UIA::unregisterWindowClasses();
     }
     WizardHost(const WizardHost&) = delete;
     WizardHost& operator=(const WizardHost&) = delete;
@@ -141,50 +179,34 @@ public:
         tick();
     }
 
-    // One tick of the window's event timer: widget timers, then the update passes.
+    // One tick of the window's event timer: widget timers, update passes, paint.
     void tick()
     {
-        pane.tickTimers();
-        update();
-    }
-    // The update passes alone, as after an event.
-    void update()
-    {
-        GP::Region dirty;
-        pane.collectDirtyRegion(dirty);
+        timers.tick();
+        OS::pumpMessages();
     }
 
-    // What the wizard shows, written as <name>-FAILED.png for a person to look at.
-    void writePicture(const std::string& name)
+    // The button's click, as a click on it emits it.
+    void press(HWL::Button& button)
     {
-        HWL::BackgroundDrawingCanvas canvas;
-        canvas.resize(kWizardWidth, kWizardHeight);
-        pane.paint(canvas, GP::Region(), HWL::Pane::kPaintAll);
-        const std::uint32_t* pixels = canvas.getPixels();
-        UIA::TEST::writePixelsPng(name + "-FAILED.png", kWizardWidth, kWizardHeight,
-                                  std::vector<std::uint32_t>(pixels, pixels + kWizardWidth * kWizardHeight));
+        HWL::Button::tSignalData data;
+        button.click.emit(&data);
     }
-
-    // A left click in the middle of the widget, through the pane's input.
+    // A left click in the middle of the widget, through the window's input.
     void click(const HWL::Widget& widget)
     {
         const GP::Rect& bounds = widget.getBounds();
-        if (bounds.right == bounds.left) { HWL::Button::tSignalData d; static_cast<const HWL::Button&>(widget).click.emit(&d); return; } // TEMP
+        EXPECT_FALSE(bounds.isEmpty()) << widget.getId() << " has no place in the window";
         clickAt(GP::Point{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
     }
+    // A left click at a point of the client area.
     void clickAt(GP::Point point)
     {
-        update();
-        UIA::MouseEventData data{};
-        data.x = point.x;
-        data.y = point.y;
-        data.button = UIA::kMouseButtonLeft;
-        UIA::MotionEventData move = data;
-        pane.handleEvent(UIA::kEventMouseMove, &move);
-        data.kind = UIA::kMousePress;
-        pane.handleEvent(UIA::kEventMouseButton, &data);
-        data.kind = UIA::kMouseRelease;
-        pane.handleEvent(UIA::kEventMouseButton, &data);
+        window.clientToScreen(point);
+        OS::INPUT::moveTo(point.x, point.y);
+        OS::INPUT::button(UIA::kMouseButtonLeft, true, point.x, point.y);
+        OS::INPUT::button(UIA::kMouseButtonLeft, false, point.x, point.y);
+        OS::pumpMessages();
     }
 
     // Ticks while the download runs, without moving the clock: virtual time moves only with
@@ -198,9 +220,25 @@ public:
         tick();
     }
 
+    // What the window shows.
+    OS::WindowPixels pixels() const
+    {
+        OS::WindowPixels shown;
+        EXPECT_TRUE(OS::readWindowPixels(window.getImpl()->getHwnd(), shown));
+        return shown;
+    }
+    // ... written as <name>-FAILED.png for a person to look at.
+    void writePicture(const std::string& name) const
+    {
+        const OS::WindowPixels shown = pixels();
+        UIA::TEST::writePixelsPng((outputFolder() / (name + "-FAILED.png")).string(), shown.width, shown.height,
+                                  shown.pixels);
+    }
+
     VireoUpdaterUpgradeLogic logic;
     std::unique_ptr<UpdaterDescription> description;
-    HWL::Pane pane;
+    UIA::EventTimerManager timers;
+    MainWindow window;
     std::shared_ptr<UpdateWizardMainWidget> wizard;
 };
 
