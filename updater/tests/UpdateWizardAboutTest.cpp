@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "hwl/core/src/Canvas.h"
+#include "updater/tests/SkinTestSupport.h"
 #include "updater/tests/WizardTestSupport.h"
 
 using namespace HA;
@@ -130,6 +136,206 @@ TEST_F(AboutPanelTest, ShownTwiceItStaysShownWithTheSameMargins)
     host.wizard->hideAbout();
     host.tick();
     EXPECT_FALSE(host.wizard->getAboutOverlay()->isShown());
+}
+
+}  // namespace
+
+namespace {
+
+// Clicks through the window's input on the open panel: each closes it.
+struct CloseCase {
+    const char* name;
+    // Where to click, in the window's client area.
+    GP::Point (*where)(const UpdateWizardMainWidget& wizard);
+};
+
+void PrintTo(const CloseCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+GP::Point centre(const GP::Rect& r)
+{
+    return GP::Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+class AboutCloseTest : public ::testing::TestWithParam<CloseCase> {
+protected:
+    OS::ManualClockScope clock;
+    ScenarioDevice scenario;
+    SkinScope skin;
+};
+
+TEST_P(AboutCloseTest, AnyClickOnThePanelClosesIt)
+{
+    ASSERT_TRUE(scenario.setUp("none"));
+    WizardHost host;
+    host.start();
+    host.wizard->showAbout();
+    host.tick();
+    ASSERT_TRUE(host.wizard->getAboutOverlay()->isShown());
+    const GP::Point point = GetParam().where(*host.wizard);
+    host.clickAt(point);
+    host.tick();
+    EXPECT_FALSE(host.wizard->getAboutOverlay()->isShown()) << "clicked at " << point.x << "," << point.y;
+    // Nothing under it was clicked: still the connect screen.
+    EXPECT_EQ(host.wizard->getState(), UpdateWizardMainWidget::eConnect);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clicks, AboutCloseTest,
+    ::testing::Values(
+        CloseCase{"OverlayCorner", [](const UpdateWizardMainWidget&) { return GP::Point{2, 2}; }},
+        CloseCase{"PanelCentre",
+                  [](const UpdateWizardMainWidget& w) { return centre(w.getAboutPanel()->getBounds()); }},
+        CloseCase{"ContributorLine",
+                  [](const UpdateWizardMainWidget& w) {
+                      return centre(w.getAboutContributors()->getChildren()[1]->getBounds());
+                  }},
+        CloseCase{"Title", [](const UpdateWizardMainWidget& w) { return centre(w.getAboutTitle()->getBounds()); }},
+        // Over the action button, which the panel covers.
+        CloseCase{"OverTheActionButton",
+                  [](const UpdateWizardMainWidget& w) { return centre(w.getActionButton()->getBounds()); }}),
+    [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
+
+// The "About" button opens the panel in every state, the updating one included (the worker
+// held at the device's gate meanwhile).
+struct OpenCase {
+    const char* name;
+    const char* words;
+    int presses;  // of the action button before the click on "About"
+    int state;
+    bool held;    // the download is held at the gate
+    bool run;     // the download runs to its end first
+};
+
+void PrintTo(const OpenCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class AboutOpensThreaded : public ::testing::TestWithParam<OpenCase> {
+protected:
+    OS::ManualClockScope clock;
+    ScenarioDevice scenario;
+    SkinScope skin;
+};
+
+TEST_P(AboutOpensThreaded, FromTheAboutButton)
+{
+    const OpenCase& c = GetParam();
+    OS::SIM::VireoFaults gate;
+    if (c.held)
+        gate.gateBlock = 10;
+    ASSERT_TRUE(scenario.setUp(c.words, &gate));
+    WizardHost host;
+    host.start();
+    for (int i = 0; i < c.presses; ++i)
+        host.press(*host.wizard->getActionButton());
+    if (c.held)
+        scenario.device->waitForGate();
+    if (c.run)
+        host.tickUntilDownloadEnds();
+    host.tick();
+    EXPECT_EQ(host.wizard->getState(), c.state);
+    host.click(*host.wizard->getAboutButton());
+    host.tick();
+    EXPECT_TRUE(host.wizard->getAboutOverlay()->isShown());
+    EXPECT_EQ(host.wizard->getAboutOverlay()->getMargins(), (HWL::Widget::tMargins{89, 31, 89, 31}));
+    EXPECT_EQ(host.wizard->getState(), c.state);
+    if (c.held) {
+        scenario.device->releaseGate();
+        host.tickUntilDownloadEnds();
+        EXPECT_EQ(host.wizard->getState(), UpdateWizardMainWidget::eSuccess);
+        // The panel stays open over the new screen.
+        EXPECT_TRUE(host.wizard->getAboutOverlay()->isShown());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, AboutOpensThreaded,
+                         ::testing::Values(OpenCase{"Connect", "none", 0, UpdateWizardMainWidget::eConnect, false, false},
+                                           OpenCase{"UpdateAvailable", "", 0, UpdateWizardMainWidget::eUpdateAvailable,
+                                                    false, false},
+                                           OpenCase{"Updating", "", 1, UpdateWizardMainWidget::eUpdating, true, false},
+                                           OpenCase{"Success", "", 1, UpdateWizardMainWidget::eSuccess, false, true}),
+                         [](const ::testing::TestParamInfo<OpenCase>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+TEST_F(AboutPanelTest, TheOpenPanelVeilsTheWizardAndShowsItsPictureUnstretched)
+{
+    ASSERT_TRUE(scenario.setUp("none"));
+    WizardHost host;
+    host.start();
+    host.tick();
+    const OS::WindowPixels closed = host.pixels();
+    host.wizard->showAbout();
+    host.tick();
+    const OS::WindowPixels open = host.pixels();
+
+    const GP::Rect panel = host.wizard->getAboutPanel()->getBounds();
+    EXPECT_EQ(panel.right - panel.left, 450);
+    EXPECT_EQ(panel.bottom - panel.top, 274);
+
+    // The expected picture: the closed wizard under the overlay's rgba(0, 0, 0, 128), then
+    // the panel's picture at the panel's place, as the canvas draws them.
+    HWL::BackgroundDrawingCanvas canvas;
+    canvas.resize(kWizardWidth, kWizardHeight);
+    std::copy(closed.pixels.begin(), closed.pixels.end(), canvas.getPixels());
+    canvas.fillRect(GP::Rect{0, 0, kWizardWidth, kWizardHeight}, 0x80000000u);
+    auto picture = decode(*linked("BG_OVERLAY_FU.PNG", "PICTURE"));
+    ASSERT_TRUE(picture);
+    canvas.drawPicture(GP::Point{panel.left, panel.top}, *picture, 0, std::nullopt, true);
+    UIA::TEST::ExpectedPixels expected(kWizardWidth, kWizardHeight, 0);
+    std::copy(canvas.getPixels(), canvas.getPixels() + expected.pixels.size(), expected.pixels.begin());
+
+    // The labels' texts are theirs to draw: their places keep what the window shows.
+    std::vector<GP::Rect> texts;
+    for (const HWL::Widget* label :
+         {static_cast<const HWL::Widget*>(host.wizard->getAboutTitle().get()),
+          static_cast<const HWL::Widget*>(host.wizard->getAboutVersion().get())})
+        texts.push_back(label->getBounds());
+    for (const auto& child : host.wizard->getAboutPanel()->getChildren()[1]->getChildren())
+        texts.push_back(child->getBounds());
+    for (const auto& line : host.wizard->getAboutContributors()->getChildren())
+        texts.push_back(line->getBounds());
+    int textPixels = 0;
+    for (int y = 0; y < kWizardHeight; ++y)
+        for (int x = 0; x < kWizardWidth; ++x)
+            for (const GP::Rect& r : texts)
+                if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+                    expected.at(x, y) = open.at(x, y);
+                    textPixels += open.at(x, y) != canvas.getPixels()[y * kWizardWidth + x];
+                    break;
+                }
+    // Outside the panel exactly; on it, the picture's blend may round either way.
+    const GP::Rect onPanel{panel.left, panel.top, panel.left + 450, panel.top + 274};
+    int wrong = 0;
+    std::string first;
+    for (int y = 0; y < kWizardHeight; ++y)
+        for (int x = 0; x < kWizardWidth; ++x) {
+            const std::uint32_t a = open.at(x, y), b = expected.at(x, y);
+            const bool inside = x >= onPanel.left && x < onPanel.right && y >= onPanel.top && y < onPanel.bottom;
+            bool same = a == b;
+            if (!same && inside) {
+                same = true;
+                for (int shift = 0; shift < 32; shift += 8)
+                    same = same && std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) <= 1;
+            }
+            if (!same && wrong++ == 0)
+                first = std::to_string(x) + "," + std::to_string(y) + ": " + UIA::TEST::hex(a) + " instead of " +
+                        UIA::TEST::hex(b);
+        }
+    EXPECT_EQ(wrong, 0) << "first difference at " << first;
+    if (wrong) {
+        host.writePicture("about-open");
+        UIA::TEST::writePixelsPng((outputFolder() / "about-open-expected-FAILED.png").string(), kWizardWidth,
+                                  kWizardHeight, expected.pixels);
+    }
+    // Something was written on the panel.
+    EXPECT_GT(textPixels, 100);
 }
 
 }  // namespace
