@@ -275,6 +275,34 @@ TEST_F(WindowGlue, DestructionStopsTheTimerBeforeTheApplicationQuits)
     module.deinitialize(true);
 }
 
+TEST_F(WindowGlue, AWidgetTimerThatDestroysASelfDeletingWindowEndsTheTick)
+{
+    for (bool duringLayout : {false, true}) {
+        auto* window = new GlueWindow;
+        build(*window);
+        window->setDeleteOnDestroy(true);
+        ASSERT_TRUE(window->create(glueDescriptor()));
+        const OS::HWND hwnd = hwndOf(*window);
+        if (duringLayout) {
+            // The update pass of the tick runs the hook.
+            panel->layoutHook = [&](ScriptedWidget&) {
+                panel->layoutHook = nullptr;
+                OS::destroyWindow(hwnd);
+            };
+            panel->requestLayout();
+        } else {
+            panel->timerHook = [&] { OS::destroyWindow(hwnd); };
+            panel->setTimer(1);
+        }
+        tick();
+        EXPECT_FALSE(OS::isWindow(hwnd));
+        EXPECT_EQ(timers.timerCount(), 0);
+        EXPECT_EQ(root->getPane(), nullptr) << "the window object is gone";
+        panel->timerHook = nullptr;
+        tick();
+    }
+}
+
 TEST_F(WindowGlue, DeletingAWindowStopsItsTimerAndClearsThePaneValue)
 {
     auto window = std::make_unique<GlueWindow>();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "uia/Events.h"
+#include "uia/WindowImpl.h"
 #include "uia/platform/DeviceContext.h"
 
 namespace HA::HWL {
@@ -31,15 +32,25 @@ bool Window<UIA::StandaloneWindow>::onEvent(int code, void* data)
     const bool result = UIA::StandaloneWindow::onEvent(code, data);
 
     switch (code) {
-    case UIA::kEventTimerTick:
-        tickTimers();
-        collectDirtyRegion(mDirtyRegion);
-        // A tick without changes paints nothing and leaves the window alone.
-        if (!mDirtyRegion.isEmpty()) {
-            invalidateRegion(mDirtyRegion);
-            flushDirtyRegion(false);
+    case UIA::kEventTimerTick: {
+        // Ticks come from the timer, not from the window procedure, which keeps a window
+        // that deletes itself on destruction alive until its outermost call ends. A widget
+        // may destroy the window during the tick: such a window is deleted here, once the
+        // tick is over.
+        UIA::DETAIL::WindowImpl* impl = getImpl();
+        const bool deferDelete = impl && impl->getDeleteOnDestroy();
+        if (deferDelete)
+            impl->setDeleteOnDestroy(false);
+        runTick();
+        if (deferDelete) {
+            if (UIA::DETAIL::WindowImpl* still = getImpl()) {
+                still->setDeleteOnDestroy(true);
+            } else {
+                delete this;
+            }
         }
         return true;
+    }
     case UIA::kEventWindowCreated:
         mCanvas->setScale(getScaleFactor());
         invalidate();
@@ -71,6 +82,17 @@ bool Window<UIA::StandaloneWindow>::onEvent(int code, void* data)
         const bool handled = WindowingPane::handleEvent(code, data);
         return result || handled;
     }
+    }
+}
+
+void Window<UIA::StandaloneWindow>::runTick()
+{
+    tickTimers();
+    collectDirtyRegion(mDirtyRegion);
+    // A tick without changes paints nothing and leaves the window alone.
+    if (!mDirtyRegion.isEmpty()) {
+        invalidateRegion(mDirtyRegion);
+        flushDirtyRegion(false);
     }
 }
 

@@ -64,6 +64,7 @@ public:
 
 private:
     void fitToClientArea();
+    void runTick();
 
     UIA::EventTimerHandle mEventTimer = nullptr;
     std::unique_ptr<BackgroundDrawingCanvas> mCanvas;
