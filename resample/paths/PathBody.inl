@@ -366,6 +366,15 @@ void streamRow(const uint8_t* from, uint8_t* d, int32_t width, uint32_t lineSize
 }
 #endif
 
+// Whether the tile's rows take consecutive source rows.
+bool rowsConsecutive(const int32_t* rows, int32_t height)
+{
+    for (int32_t i = 1; i < height; ++i)
+        if (rows[i] != rows[0] + i)
+            return false;
+    return true;
+}
+
 // A copy of one destination row into the next: short rows cost less through vector
 // moves than through a library call; rows closer than their length overlap, and memmove
 // gives the same bytes there.
@@ -396,10 +405,19 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
     const bool consecutive = columnsConsecutive(cols, width);
     const eColumns kind = columnKind(cols, width);
     const size_t rowBytes = 4 * size_t(width);
+    // Both pictures without row padding and rows and columns one to one: one copy of the
+    // whole block, which the library copies with its widest stores.
+    bool whole = consecutive && srcStep == ptrdiff_t(rowBytes) && dstStep == ptrdiff_t(rowBytes) &&
+                 rowsConsecutive(rows, height);
 #if LEVEL >= 4
     const StreamPlan plan = planStores(dst, width, height, cols, rows);
     bool streamed = false;
+    whole = whole && !plan.streaming;
 #endif
+    if (whole) {
+        __builtin_memmove(dst, src + cols[0] + srcStep * ptrdiff_t(rows[0]), rowBytes * size_t(height));
+        return;
+    }
     const uint8_t* row = src;
     int32_t previous = 0;
     for (int32_t i = 0; i < height; ++i) {
