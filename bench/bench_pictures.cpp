@@ -61,6 +61,22 @@ BENCHMARK(BM_CopySourceWithoutAlpha);
 void BM_CopySourceOver(benchmark::State& state) { blitWhole<Functors::CopySource>(state, true); }
 BENCHMARK(BM_CopySourceOver);
 
+// The usual case of a window: a picture with alpha copied onto an opaque canvas.
+void BM_CopySourceOntoOpaque(benchmark::State& state)
+{
+    Picture source, dest;
+    makeGradient(source, kWidth, kHeight, true);
+    makeGradient(dest, kWidth, kHeight, true);
+    dest.setOpaqueDestination(true);
+    for (auto _ : state) {
+        PictureCombiner<Functors::CopySource>(dest).blit(0, 0, source, 0);
+        benchmark::DoNotOptimize(dest.getPixels());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+}
+BENCHMARK(BM_CopySourceOntoOpaque);
+
 void BM_NinePatchFill(benchmark::State& state)
 {
     // A 24 x 24 skin picture with 8-pixel margins stretched over the whole canvas.

@@ -5,7 +5,6 @@
 
 #include "uia/graphics/Coordinates.h"
 #include "uia/graphics/PixelRows.h"
-#include "uia/graphics/PixelRules.h"
 
 namespace HA::UIA {
 
@@ -36,14 +35,7 @@ void CopySource::operator()(uint32_t* destination, const uint32_t* source, int64
         std::memmove(destination, source, static_cast<size_t>(count) * 4);
         return;
     case eMode::OntoOpaque:
-        for (int64_t i = 0; i < count; ++i) {
-            const uint32_t s = source[i];
-            const uint32_t a = s >> 24;
-            if (a == 255)
-                destination[i] = s;
-            else if (a != 0)
-                destination[i] = DETAIL::copyOntoOpaque(destination[i], s);
-        }
+        DETAIL::copyOntoOpaqueRow(destination, source, count);
         return;
     case eMode::Over:
         DETAIL::copyOverRow(destination, source, count);

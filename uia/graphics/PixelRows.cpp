@@ -119,6 +119,28 @@ HA_INLINE __m128i over4(__m128i d, __m128i s)
     return _mm_andnot_si128(_mm_cmpeq_epi32(outA, _mm_setzero_si128()), pixel);
 }
 
+// copyOntoOpaque of four pixels, with the source where its alpha is 255 and the destination
+// where it is 0; (c * a + d * (255 - a)) >> 8 stays in 16-bit lanes.
+HA_INLINE __m128i ontoOpaque4(__m128i d, __m128i s)
+{
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i a = _mm_srli_epi32(s, 24);
+    const __m128i a2 = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(255), a2);
+    const __m128i even = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(s, lowBytes), a2),
+                                                      _mm_mullo_epi16(_mm_and_si128(d, lowBytes), inv)), 8);
+    const __m128i odd = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(s, 8), a2),
+                                                     _mm_mullo_epi16(_mm_srli_epi16(d, 8), inv)), 8);
+    const __m128i mixed = _mm_or_si128(_mm_andnot_si128(alpha, _mm_or_si128(even, _mm_slli_epi16(odd, 8))),
+                                       _mm_and_si128(alpha, s));
+    const __m128i sA = _mm_and_si128(s, alpha);
+    const __m128i opaque = _mm_cmpeq_epi32(sA, alpha);
+    const __m128i clear = _mm_cmpeq_epi32(sA, _mm_setzero_si128());
+    const __m128i picked = _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, mixed));
+    return _mm_or_si128(_mm_and_si128(clear, d), _mm_andnot_si128(clear, picked));
+}
+
 #endif
 
 #if defined(HA_PIXEL_ROWS_AVX2)
@@ -186,6 +208,26 @@ HA_AVX2_INLINE __m256i over8(__m256i d, __m256i s)
     return _mm256_andnot_si256(_mm256_cmpeq_epi32(outA, _mm256_setzero_si256()), pixel);
 }
 
+HA_AVX2_INLINE __m256i ontoOpaque8(__m256i d, __m256i s)
+{
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i a = _mm256_srli_epi32(s, 24);
+    const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+    const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), a2);
+    const __m256i even = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, lowBytes), a2),
+                         _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv)), 8);
+    const __m256i odd = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a2), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv)),
+        8);
+    const __m256i mixed = _mm256_or_si256(
+        _mm256_andnot_si256(alpha, _mm256_or_si256(even, _mm256_slli_epi16(odd, 8))), _mm256_and_si256(alpha, s));
+    const __m256i sA = _mm256_and_si256(s, alpha);
+    const __m256i picked = _mm256_blendv_epi8(mixed, s, _mm256_cmpeq_epi32(sA, alpha));
+    return _mm256_blendv_epi8(picked, d, _mm256_cmpeq_epi32(sA, _mm256_setzero_si256()));
+}
+
 // Each returns the number of pixels done, a multiple of 8.
 HA_AVX2 int64_t blendRow8(uint32_t* destination, const uint32_t* source, int64_t count)
 {
@@ -235,6 +277,19 @@ HA_AVX2 int64_t overRow8(uint32_t* destination, const uint32_t* source, int64_t 
             continue;
         }
         store8(destination + i, over8(d, s));
+    }
+    return i;
+}
+
+HA_AVX2 int64_t ontoOpaqueRow8(uint32_t* destination, const uint32_t* source, int64_t count)
+{
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = load8(source + i);
+        if (_mm256_testz_si256(s, alpha))
+            continue;  // all transparent: the destination stays
+        store8(destination + i, ontoOpaque8(load8(destination + i), s));
     }
     return i;
 }
@@ -316,6 +371,29 @@ void copyOverRow(uint32_t* destination, const uint32_t* source, int64_t count)
     const auto& reciprocal = reciprocals();
     for (; i < count; ++i)
         destination[i] = blendOverFast(destination[i], source[i], reciprocal);
+}
+
+void copyOntoOpaqueRow(uint32_t* destination, const uint32_t* source, int64_t count)
+{
+    int64_t i = 0;
+    const eRowKernel k = activeKernel();
+#if defined(HA_PIXEL_ROWS_AVX2)
+    if (k == eRowKernel::Avx2 && blockAtOnce(destination, source, 8))
+        i = ontoOpaqueRow8(destination, source, count);
+#endif
+#if defined(__SSE2__)
+    if (k != eRowKernel::Portable && blockAtOnce(destination, source, 4))
+        for (; i + 4 <= count; i += 4)
+            store4(destination + i, ontoOpaque4(load4(destination + i), load4(source + i)));
+#endif
+    for (; i < count; ++i) {
+        const uint32_t s = source[i];
+        const uint32_t a = s >> 24;
+        if (a == 255)
+            destination[i] = s;
+        else if (a != 0)
+            destination[i] = copyOntoOpaque(destination[i], s);
+    }
 }
 
 }  // namespace HA::UIA::DETAIL

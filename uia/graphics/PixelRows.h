@@ -24,4 +24,8 @@ void dyeUsingAlphaMaskRow(uint32_t* destination, const uint32_t* source, int64_t
 // destination[i] = blendOver(destination[i], source[i])
 void copyOverRow(uint32_t* destination, const uint32_t* source, int64_t count);
 
+// destination[i] = source[i] where its alpha is 255, copyOntoOpaque(destination[i], source[i])
+// where it is neither 255 nor 0.
+void copyOntoOpaqueRow(uint32_t* destination, const uint32_t* source, int64_t count);
+
 }  // namespace HA::UIA::DETAIL

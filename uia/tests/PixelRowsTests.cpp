@@ -28,6 +28,12 @@ constexpr eRowKernel kKernels[] = {eRowKernel::Portable, eRowKernel::Sse2, eRowK
 
 uint32_t blendReference(uint32_t d, uint32_t s) { return mixKeepingAlpha(d, s, coverWeight(s >> 24, d >> 24)); }
 
+uint32_t ontoOpaqueReference(uint32_t d, uint32_t s)
+{
+    const uint32_t a = s >> 24;
+    return a == 255 ? s : a == 0 ? d : copyOntoOpaque(d, s);
+}
+
 uint32_t dyeReference(uint32_t d, uint32_t s, uint32_t colour)
 {
     const uint32_t w = coverWeight(s >> 24, colour >> 24);
@@ -134,6 +140,26 @@ TEST(PixelRowsTest, CopyOverRowMatchesTheRuleEverywhere)
     }
 }
 
+// Every source alpha, source value and destination value.
+TEST(PixelRowsTest, CopyOntoOpaqueRowMatchesTheRuleEverywhere)
+{
+    for (eRowKernel k : kKernels) {
+        KernelScope scope(k);
+        SCOPED_TRACE(testing::Message() << "kernel " << int(k));
+        std::vector<uint32_t> dst(kRow), src(kRow), expected(kRow);
+        for (uint32_t a = 0; a < 256; ++a)
+            for (uint32_t c = 0; c < 256; ++c) {
+                for (uint32_t d = 0; d < 256; ++d) {
+                    src[d] = makePixel(a, c, 255 - c, c ^ 0x5A);
+                    dst[d] = makePixel((d * 13 + a) & 0xFF, d, d ^ 0xC3, 255 - d);
+                    expected[d] = ontoOpaqueReference(dst[d], src[d]);
+                }
+                copyOntoOpaqueRow(dst.data(), src.data(), kRow);
+                ASSERT_EQ(dst, expected) << "alpha " << a << " source " << c;
+            }
+    }
+}
+
 // A picture drawn into itself: with the source up to 9 pixels behind or ahead of the
 // destination, later pixels read earlier results exactly as the pixel-by-pixel rule does.
 TEST(PixelRowsTest, OverlappingRowsFollowThePixelOrder)
@@ -166,6 +192,12 @@ TEST(PixelRowsTest, OverlappingRowsFollowThePixelOrder)
                 for (int64_t i = 0; i < count; ++i)
                     b[at + i] = dyeReference(b[at + i], b[at + shift + i], colour);
                 EXPECT_EQ(a, b) << "dye";
+                a = base;
+                b = base;
+                copyOntoOpaqueRow(a.data() + at, a.data() + at + shift, count);
+                for (int64_t i = 0; i < count; ++i)
+                    b[at + i] = ontoOpaqueReference(b[at + i], b[at + shift + i]);
+                EXPECT_EQ(a, b) << "onto opaque";
             }
     }
 }
