@@ -84,7 +84,11 @@ void UpdateWizardMainWidget::showAbout()
     margins.top = (size.height - kAboutPanelHeight) / 2;
     margins.bottom = size.height - kAboutPanelHeight - margins.top;
     mAboutOverlay->setMargin(margins);
-    mAboutOverlay->arrangeChildrenInLine(kLineLeftToRight, 0);
+    // The panel fills that box. A line arrangement would do so only the first time: once the
+    // panel has been shown it takes part, and the sheet's outer margins for it would move it
+    // down and right and cut its picture.
+    mAboutPanel->setPosition(GP::Point{0, 0});
+    mAboutPanel->setSize(kAboutPanelWidth, kAboutPanelHeight);
     mAboutOverlay->setVisible(true);
 }
 

@@ -124,18 +124,26 @@ TEST_F(AboutPanelTest, ShownTwiceItStaysShownWithTheSameMargins)
     ASSERT_TRUE(scenario.setUp("none"));
     WizardHost host;
     host.start();
-    for (int time = 0; time < 2; ++time) {
+    const auto& overlay = host.wizard->getAboutOverlay();
+    // Twice in a row, then once more after closing it.
+    for (int time = 0; time < 3; ++time) {
         SCOPED_TRACE(time);
+        if (time == 2) {
+            host.wizard->hideAbout();
+            host.tick();
+            EXPECT_FALSE(overlay->isShown());
+        }
         host.wizard->showAbout();
         host.tick();
-        const auto& overlay = host.wizard->getAboutOverlay();
         EXPECT_TRUE(overlay->isShown());
         EXPECT_EQ(overlay->getSize(), (HWL::Widget::tSize{kWizardWidth, kWizardHeight}));
         EXPECT_EQ(overlay->getMargins(), (HWL::Widget::tMargins{89, 31, 89, 31}));
+        // The panel's picture, centred.
+        EXPECT_EQ(host.wizard->getAboutPanel()->getBounds(), (GP::Rect{89, 31, 539, 305}));
     }
     host.wizard->hideAbout();
     host.tick();
-    EXPECT_FALSE(host.wizard->getAboutOverlay()->isShown());
+    EXPECT_FALSE(overlay->isShown());
 }
 
 }  // namespace
