@@ -1,7 +1,8 @@
 // The wizard's roads against the simulated Vireo Interface: one table of scenarios (in the
-// stand-in's HA_OS_VIREO words) and the user's presses, each step checked by what the wizard
-// shows: state, message, both buttons, icon, status background, installed state, the three
-// values and the wheel. The download runs on the logic's worker, hence the suite's name.
+// stand-in's HA_OS_VIREO words) and the user's clicks through the window's input, each step
+// checked by what the wizard shows: state, message, both buttons, icon, status background,
+// installed state, the three values and the wheel. The download runs on the logic's worker,
+// hence the suite's name.
 
 #include <gtest/gtest.h>
 
@@ -154,7 +155,7 @@ enum class eDo {
     Start,        // the application's start: callbacks and the first scan
     PlugIn,       // the device joins the bus
     PowerCycle,   // off and on again, its faults gone
-    Action,       // the action button's click
+    Action,       // a click on the action button, through the window's input
     HoldAtGate,   // the worker is held at the gate: two ticks, then it goes on
     RunDownload,  // ticks until the wizard leaves the updating state
 };
@@ -309,7 +310,7 @@ TEST_P(WizardRoadThreaded, ShowsEachStep)
             host.tick();
             break;
         case eDo::Action:
-            host.press(*host.wizard->getActionButton());
+            host.click(*host.wizard->getActionButton());
             break;
         case eDo::HoldAtGate:
             scenario.device->waitForGate();

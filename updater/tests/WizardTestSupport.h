@@ -192,9 +192,11 @@ public:
         HWL::Button::tSignalData data;
         button.click.emit(&data);
     }
-    // A left click in the middle of the widget, through the window's input.
+    // A left click in the middle of the widget, through the window's input, after the update
+    // passes that place what changed since the last tick (no timer runs).
     void click(const HWL::Widget& widget)
     {
+        window.repaintNow();
         const GP::Rect& bounds = widget.getBounds();
         EXPECT_FALSE(bounds.isEmpty()) << widget.getId() << " has no place in the window";
         clickAt(GP::Point{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
