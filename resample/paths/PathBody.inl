@@ -735,6 +735,26 @@ void linearBoxRow(const uint8_t* p0, const uint8_t* p1, int32_t n, uint8_t* out)
         }
 }
 
+#if LEVEL >= 4
+struct RowStreaming {
+    bool on = false;
+    uint32_t lineSize = 0;
+};
+
+// Streaming stores for row copies of `bytes` in all, when they reach the cache's size.
+RowStreaming rowStreaming(int64_t bytes)
+{
+    RowStreaming plan;
+    int32_t cacheSize = 0, lineSize = 0;
+    const Status status = getCacheSize(&cacheSize);
+    getCacheLineSize(&lineSize);
+    const bool lineOk = lineSize >= 32 && (lineSize & (lineSize - 1)) == 0;
+    plan.on = status == kOk && cacheSize >= 0 && bytes >= int64_t(cacheSize) && lineOk;
+    plan.lineSize = uint32_t(lineSize);
+    return plan;
+}
+#endif
+
 // A row weight of 0 or 16384 takes one source row whole: its horizontal pass alone is
 // needed, and when every column takes one tap whole the row is a copy of source pixels.
 void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
@@ -745,6 +765,11 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
     const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
     const eColumns kind = leftTaps ? columnKind(r.cols, r.n) : eColumns::Other;
     const bool halves = columnsHalve(r.cols, r.colWeights, r.n);
+#if LEVEL >= 4
+    // Row copies of a rectangle larger than the cache go past it, as the nearest rows do.
+    const RowStreaming stream = consecutive ? rowStreaming(4 * int64_t(r.n) * r.m) : RowStreaming{};
+    bool streamed = false;
+#endif
     for (int32_t i = 0; i < r.m; ++i) {
         const int64_t k = r.rows[i];
         const uint32_t wr = r.rowWeights[i];
@@ -758,9 +783,15 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
             const int64_t only = wr == 0 ? k : k + 1;
             if (leftTaps) {
                 const uint8_t* row = r.src + r.srcStep * ptrdiff_t(only);
-                if (consecutive)
+                if (consecutive) {
+#if LEVEL >= 4
+                    if (stream.on) {
+                        streamRow(row + r.cols[0], out, r.n, stream.lineSize, &streamed);
+                        continue;
+                    }
+#endif
                     __builtin_memmove(out, row + r.cols[0], 4 * size_t(r.n));
-                else
+                } else
                     copyRowPixels(row, out, r.n, r.cols, kind);
                 continue;
             }
@@ -772,6 +803,10 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
         const uint16_t* lower = passedRow(r, b, k + 1, k);
         linearBlend(upper, lower, wr, 4 * r.n, out);
     }
+#if LEVEL >= 4
+    if (streamed)
+        _mm_sfence();
+#endif
 }
 
 #if LEVEL < 2

@@ -206,7 +206,8 @@ TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
 // every path and store mode against path 0.
 TEST(ResampleShortcuts, LinearShortcutsWithEdgesAndTiles)
 {
-    const Shape shapes[] = {{17, 13, 17, 13}, {9, 9, 3, 3}, {34, 13, 17, 13}, {64, 64, 64, 128}};
+    const Shape shapes[] = {{17, 13, 17, 13}, {9, 9, 3, 3},  {34, 13, 17, 13},
+                            {64, 64, 64, 128}, {70, 9, 70, 9}, {34, 14, 17, 7}};
     for (const Shape& s : shapes) {
         SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
         const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
