@@ -210,11 +210,16 @@ bool columnsConsecutive(const int32_t* cols, int32_t width)
     return true;
 }
 
-// Whether no column steps by more than one source pixel (an enlargement or equal width):
+// Whether every column steps by none or one source pixel (an enlargement or equal width):
 // then any eight neighbouring columns lie in one window of eight source pixels.
 bool columnsEnlarge(const int32_t* cols, int32_t width)
 {
-    return int64_t(cols[width - 1]) - cols[0] <= 4 * int64_t(width - 1);
+    for (int32_t j = 1; j < width; ++j) {
+        const int64_t step = int64_t(cols[j]) - cols[j - 1];
+        if (step < 0 || step > 4)
+            return false;
+    }
+    return true;
 }
 
 // Whether every source pixel of the tile is taken twice, from the first column on: the
@@ -310,7 +315,7 @@ int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const 
 }
 #endif
 
-// One destination row of nearest pixels with ordinary stores.
+// The column patterns that have a faster row copy than one pixel at a time.
 enum class eColumns { Other, Enlarge, Double, SkipOne };
 
 eColumns columnKind(const int32_t* cols, int32_t width)
@@ -321,6 +326,7 @@ eColumns columnKind(const int32_t* cols, int32_t width)
                                          : eColumns::Other;
 }
 
+// One destination row of nearest pixels with ordinary stores.
 void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols, eColumns kind)
 {
     int32_t from = 0;

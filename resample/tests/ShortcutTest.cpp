@@ -202,6 +202,39 @@ TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
     }
 }
 
+// A record whose column table jumps ahead by eight source pixels and back once, or steps
+// back once, in an otherwise one-to-one tile: not the enlarging shortcut, the pixels of
+// the table.
+TEST(ResampleShortcuts, NearestColumnTablesOutOfPattern)
+{
+    const Shape s{40, 2, 40, 2};
+    const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
+    for (int path = 0; path < DETAIL::kPathCount; ++path) {
+        if (!pathRuns(path))
+            continue;
+        for (int variant = 0; variant < 2; ++variant) {
+            std::int32_t size = 0, init = 0, workSize = 0;
+            const DETAIL::PathTable& p = DETAIL::pathTable(path);
+            ASSERT_EQ(p.getSize(s.ws, s.hs, s.wd, s.hd, kNearest, 0, &size, &init), kOk);
+            Bytes spec(static_cast<std::size_t>(size));
+            ASSERT_EQ(p.initNearest(s.ws, s.hs, s.wd, s.hd, spec.data()), kOk);
+            auto* cols = const_cast<std::int32_t*>(recordIn(spec)->cols.index);
+            // Column 10 takes source pixel 17 or 8 instead of 10; the rest stay as made.
+            cols[10] = variant == 0 ? 17 : 8;
+            ASSERT_EQ(p.getBufferSize(spec.data(), s.wd, s.hd, 4, &workSize), kOk);
+            Bytes work(static_cast<std::size_t>(workSize)), dst(std::size_t(s.wd) * s.hd * 4);
+            ASSERT_EQ(p.resizeNearest4x8(picture.data(), 4 * s.ws, dst.data(), 4 * s.wd, 0, 0, s.wd,
+                                         s.hd, spec.data(), work.data()),
+                      kOk);
+            for (std::int32_t i = 0; i < s.hd; ++i)
+                for (std::int32_t j = 0; j < s.wd; ++j)
+                    ASSERT_EQ(0, std::memcmp(&dst[(std::size_t(i) * s.wd + j) * 4],
+                                             &picture[(std::size_t(i) * s.ws + cols[j]) * 4], 4))
+                        << "path " << path << " variant " << variant << " at " << j;
+        }
+    }
+}
+
 // Bilinear through the harness (edges replicated, tiles clipped) on the same shortcut shapes,
 // every path and store mode against path 0.
 TEST(ResampleShortcuts, LinearShortcutsWithEdgesAndTiles)
