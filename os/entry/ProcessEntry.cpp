@@ -1,0 +1,50 @@
+// The stand-in's process entry: what the platform's start-up code does before it calls the
+// program's WinMain, plus the stand-in's own set-up of a real run (the simulated devices and
+// the presenter).
+
+#include <string>
+
+#include "os/display/Presenter.h"
+#include "os/entry/WinMain.h"
+#include "os/kernel/CommandLine.h"
+#include "os/kernel/Text.h"
+#include "os/sim/SimulatedSetup.h"
+#include "os/windows/Window.h"
+
+namespace {
+
+// The arguments after the program name as the platform hands them to WinMain: the rest of
+// the command line after the program's own (possibly quoted) name and the blanks after it.
+std::string argumentsOf(const HA::OS::WString& commandLine)
+{
+    std::size_t i = 0;
+    if (i < commandLine.size() && commandLine[i] == u'"') {
+        ++i;
+        while (i < commandLine.size() && commandLine[i] != u'"')
+            ++i;
+        if (i < commandLine.size())
+            ++i;
+    } else {
+        while (i < commandLine.size() && commandLine[i] != u' ' && commandLine[i] != u'\t')
+            ++i;
+    }
+    while (i < commandLine.size() && (commandLine[i] == u' ' || commandLine[i] == u'\t'))
+        ++i;
+    return HA::OS::utf16ToUtf8(commandLine.substr(i));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    HA::OS::setCommandLine(argc, argv);
+    HA::OS::SIM::setUpSimulatedDevices();
+    HA::OS::startPresenter();
+
+    std::string arguments = argumentsOf(HA::OS::getCommandLine());
+    const int result = WinMain(HA::OS::getExecutableModule(), nullptr, arguments.data(), HA::OS::SW_SHOWDEFAULT);
+
+    HA::OS::stopPresenter();
+    HA::OS::SIM::tearDownSimulatedDevices();
+    return result;
+}
