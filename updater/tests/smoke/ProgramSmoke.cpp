@@ -1,0 +1,227 @@
+// The real program on a virtual X server: starts the updater, reads its window back from the
+// server until it shows the expected picture (at most 30 s), prints how long the first frame
+// took (nothing is compared with that time) and ends the program by its process id.
+//
+//   updater_program_smoke <program> <expected.png> <state folder>
+//
+// Run under xvfb-run. Exit status 0 when the window showed the picture.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <png.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kTitle = "Vireo Updater";
+constexpr int kSeconds = 30;
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+};
+
+bool readPng(const char* file, Picture& out)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file))
+        return false;
+    image.format = PNG_FORMAT_BGRA;
+    out.width = int(image.width);
+    out.height = int(image.height);
+    out.pixels.assign(size_t(out.width) * size_t(out.height), 0);
+    if (!png_image_finish_read(&image, nullptr, out.pixels.data(), 0, nullptr))
+        return false;
+    for (std::uint32_t& p : out.pixels)
+        p &= 0xFFFFFF;
+    return true;
+}
+
+void writePng(const std::string& file, const Picture& picture)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width);
+    image.height = png_uint_32(picture.height);
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<std::uint32_t> opaque(picture.pixels);
+    for (std::uint32_t& p : opaque)
+        p |= 0xFF000000u;
+    png_image_write_to_file(&image, file.c_str(), 0, opaque.data(), 0, nullptr);
+}
+
+std::string titleOf(Display* display, Window window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+    if (XGetWindowProperty(display, window, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+// The viewable window with the title, searched from the root down.
+Window findWindow(Display* display, Window under)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, under, &root, &parent, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        XWindowAttributes attributes;
+        if (titleOf(display, children[i]) == kTitle && XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable)
+            found = children[i];
+        else
+            found = findWindow(display, children[i]);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+// The window's pixels, or an empty picture while it is not there.
+Picture readBack(Display* display, Window window, int width, int height)
+{
+    Picture shown;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.width != width ||
+        attributes.height != height)
+        return shown;
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    if (!image)
+        return shown;
+    shown.width = width;
+    shown.height = height;
+    shown.pixels.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            shown.pixels[size_t(y) * size_t(width) + size_t(x)] = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
+    XDestroyImage(image);
+    return shown;
+}
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+void stop(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <program> <expected.png> <state folder>\n", argv[0]);
+        return 2;
+    }
+    Picture expected;
+    if (!readPng(argv[2], expected)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[2]);
+        return 2;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "no X display\n");
+        return 2;
+    }
+    XSetErrorHandler(ignoreXErrors);
+
+    // A fresh device at 0.3.5 whose state goes into a folder of the test's own, and the
+    // single-instance key claimed there too, so that a running updater of the user's is
+    // never met.
+    const std::string folder = argv[3], runtime = folder + "/run";
+    ::mkdir(folder.c_str(), 0700);
+    ::mkdir(runtime.c_str(), 0700);
+    ::chmod(runtime.c_str(), 0700);
+    setenv("HA_OS_VIREO", "fresh", 1);
+    setenv("XDG_STATE_HOME", folder.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    unsetenv("HA_OS_PRESENTER");
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    char* args[] = {argv[1], nullptr};
+    if (posix_spawn(&pid, argv[1], nullptr, nullptr, args, environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[1]);
+        return 2;
+    }
+
+    Picture last;
+    bool shown = false, exited = false;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(kSeconds)) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            exited = true;
+            break;
+        }
+        if (Window window = findWindow(display, DefaultRootWindow(display))) {
+            Picture now = readBack(display, window, expected.width, expected.height);
+            if (!now.pixels.empty())
+                last = now;
+            if (now.pixels == expected.pixels) {
+                shown = true;
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!exited)
+        stop(pid);
+    XCloseDisplay(display);
+
+    if (shown) {
+        std::printf("the window \"%s\" showed its first frame after %.3f s\n", kTitle, seconds);
+        return 0;
+    }
+    if (exited)
+        std::fprintf(stderr, "the program ended before its window showed the picture\n");
+    else if (last.pixels.empty())
+        std::fprintf(stderr, "no window \"%s\" of %d x %d within %d s\n", kTitle, expected.width, expected.height,
+                     kSeconds);
+    if (!last.pixels.empty()) {
+        int wrong = 0;
+        for (size_t i = 0; i < last.pixels.size(); ++i)
+            wrong += last.pixels[i] != expected.pixels[i];
+        writePng("02-update-available-program-FAILED.png", last);
+        writePng("02-update-available-program-expected-FAILED.png", expected);
+        std::fprintf(stderr, "the window showed %d pixels other than expected; written to "
+                             "02-update-available-program-FAILED.png\n", wrong);
+    }
+    return 1;
+}
