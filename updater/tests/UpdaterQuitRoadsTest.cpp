@@ -154,6 +154,7 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
         return;
 
     const OS::HWND window = run.window();
+    const std::weak_ptr<HWL::Widget> wizard = run.pane()->getRoot();
     switch (road.how) {
     case eHow::CloseBox:
         run.close();
@@ -193,8 +194,10 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
 
     if (road.answer == OS::IDYES) {
         // The worker still runs: the shut-down waits for it, and it ends at its final pause.
+        EXPECT_FALSE(wizard.expired()) << "the application still holds the wizard";
         run.device()->releaseGate();
         run.stop();
+        EXPECT_TRUE(wizard.expired());
         EXPECT_EQ(run.module().getUpgradeLogic(), nullptr);
         std::size_t bytes = 0;
         std::vector<JournalEntry> blocks = downloads(*run.device());
