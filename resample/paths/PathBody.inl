@@ -582,6 +582,75 @@ void linearRow(const uint8_t* p, const int32_t* cols, const uint16_t* cw, int32_
     }
 }
 
+#if LEVEL >= 1
+// The horizontal pass with byte multiplies, for columns whose weight pair sums to 16384.
+// With w = 256 h + l and the taps moved to signed bytes (a - 128), a w0 + b w1 + 128 is
+// 256 H + L + 2^21 + 128, where H = (a-128) h0 + (b-128) h1 lies within +-8192 and
+// L = (a-128) l0 + (b-128) l1 within [-32768, 32512] (l0 + l1 is 0 or 256), so neither
+// sum saturates and the pass is H + 8192 + ((L + 128) >> 8) in 16-bit lanes.
+void linearRowWhole(const uint8_t* p, const int32_t* cols, const uint16_t* cw, int32_t n,
+                    uint16_t* out)
+{
+    int32_t j = 0;
+    const __m128i interleave = _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    const __m128i highs = _mm_setr_epi8(1, 3, 1, 3, 1, 3, 1, 3, 5, 7, 5, 7, 5, 7, 5, 7);
+    const __m128i lows = _mm_setr_epi8(0, 2, 0, 2, 0, 2, 0, 2, 4, 6, 4, 6, 4, 6, 4, 6);
+    const __m128i sign = _mm_set1_epi8(-128), round = _mm_set1_epi16(128), base = _mm_set1_epi16(8192);
+#if LEVEL >= 4
+    const __m256i interleave2 = _mm256_broadcastsi128_si256(interleave);
+    const __m256i highs2 = _mm256_add_epi8(_mm256_broadcastsi128_si256(highs),
+                                           _mm256_setr_epi64x(0, 0, 0x0808080808080808, 0x0808080808080808));
+    const __m256i lows2 = _mm256_add_epi8(_mm256_broadcastsi128_si256(lows),
+                                          _mm256_setr_epi64x(0, 0, 0x0808080808080808, 0x0808080808080808));
+    const __m256i sign2 = _mm256_set1_epi8(-128), round2 = _mm256_set1_epi16(128),
+                  base2 = _mm256_set1_epi16(8192);
+    for (; j + 4 <= n; j += 4) {
+        const __m128i ab = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j]))),
+            reinterpret_cast<const double*>(p + cols[j + 1])));
+        const __m128i cd = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j + 2]))),
+            reinterpret_cast<const double*>(p + cols[j + 3])));
+        const __m256i taps = _mm256_xor_si256(
+            _mm256_shuffle_epi8(_mm256_set_m128i(cd, ab), interleave2), sign2);
+        const __m256i w = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(cw + 2 * ptrdiff_t(j))));
+        const __m256i h = _mm256_maddubs_epi16(_mm256_shuffle_epi8(w, highs2), taps);
+        const __m256i l = _mm256_maddubs_epi16(_mm256_shuffle_epi8(w, lows2), taps);
+        const __m256i v = _mm256_add_epi16(_mm256_add_epi16(h, base2),
+                                           _mm256_srai_epi16(_mm256_add_epi16(l, round2), 8));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * ptrdiff_t(j)), v);
+    }
+#endif
+    for (; j + 2 <= n; j += 2) {
+        const __m128i ab = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + cols[j]))),
+            reinterpret_cast<const double*>(p + cols[j + 1])));
+        const __m128i taps = _mm_xor_si128(_mm_shuffle_epi8(ab, interleave), sign);
+        const __m128i w = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cw + 2 * ptrdiff_t(j)));
+        const __m128i h = _mm_maddubs_epi16(_mm_shuffle_epi8(w, highs), taps);
+        const __m128i l = _mm_maddubs_epi16(_mm_shuffle_epi8(w, lows), taps);
+        const __m128i v = _mm_add_epi16(_mm_add_epi16(h, base), _mm_srai_epi16(_mm_add_epi16(l, round), 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * ptrdiff_t(j)), v);
+    }
+    for (; j < n; ++j) {
+        const uint8_t* a = p + cols[j];
+        const uint32_t w0 = cw[2 * ptrdiff_t(j)], w1 = cw[2 * ptrdiff_t(j) + 1];
+        for (int c = 0; c < 4; ++c)
+            out[4 * ptrdiff_t(j) + c] = uint16_t((w0 * a[c] + w1 * a[4 + c] + 128) >> 8);
+    }
+}
+#endif
+
+// Whether every column's weight pair sums to 16384, as the initialisation makes them.
+bool columnsSumWhole(const uint16_t* colWeights, int32_t n)
+{
+    for (int32_t j = 0; j < n; ++j)
+        if (colWeights[2 * ptrdiff_t(j)] + colWeights[2 * ptrdiff_t(j) + 1] != 16384)
+            return false;
+    return true;
+}
+
 uint8_t blendValue(uint32_t upper, uint32_t lower, uint32_t wr)
 {
     const int32_t v = int32_t((wr * lower + (16384 - wr) * upper + 0x80000u) >> 20);
@@ -666,6 +735,7 @@ struct LinearRect {
 struct RowBuffers {
     uint16_t* buffer[2];
     int64_t held[2];
+    bool wholeSums;  // every column's weight pair sums to 16384
 };
 
 // The horizontal pass of source row k in a buffer, computed unless a buffer holds it
@@ -676,7 +746,12 @@ const uint16_t* passedRow(const LinearRect& r, RowBuffers& b, int64_t k, int64_t
         if (b.held[s] == k)
             return b.buffer[s];
     const int s = b.held[0] == keep ? 1 : 0;
-    linearRow(r.src + r.srcStep * ptrdiff_t(k), r.cols, r.colWeights, r.n, b.buffer[s]);
+#if LEVEL >= 1
+    if (b.wholeSums)
+        linearRowWhole(r.src + r.srcStep * ptrdiff_t(k), r.cols, r.colWeights, r.n, b.buffer[s]);
+    else
+#endif
+        linearRow(r.src + r.srcStep * ptrdiff_t(k), r.cols, r.colWeights, r.n, b.buffer[s]);
     b.held[s] = k;
     return b.buffer[s];
 }
@@ -766,7 +841,7 @@ RowStreaming rowStreaming(int64_t bytes)
 void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
 {
     const int64_t none = int64_t(r.rows[0]) - 2;  // no row of the rectangle
-    RowBuffers b{{bufferA, bufferB}, {none, none}};
+    RowBuffers b{{bufferA, bufferB}, {none, none}, columnsSumWhole(r.colWeights, r.n)};
     const bool leftTaps = columnsTakeLeftTap(r.colWeights, r.n);
     const bool consecutive = leftTaps && columnsConsecutive(r.cols, r.n);
     const eColumns kind = leftTaps ? columnKind(r.cols, r.n) : eColumns::Other;

@@ -86,10 +86,13 @@ Bytes linearOn(int path, const Shape& s, const FramedSource& src, const Patch& p
     return dst;
 }
 
-void expectLinearMatchesReference(const Shape& s, const Patch& patch)
+void expectLinearMatchesReference(const Shape& s, const Patch& patch,
+                                  const std::function<void(Bytes&)>& paint = nullptr)
 {
     SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
-    const FramedSource src(s.ws, s.hs, 3);
+    FramedSource src(s.ws, s.hs, 3);
+    if (paint)
+        paint(src.memory);
     for (int path = 0; path < DETAIL::kPathCount; ++path) {
         if (!pathRuns(path))
             continue;
@@ -153,6 +156,51 @@ TEST(ResampleShortcuts, WeightsOneStepFromWholeAreBlended)
             for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
                 r[i] = rowCycle[i % 8];
         });
+    }
+}
+
+// Column pairs summing to 16384 take the horizontal pass with byte multiplies: every
+// weight from 0 to 16384 against taps at the ends of the byte range (0 and 0 gives the
+// lowest inner sum, 255 and 255 the highest).
+TEST(ResampleShortcuts, EveryColumnWeightWithExtremeTaps)
+{
+    const std::uint8_t values[] = {0, 0, 0, 255, 255, 255, 1, 254, 128, 127, 0};
+    auto paint = [&](Bytes& memory) {
+        for (std::size_t k = 0; k < memory.size(); ++k)
+            memory[k] = values[(k / 3) % sizeof values];
+    };
+    for (const Shape& s : {Shape{64, 3, 16385, 3}, Shape{61, 2, 16391, 2}})
+        expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+            auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+            for (std::int32_t j = 0; j < spec.cols.dstSize; ++j) {
+                const std::int32_t w0 = std::min(j, 16384);
+                w[2 * j] = std::uint16_t(w0);
+                w[2 * j + 1] = std::uint16_t(16384 - w0);
+            }
+        }, paint);
+}
+
+// Column pairs that do not sum to 16384, all of them or one among whole ones, take the
+// general horizontal pass.
+TEST(ResampleShortcuts, ColumnPairsNotSummingToWholeTakeTheGeneralPass)
+{
+    const std::uint16_t pairs[][2] = {{8192, 8191}, {16384, 16384}, {0, 0}, {1, 0}, {300, 200}};
+    const Shape shapes[] = {{17, 13, 23, 19}, {37, 23, 53, 29}, {16, 9, 32, 18}};
+    for (const Shape& s : shapes) {
+        expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+            auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+            for (std::int32_t j = 0; j < spec.cols.dstSize; ++j) {
+                w[2 * j] = pairs[j % 5][0];
+                w[2 * j + 1] = pairs[j % 5][1];
+            }
+        });
+        for (std::int32_t odd : {0, s.wd / 2, s.wd - 1}) {
+            SCOPED_TRACE(testing::Message() << "column " << odd);
+            expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+                auto* w = const_cast<std::uint16_t*>(spec.cols.weights);
+                w[2 * odd + 1] = std::uint16_t(w[2 * odd + 1] + 1);
+            });
+        }
     }
 }
 
