@@ -352,6 +352,12 @@ void SimulatedVireo::waitForGate()
     mGateChanged.wait(lock, [this] { return mGateWaiting > 0; });
 }
 
+bool SimulatedVireo::isHeldAtGate()
+{
+    std::lock_guard<std::mutex> lock(mGateMutex);
+    return mGateWaiting > 0 && !mGateOpen;
+}
+
 void SimulatedVireo::onRequest(std::uint64_t generation, const std::shared_ptr<IoRequest>& request)
 {
     {

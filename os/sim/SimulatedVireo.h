@@ -98,6 +98,8 @@ public:
     void releaseGate();
     // Blocks the calling thread until a request is held at the gate (another thread sent it).
     void waitForGate();
+    // True while a request waits at the gate and the gate is still closed. Any thread.
+    bool isHeldAtGate();
 
     eVireoMode mode() const;
     // The path it is present under now; empty when absent.
