@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -384,9 +385,12 @@ TEST_F(WindowingPaneTest, WithoutAWindowNothingHappens)
     pane.endInfiniteDrag();
     pane.releaseFocus();
     EXPECT_EQ(pane.getFocusWidget(), item.get()) << "focus without a window stays";
+    // No answer: a dialog shown would be a problem of the script.
+    OS::FileDialogScript script([](const std::string& problem) { ADD_FAILURE() << problem; });
     bool called = false;
     pane.showOpenFileDialog(false, "Open", "C:\\", [&](const std::u16string&) { called = true; });
     EXPECT_FALSE(called);
+    EXPECT_TRUE(script.shown().empty()) << "no dialog without a window";
 }
 
 TEST_F(WindowingPaneTest, TheFileDialogCallsBackOnlyWhenAccepted)
@@ -431,14 +435,16 @@ TEST_F(WindowingPaneTest, TheFileDialogCallsBackOnlyWhenAccepted)
     }
 }
 
-TEST_F(WindowingPaneTest, AnAcceptedDialogWithoutACallbackIsHarmless)
+TEST_F(WindowingPaneTest, AnEmptyCallbackThrowsOnlyWhenTheDialogIsAccepted)
 {
     GlueWindow window;
     open(window);
     OS::FileDialogScript script([](const std::string& problem) { ADD_FAILURE() << problem; });
+    script.cancel();
     script.choose("C:\\x.bin");
     EXPECT_NO_THROW(window.showOpenFileDialog(false, "Open", "", nullptr));
-    EXPECT_EQ(script.shown().size(), 1u);
+    EXPECT_THROW(window.showOpenFileDialog(false, "Open", "", nullptr), std::bad_function_call);
+    EXPECT_EQ(script.shown().size(), 2u);
 }
 
 }  // namespace

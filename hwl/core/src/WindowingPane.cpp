@@ -111,14 +111,15 @@ void WindowingPane::showOpenFileDialog(bool save, const std::string& title, cons
     // Owned here, so that it and what it holds are gone when the call ends, whatever the
     // dialog's answer.
     const std::function<void(const std::u16string&)> heard = std::move(callback);
+    if (!getWindow())
+        return;
     UIA::FileDialog dialog;
     dialog.setTitle(title);
     dialog.setInitialPath(GP::FilePath(initialPath));
     if (!dialog.run(save ? UIA::FileDialog::Save : UIA::FileDialog::Open, nullptr))
         return;
-    // A caller that passed no callback does not want the path.
-    if (heard)
-        heard(dialog.getResult().toWide());
+    // An empty callback throws std::bad_function_call, as every empty callback does.
+    heard(dialog.getResult().toWide());
 }
 
 bool WindowingPane::handleEvent(int code, void* data)

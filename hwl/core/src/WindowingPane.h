@@ -34,8 +34,9 @@ public:
     void clearWindowValue() override;
     UIA::Window* getHostWindow() override;
     // Runs the open (or, with `save`, the save) file dialog modally without an owner; the
-    // callback hears the chosen path only when the dialog is accepted (an empty callback is
-    // skipped), and is dropped in every case.
+    // callback hears the chosen path only when the dialog is accepted (an empty one then
+    // throws std::bad_function_call), and is dropped in every case. Without a window
+    // nothing is shown.
     void showOpenFileDialog(bool save, const std::string& title, const std::string& initialPath,
                             std::function<void(const std::u16string&)> callback) override;
     // 1300: drag routing; 1301-1399: false (the framework gives those to the drop targets
