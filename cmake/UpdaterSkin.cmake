@@ -3,18 +3,20 @@
 # resources/updater/ builds them; ha_add_updater_skin() links them into an executable.
 
 # Fonts, checked at every configure so that a removed package is named, not found missing
-# half-way through a build.
-set(HA_FONT_FOLDER /usr/share/fonts/truetype/dejavu CACHE PATH "Folder of the DejaVu TrueType fonts")
-set(HA_SKIN_FONT_FERRO ${HA_FONT_FOLDER}/DejaVuSansCondensed.ttf)   # "ferro.ttf" of the sheet
-set(HA_SKIN_FONT_DEFAULT ${HA_FONT_FOLDER}/DejaVuSans.ttf)           # font resource 1
-foreach(_font "${HA_SKIN_FONT_FERRO}|fonts-dejavu-extra" "${HA_SKIN_FONT_DEFAULT}|fonts-dejavu-core")
+# half-way through a build. The sheet's font is a condensed face whose line height (from its
+# bounding box) lets the longest message fit the status panel in three lines; DejaVu's tall
+# bounding box gave four lines of 20 pixels, more than the panel holds.
+set(HA_TRUETYPE_FOLDER /usr/share/fonts/truetype CACHE PATH "Folder of Debian's TrueType fonts")
+set(HA_SKIN_FONT_FERRO ${HA_TRUETYPE_FOLDER}/roboto/unhinted/RobotoCondensed-Regular.ttf)  # "ferro.ttf" of the sheet
+set(HA_SKIN_FONT_DEFAULT ${HA_TRUETYPE_FOLDER}/dejavu/DejaVuSans.ttf)                      # font resource 1
+foreach(_font "${HA_SKIN_FONT_FERRO}|fonts-roboto-unhinted" "${HA_SKIN_FONT_DEFAULT}|fonts-dejavu-core")
   string(REPLACE "|" ";" _font "${_font}")
   list(GET _font 0 _file)
   list(GET _font 1 _package)
   if(NOT EXISTS "${_file}")
     message(FATAL_ERROR "The updater's skin needs the font ${_file}, which is missing.\n"
                         "Install the Debian package ${_package} (apt-get install ${_package}; "
-                        "scripts/packages.txt lists it), or point HA_FONT_FOLDER at the DejaVu fonts.")
+                        "scripts/packages.txt lists it), or point HA_TRUETYPE_FOLDER at Debian's TrueType fonts.")
   endif()
 endforeach()
 
