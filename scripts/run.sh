@@ -7,24 +7,32 @@
 # HA_OS_VIREO chooses the simulated device (see README); unset it is "fresh", firmware 0.3.5
 # at every start, so an update is offered ("HA_OS_VIREO= bash scripts/run.sh" keeps what the
 # last run wrote). With DISPLAY or WAYLAND_DISPLAY set the window opens on that display and
-# the exit status is the updater's. Without a display nobody could click: the updater's job
-# then runs headlessly as the screenshot walk (a real update of the simulated device and
-# every error screen), whose pictures go to build/screenshots/; the exit status is the walk's.
+# the exit status is the updater's (1 with the reason when that display does not open).
+# Without a display (or with HA_OS_PRESENTER=0) nobody could click: the updater's job then
+# runs headlessly as the screenshot walk (a real update of the simulated device and every
+# error screen), whose pictures go to build/screenshots/; the exit status is the walk's.
 set -uo pipefail
+# The working folder stays the caller's, so that a relative path given as an argument names
+# what the caller means.
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-bash scripts/setup.sh || exit 1
+bash "$root/scripts/setup.sh" || exit 1
 
 export HA_OS_VIREO="${HA_OS_VIREO-fresh}"
-dir=build/normal
+dir=$root/build/normal
 # Configured as the test command configures it, so that both share one build.
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
 
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${HA_OS_PRESENTER:-}" != 0 ]; then
   cmake --build "$dir" -j "$(nproc)" --target vireo-updater || exit 1
   exec "$dir/updater/vireo-updater" "$@"
 fi
 
-echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so nobody could click;" \
-     "running the updater headlessly through the screenshot walk instead (pictures in build/screenshots/)." >&2
-exec bash scripts/screenshots.sh build/screenshots
+if [ "${HA_OS_PRESENTER:-}" = 0 ]; then
+  why="HA_OS_PRESENTER is 0"
+else
+  why="no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"
+fi
+echo "run.sh: $why, so nobody could click; running the updater headlessly through the" \
+     "screenshot walk instead (pictures in build/screenshots/)." >&2
+[ $# -eq 0 ] || echo "run.sh: the walk takes no arguments; ignored: $*" >&2
+exec bash "$root/scripts/screenshots.sh" "$root/build/screenshots"

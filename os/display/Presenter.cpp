@@ -480,6 +480,18 @@ void headless(const char* why)
 
 }  // namespace
 
+bool displayWanted()
+{
+    if (Clock::isManual())
+        return false;
+    const char* setting = std::getenv("HA_OS_PRESENTER");
+    if (setting && std::strcmp(setting, "0") == 0)
+        return false;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
 bool startPresenter()
 {
     Presenter& p = presenter();

@@ -22,6 +22,10 @@ namespace HA::OS {
 // is not "0", DISPLAY or WAYLAND_DISPLAY is set and the display opens; otherwise writes one
 // line on standard error saying why and the run stays headless. True when it runs.
 bool startPresenter();
+// Whether the run asks for a display: the clock is steady, HA_OS_PRESENTER is not "0" and
+// DISPLAY or WAYLAND_DISPLAY is set. startPresenter failing while this holds means the
+// named display did not open.
+bool displayWanted();
 // Closes the display windows and the display. Call on the thread that started it.
 void stopPresenter();
 bool presenterRunning();

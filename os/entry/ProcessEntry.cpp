@@ -2,6 +2,7 @@
 // program's WinMain, plus the stand-in's own set-up of a real run (the simulated devices and
 // the presenter).
 
+#include <cstdio>
 #include <string>
 
 #include "os/display/Presenter.h"
@@ -38,8 +39,14 @@ std::string argumentsOf(const HA::OS::WString& commandLine)
 int main(int argc, char** argv)
 {
     HA::OS::setCommandLine(argc, argv);
+    // A display that was named but does not open would leave a window nobody can see or
+    // close: end with the presenter's reason (already on standard error) instead.
+    if (!HA::OS::startPresenter() && HA::OS::displayWanted()) {
+        std::fprintf(stderr, "%s: no window can be shown; set HA_OS_PRESENTER=0 to run headless\n",
+                     argc > 0 ? argv[0] : "program");
+        return 1;
+    }
     HA::OS::SIM::setUpSimulatedDevices();
-    HA::OS::startPresenter();
 
     std::string arguments = argumentsOf(HA::OS::getCommandLine());
     const int result = WinMain(HA::OS::getExecutableModule(), nullptr, arguments.data(), HA::OS::SW_SHOWDEFAULT);

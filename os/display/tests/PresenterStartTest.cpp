@@ -68,6 +68,29 @@ TEST(PresenterStart, StaysHeadlessWithOneLineOnStandardError)
         EXPECT_FALSE(startPresenter()) << row.name;
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), row.line) << row.name;
         EXPECT_FALSE(presenterRunning()) << row.name;
+        EXPECT_FALSE(displayWanted()) << row.name;
+    }
+}
+
+TEST(PresenterStart, ADisplayIsWantedOnlyWhenNamedUnderTheSteadyClock)
+{
+    struct Row {
+        const char* presenter;
+        const char* x;
+        const char* wayland;
+        bool wanted;
+    };
+    const std::vector<Row> rows = {
+        {nullptr, ":0", nullptr, true},  {"1", nullptr, "wayland-0", true}, {"0", ":0", nullptr, false},
+        {nullptr, "", "", false},        {nullptr, nullptr, nullptr, false},
+    };
+    for (const Row& row : rows) {
+        EnvironmentScope presenter("HA_OS_PRESENTER", row.presenter);
+        EnvironmentScope x("DISPLAY", row.x);
+        EnvironmentScope wayland("WAYLAND_DISPLAY", row.wayland);
+        EXPECT_EQ(displayWanted(), row.wanted) << (row.x ? row.x : "-") << " " << (row.wayland ? row.wayland : "-");
+        ManualClockScope clock;
+        EXPECT_FALSE(displayWanted()) << "never under the manual clock";
     }
 }
 

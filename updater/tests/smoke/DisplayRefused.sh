@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The updater started with a display that does not open ends at once with status 1 and says
+# why, instead of running a window nobody can see or close.
+#   DisplayRefused.sh <vireo-updater> <state folder>
+set -u
+program=$1
+state=$2
+mkdir -p "$state"
+out=$(env -u WAYLAND_DISPLAY -u HA_OS_PRESENTER DISPLAY=:987654 XDG_STATE_HOME="$state" \
+      XDG_RUNTIME_DIR="$state" timeout 60 "$program" 2>&1)
+status=$?
+printf '%s\n' "$out"
+if [ "$status" -ne 1 ]; then
+  echo "expected exit status 1, got $status"
+  exit 1
+fi
+for line in "the display does not open" "no window can be shown"; do
+  if ! printf '%s\n' "$out" | grep -q "$line"; then
+    echo "missing on standard error: $line"
+    exit 1
+  fi
+done
