@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The updater started with a display that does not open ends at once with status 1 and says
 # why, instead of running a window nobody can see or close.
-#   DisplayRefused.sh <vireo-updater> <state folder>
+#   DisplayRefused.sh <vireo-updater>
 set -u
 program=$1
-state=$2
-mkdir -p "$state"
+state=$(mktemp -d) || exit 1
+trap 'rm -rf "$state"' EXIT
 out=$(env -u WAYLAND_DISPLAY -u HA_OS_PRESENTER DISPLAY=:987654 XDG_STATE_HOME="$state" \
       XDG_RUNTIME_DIR="$state" timeout 60 "$program" 2>&1)
 status=$?

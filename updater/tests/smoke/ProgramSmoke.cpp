@@ -2,7 +2,7 @@
 // server until it shows the expected picture (at most 30 s), prints how long the first frame
 // took (nothing is compared with that time) and ends the program by its process id.
 //
-//   updater_program_smoke <program> <expected.png> <state folder>
+//   updater_program_smoke <program> <expected.png> <folder for the run's state>
 //
 // Run under xvfb-run. Exit status 0 when the window showed the picture.
 
@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,8 +167,14 @@ int main(int argc, char** argv)
     // A fresh device at 0.3.5 whose state goes into a folder of the test's own, and the
     // single-instance key claimed there too, so that a running updater of the user's is
     // never met.
-    const std::string folder = argv[3], runtime = folder + "/run";
-    ::mkdir(folder.c_str(), 0700);
+    // A new folder of each run's own inside the given one, removed at the end.
+    ::mkdir(argv[3], 0700);
+    std::string pattern = std::string(argv[3]) + "/run-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", argv[3]);
+        return 2;
+    }
+    const std::string folder = pattern, runtime = folder + "/run";
     ::mkdir(runtime.c_str(), 0700);
     ::chmod(runtime.c_str(), 0700);
     setenv("HA_OS_VIREO", "fresh", 1);
@@ -204,6 +211,8 @@ int main(int argc, char** argv)
     if (!exited)
         stop(pid);
     XCloseDisplay(display);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 
     if (shown) {
         std::printf("the window \"%s\" showed its first frame after %.3f s\n", kTitle, seconds);
