@@ -158,6 +158,7 @@ enum class eDo {
     Action,       // a click on the action button, through the window's input
     HoldAtGate,   // the worker is held at the gate: two ticks, then it goes on
     RunDownload,  // ticks until the wizard leaves the updating state
+    Wait,         // two seconds pass before the next step
 };
 
 const char* const kSerial = "VI2401A0158";
@@ -218,6 +219,15 @@ std::vector<Road> roads()
     add("NeverBackAfterManifestation", "no-return=manifest", {started, update, failed(-2)});
     add("WrongRevisionAfterwards", "wrong-revision=0x35", {started, update, failed(1)});
     add("NeverBackAfterLeaving", "tolerant,no-return=leave", {started, update, failed(1)});
+    // Every return takes 6.5 s: too late for the look 5 s after the detach (RETRY two seconds
+    // later finds it), and after the download too late for the first look but not for the
+    // second, 5 s later.
+    add("SecondLookFindsALateDevice", "tolerant,late-return=5000",
+        {started,
+         {eDo::Action, bootFailed(), "0.3.5", kSerial},
+         {eDo::Wait, bootFailed(), "0.3.5", kSerial},
+         {eDo::Action, updating(), "0.3.5", kSerial},
+         succeeded});
     add("WrongSerialAfterDetach", "wrong-serial", {started, {eDo::Action, bootFailed(), "0.3.5", kSerial}});
     add("NeverBackAfterDetachThenPowerCycled", "no-return=detach",
         {started,
@@ -320,6 +330,10 @@ TEST_P(WizardRoadThreaded, ShowsEachStep)
             break;
         case eDo::RunDownload:
             host.tickUntilDownloadEnds();
+            break;
+        case eDo::Wait:
+            OS::Clock::sleep(2000);
+            host.tick();
             break;
         }
         const bool ok = shows(*host.wizard, step);

@@ -206,6 +206,7 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
         EXPECT_EQ(bytes, Firmware::imageSize());
         ASSERT_FALSE(blocks.empty());
         EXPECT_EQ(blocks.back().length, 0u) << "the closing zero-length block";
+        EXPECT_EQ(run.device()->firmwareRevision(), 0x0036) << "the download was not cut";
     }
     run.stop();
     EXPECT_EQ(run.module().getApplication(), nullptr);
