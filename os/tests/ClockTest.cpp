@@ -83,7 +83,10 @@ TEST_F(ManualClock, SleepObserverSeesEverySleep)
     EXPECT_EQ(sleeps, (std::vector<DWORD>{10, 0, 1000}));
 }
 
-TEST_F(ManualClock, InterruptibleSleepIsAnInterruptionPoint)
+// Tests that start a second thread also run under the thread sanitizer.
+using ManualClockThreaded = ManualClock;
+
+TEST_F(ManualClockThreaded, InterruptibleSleepIsAnInterruptionPoint)
 {
     std::atomic<bool> interrupted{false};
     std::atomic<bool> finished{false};
@@ -124,9 +127,6 @@ TEST(SteadyClock, SleepWaitsRealTimeAndRunsDueCallbacks)
     EXPECT_TRUE(ran);
     EXPECT_GE(Clock::now() - start, 20);
 }
-
-// Tests that start a second thread also run under the thread sanitizer.
-using ManualClockThreaded = ManualClock;
 
 TEST_F(ManualClockThreaded, TimeDoesNotJumpWhileAnotherThreadRunsACallback)
 {

@@ -966,7 +966,10 @@ TEST_F(SimulatedVireoTest, OpenRefusedAndASecondDevice)
     EXPECT_EQ(device->mode(), eVireoMode::Runtime);
 }
 
-TEST_F(SimulatedVireoTest, GateHoldsABlockOnItsSendersThreadUntilReleased)
+// Tests that start a second thread also run under the thread sanitizer.
+using SimulatedVireoThreaded = SimulatedVireoTest;
+
+TEST_F(SimulatedVireoThreaded, GateHoldsABlockOnItsSendersThreadUntilReleased)
 {
     VireoFaults f;
     f.gateBlock = 3;
@@ -1036,7 +1039,7 @@ TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
     std::remove(file.c_str());
 }
 
-TEST_F(SimulatedVireoTest, AWorkerDownloadsWhileTheUserInterfaceThreadWaitsOnTheClock)
+TEST_F(SimulatedVireoThreaded, AWorkerDownloadsWhileTheUserInterfaceThreadWaitsOnTheClock)
 {
     attach();
     ASSERT_TRUE(detachAndReopen());
