@@ -663,9 +663,47 @@ __m128i blend4(__m128i upperLower, __m128i weights)
     return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(upperLower, weights), _mm_set1_epi32(0x80000)), 20);
 }
 
-// Vertical blend of `count` values of two row buffers into bytes.
+// The vertical blend in 16-bit lanes, for row buffers whose values are at most 16320 (every
+// column's weight pair sums to 16384) and 0 <= wr < 16384. With d = lower - upper the blend
+// ((16384 - wr) upper + wr lower + 2^19) >> 20 is (2^14 (upper + 32) + wr d) >> 20; with
+// wr d = 2^14 q + r, 0 <= r < 2^14, that is (upper + 32 + q) >> 6, since r cannot carry into
+// the sixth bit; and q is the high half of (2d)(2wr), both factors within 16 bits.
+// Returns how many values it did; the caller blends the rest.
+int32_t linearBlendSmall(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
+                         uint8_t* out)
+{
+    int32_t k = 0;
+    const __m128i w = _mm_set1_epi16(short(2 * wr)), bias = _mm_set1_epi16(32);
+    auto eight = [&](int32_t at) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + at));
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + at));
+        const __m128i q = _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(l, u), 1), w);
+        return _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(u, bias), q), 6);
+    };
+#if LEVEL >= 4
+    const __m256i w2 = _mm256_set1_epi16(short(2 * wr)), bias2 = _mm256_set1_epi16(32);
+    auto sixteen = [&](int32_t at) {
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + at));
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + at));
+        const __m256i q = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(l, u), 1), w2);
+        return _mm256_srai_epi16(_mm256_add_epi16(_mm256_add_epi16(u, bias2), q), 6);
+    };
+    for (; k + 32 <= count; k += 32) {
+        const __m256i bytes = _mm256_packus_epi16(sixteen(k), sixteen(k + 16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_permute4x64_epi64(bytes, 0xD8));
+    }
+#endif
+    for (; k + 16 <= count; k += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(eight(k), eight(k + 8)));
+    for (; k + 8 <= count; k += 8)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(eight(k), _mm_setzero_si128()));
+    return k;
+}
+
+// Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
+// values are at most 16320.
 void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
-                 uint8_t* out)
+                 uint8_t* out, bool small)
 {
     int32_t k = 0;
     const __m128i weights = _mm_set1_epi32(int(((wr & 0xFFFF) << 16) | ((16384 - wr) & 0xFFFF)));
@@ -679,6 +717,8 @@ void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int3
 #else
     {
 #endif
+        if (small && wr < 16384)
+            k = linearBlendSmall(upper, lower, wr, count, out);
 #if LEVEL >= 4
         const __m256i weights2 = _mm256_broadcastsi128_si256(weights);
         const __m256i round2 = _mm256_set1_epi32(0x80000);
@@ -877,12 +917,12 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
                 continue;
             }
             const uint16_t* one = passedRow(r, b, only, none);
-            linearBlend(one, one, wr, 4 * r.n, out);
+            linearBlend(one, one, wr, 4 * r.n, out, b.wholeSums);
             continue;
         }
         const uint16_t* upper = passedRow(r, b, k, k + 1);
         const uint16_t* lower = passedRow(r, b, k + 1, k);
-        linearBlend(upper, lower, wr, 4 * r.n, out);
+        linearBlend(upper, lower, wr, 4 * r.n, out, b.wholeSums);
     }
 #if LEVEL >= 4
     if (streamed)

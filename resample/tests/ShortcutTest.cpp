@@ -180,6 +180,26 @@ TEST(ResampleShortcuts, EveryColumnWeightWithExtremeTaps)
         }, paint);
 }
 
+// The vertical blend in 16-bit lanes: every row weight from 0 to 16383 between rows whose
+// values lie at the ends of the byte range and in its middle, so that the horizontal pass
+// hands it 0 and 16320 against each other as well as values between.
+TEST(ResampleShortcuts, EveryRowWeightWithExtremeRows)
+{
+    const std::uint8_t values[] = {0, 255, 0, 0, 255, 255, 1, 254, 128, 127, 64};
+    for (const Shape& s : {Shape{24, 11, 24, 16390}, Shape{19, 4, 37, 16387}}) {
+        const std::size_t step = 4 * std::size_t(s.ws + 2);
+        auto paint = [&](Bytes& memory) {
+            for (std::size_t k = 0; k < memory.size(); ++k)
+                memory[k] = values[(k / step + k % 4) % sizeof values];
+        };
+        expectLinearMatchesReference(s, [&](ResizeSpec& spec) {
+            auto* w = const_cast<std::uint16_t*>(spec.rows.weights);
+            for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
+                w[i] = std::uint16_t(std::min(i, 16383));
+        }, paint);
+    }
+}
+
 // Column pairs that do not sum to 16384, all of them or one among whole ones, take the
 // general horizontal pass.
 TEST(ResampleShortcuts, ColumnPairsNotSummingToWholeTakeTheGeneralPass)
