@@ -89,8 +89,9 @@ TEST_F(InputInjector, KeysCarryThePlatformsParameterBits)
         {0x1E, true, false, WM_KEYDOWN, 'A', 0x401E0001},  // auto-repeat
         {0x1E, false, false, WM_KEYUP, 'A', 0xC01E0001},
         {0x38, true, false, WM_SYSKEYDOWN, VK_MENU, 0x20380001},
-        {0x3E, true, false, WM_SYSKEYDOWN, VK_F4, 0x203E0001},
-        {0x3E, false, false, WM_SYSKEYUP, VK_F4, 0xE03E0001},
+        // Alt+F5: Alt+F4 would close the window.
+        {0x3F, true, false, WM_SYSKEYDOWN, WPARAM(0x74), 0x203F0001},
+        {0x3F, false, false, WM_SYSKEYUP, WPARAM(0x74), 0xE03F0001},
         {0x38, false, false, WM_SYSKEYUP, VK_MENU, 0xC0380001},
         {0x44, true, false, WM_SYSKEYDOWN, VK_F10, 0x00440001},
         {0x44, false, false, WM_SYSKEYUP, VK_F10, 0xC0440001},

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "os/windows/Keyboard.h"
 #include "os/windows/WindowFaults.h"
 #include "os/windows/WindowTimer.h"
 #include "os/tests/WindowTestSupport.h"
@@ -165,6 +166,35 @@ TEST_F(Windows, CloseDestroysThroughDefaultProcessingUnlessAnswered)
     ASSERT_TRUE(peekMessage(msg, nullptr, 0, 0, PM_REMOVE));
     dispatchMessage(msg);
     EXPECT_FALSE(isWindow(hwnd));
+}
+
+TEST_F(Windows, AltF4ClosesThroughDefaultProcessing)
+{
+    struct Row {
+        const char* name;
+        WPARAM key;
+        LPARAM lParam;
+        bool closes;
+    };
+    const LPARAM alt = LPARAM(1) << 29;
+    const Row rows[] = {
+        {"Alt+F4", WPARAM(VK_F4), alt | 0x3E0001, true},
+        {"F4 without Alt", WPARAM(VK_F4), 0x3E0001, false},
+        {"Alt+F5", WPARAM(0x74), alt | 0x3F0001, false},
+    };
+    for (const Row& row : rows) {
+        int closes = 0;
+        HWND hwnd = create(WS_OVERLAPPEDWINDOW, nullptr, [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == WM_CLOSE)
+                ++closes;
+            return std::nullopt;
+        });
+        sendMessage(hwnd, WM_SYSKEYDOWN, row.key, row.lParam);
+        EXPECT_EQ(closes, row.closes ? 1 : 0) << row.name;
+        EXPECT_EQ(isWindow(hwnd), !row.closes) << row.name;
+        if (isWindow(hwnd))
+            destroyWindow(hwnd);
+    }
 }
 
 TEST_F(Windows, ClassRegistrationErrors)

@@ -9,6 +9,7 @@
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
 #include "os/windows/InstanceMarker.h"
+#include "os/windows/Keyboard.h"
 #include "os/windows/Input.h"
 #include "os/windows/Message.h"
 #include "os/kernel/Text.h"
@@ -451,6 +452,12 @@ LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CLOSE:
         destroyWindow(hwnd);
+        return 0;
+    case WM_SYSKEYDOWN:
+        // Alt+F4 (the context bit 29 says Alt is down) closes the window, as the system
+        // menu's Close does.
+        if (wParam == WPARAM(VK_F4) && (lParam & (LPARAM(1) << 29)))
+            sendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
