@@ -127,7 +127,9 @@ bool idleWait(TimeMs deadline);
 int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
                    const std::vector<int>& buttons, int defaultButton);
 
-const DisplayHooks kHooks{onWindowChanged, onPixelsChanged, idleWait, showMessageBox};
+void onWindowGone(HWND hwnd);
+
+const DisplayHooks kHooks{onWindowChanged, onPixelsChanged, idleWait, showMessageBox, onWindowGone};
 
 // The display's own title setting gives up on texts its locale cannot convert (under the C
 // locale anything beyond Latin-1); on X the UTF-8 title is set directly.
@@ -281,6 +283,24 @@ void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
 }
 
 // Shows what changed since the last turn (presenter's thread).
+// Takes a destroyed window off the display at once, on the presenter's thread.
+void onWindowGone(HWND hwnd)
+{
+    Presenter& p = presenter();
+    if (!tPresenterThread || !p.running.load())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(p.notesMutex);
+        p.changed.erase(hwnd);
+        p.dirty.erase(hwnd);
+    }
+    auto it = p.shown.find(hwnd);
+    if (it == p.shown.end())
+        return;
+    destroyShown(it->second);
+    p.shown.erase(it);
+}
+
 void present(Presenter& p)
 {
     std::set<HWND> changed;

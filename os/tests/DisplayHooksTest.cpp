@@ -30,6 +30,7 @@ struct Recorder {
     std::function<bool(TimeMs)> onWait;
     std::vector<std::string> boxes;
     int boxAnswer = 0;
+    std::vector<std::pair<HWND, bool>> gone;  // the window, and whether it still existed
 };
 Recorder* gRecorder = nullptr;
 
@@ -57,7 +58,15 @@ int recordBox(HWND, const std::string& text, const std::string&, UINT, const std
     return gRecorder->boxAnswer;
 }
 
-const DisplayHooks kRecording{recordChange, recordPixels, recordWait, recordBox};
+void recordGone(HWND hwnd)
+{
+    // No lock is held: the stand-in may be asked.
+    const bool exists = isWindow(hwnd);
+    std::lock_guard<std::mutex> lock(gRecorder->mutex);
+    gRecorder->gone.emplace_back(hwnd, exists);
+}
+
+const DisplayHooks kRecording{recordChange, recordPixels, recordWait, recordBox, recordGone};
 
 class DisplayHooksTest : public WindowTest {
 protected:
@@ -114,6 +123,19 @@ TEST_F(DisplayHooksTest, TopLevelWindowChangesAreNoted)
         row.act(hwnd);
         EXPECT_EQ(changesOf(hwnd), row.expected) << row.name;
     }
+}
+
+TEST_F(DisplayHooksTest, ADestroyedTopLevelWindowIsReportedGoneOnceItsDestructionIsOver)
+{
+    HWND top = create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    HWND child = create(WS_CHILD | WS_VISIBLE, top);
+    HWND other = create(WS_OVERLAPPEDWINDOW);
+    destroyWindow(top);  // and its child with it
+    destroyWindow(other);
+    destroyWindow(other);
+    using Gone = std::vector<std::pair<HWND, bool>>;
+    EXPECT_EQ(mRecorder.gone, (Gone{{top, false}, {other, false}}));
+    EXPECT_FALSE(isWindow(child));
 }
 
 TEST_F(DisplayHooksTest, AnIconIsNoted)

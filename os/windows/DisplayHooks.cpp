@@ -27,6 +27,13 @@ void noteWindowChange(HWND hwnd, eWindowChange change)
         hooks->windowChanged(hwnd, change);
 }
 
+void noteWindowGone(HWND hwnd)
+{
+    const DisplayHooks* hooks = displayHooks();
+    if (hooks && hooks->windowGone)
+        hooks->windowGone(hwnd);
+}
+
 void notePixelsChanged(HWND hwnd, const RECT& rect)
 {
     const DisplayHooks* hooks = displayHooks();

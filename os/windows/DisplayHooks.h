@@ -36,6 +36,10 @@ struct DisplayHooks {
     // shown. `buttons` are the box's answers in order.
     int (*messageBox)(HWND owner, const std::string& textUtf8, const std::string& captionUtf8, UINT type,
                       const std::vector<int>& buttons, int defaultButton) = nullptr;
+    // A top-level window's destruction is over: called on its thread without locks, so that
+    // the display takes the window away at once, not at the thread's next idle wait (which
+    // may be far off when the thread goes on to block, as a program's shut-down does).
+    void (*windowGone)(HWND hwnd) = nullptr;
 };
 
 // Installs the hooks (null: none). The record must outlive its installation.
@@ -45,5 +49,7 @@ const DisplayHooks* displayHooks();
 // Callers of the hooks (any thread; safe with the kernel lock held).
 void noteWindowChange(HWND hwnd, eWindowChange change);
 void notePixelsChanged(HWND hwnd, const RECT& rect);
+// Without locks, on the window's thread.
+void noteWindowGone(HWND hwnd);
 
 }  // namespace HA::OS

@@ -361,6 +361,7 @@ bool destroyWindow(HWND hwnd)
     HWND parent = nullptr;
     UINT_PTR id = 0;
     bool notify = false;
+    bool topLevel = false;
     {
         auto lock = kernelLock();
         auto w = windowOrFail(hwnd);
@@ -371,6 +372,7 @@ bool destroyWindow(HWND hwnd)
         if (w->life == eLife::Destroying)
             return true;
         w->life = eLife::Destroying;
+        topLevel = isTopLevel(*w);
         for (HWND top : windowSystem().topLevel)
             if (auto o = findWindowLocked(top); o && o->owner == hwnd)
                 owned.push_back(top);
@@ -386,6 +388,8 @@ bool destroyWindow(HWND hwnd)
                     reinterpret_cast<LPARAM>(hwnd));
     sendDestroyTree(hwnd);
     sendNcDestroyTree(hwnd);
+    if (topLevel)
+        noteWindowGone(hwnd);
     return true;
 }
 

@@ -345,7 +345,22 @@ TEST_F(PresenterSmoke, HidingRetitlingAndDestroyingFollowTheWindow)
     std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
     EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
 
+    // Gone from the display at once, before any idle turn: a program that blocks after
+    // closing its window (a shut-down waiting for a worker) leaves nothing on the screen.
     destroyWindow(hwnd);
+    EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
+    XSync(x.display, False);
+    static int xError = 0;
+    xError = 0;
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
+        xError = e->error_code;
+        return 0;
+    });
+    XWindowAttributes gone{};
+    XGetWindowAttributes(x.display, x.window, &gone);
+    XSync(x.display, False);
+    XSetErrorHandler(previous);
+    EXPECT_EQ(xError, BadWindow) << "the display window still exists";
     settle();
     EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
 }
