@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "hwl/core/src/Canvas.h"
+#include "hwl/core/src/Init.h"
+#include "hwl/core/src/ManagerContainer.h"
+#include "hwl/core/src/StyleSheets.h"
 #include "updater/tests/SkinTestSupport.h"
 #include "updater/tests/WizardTestSupport.h"
 
@@ -76,6 +79,20 @@ TEST_F(AboutPanelTest, TheVersionLineIsTheApplicationNameAndTheFileVersion)
         wizard = std::make_shared<UpdateWizardMainWidget>(describe("VIREO INTERFACE UPDATER"));
     }
     EXPECT_EQ(wizard->getAboutVersion()->getText(), "Vireo Updater 1.2.0 (R237)");
+
+    // Either form fits the label's 200 pixels in the sheet's font (F 11).
+    HWL::Label& label = *host.wizard->getAboutVersion();
+    HWL::StyleData& style = HWL::getStyleSheets().getStyleData(label);
+    HWL::getStyleSheets().resolveStyleData(style);
+    const UIA::Font* font = style.getFont();
+    ASSERT_NE(font, nullptr);
+    UIA::FontDesc sheets = HWL::getDefaultFontDesc();
+    sheets.name = "ferro.ttf";
+    sheets.resourceId = 0;
+    sheets.size = 11;
+    EXPECT_EQ(font, HWL::getManager()->getFont(sheets));
+    for (const std::string& text : {label.getText(), std::string("Vireo Updater 1.2.0 (R237)")})
+        EXPECT_LE(font->getTextWidth(text.c_str()), 200) << text;
 }
 
 TEST_F(AboutPanelTest, ItHoldsTheTitleInfosAnEmptyRevisionAndFiveContributorLinesAllDisabled)
