@@ -233,6 +233,10 @@ void setUpSimulatedDevices()
     auto vireo = SimulatedVireo::makeShared(scenario.settings, scenario.faults);
     if (scenario.slot)
         vireo->setFirmwareSlot(scenario.slot->first, scenario.slot->second);
+    else if (vireo->stateFileDamaged())
+        // The run goes on from the defaults, which the next save writes over the damage.
+        std::fprintf(stderr, "os: the simulated Vireo Interface's state file %s is damaged; it starts with %s\n",
+                     file.c_str(), scenario.settings.flashValid ? "firmware 0.3.5" : "no firmware");
     devices.push_back(vireo);
     if (scenario.secondDevice) {
         VireoSettings other = scenario.settings;

@@ -728,10 +728,13 @@ void SimulatedVireo::load()
     if (mSettings.stateFile.empty())
         return;
     std::ifstream in(mSettings.stateFile);
+    if (!in)
+        return;  // none yet: the first run
     std::string line;
     std::optional<bool> valid;
     std::optional<unsigned long> revision;
-    while (std::getline(in, line)) {
+    bool damaged = false;
+    while (!damaged && std::getline(in, line)) {
         auto eq = line.find('=');
         if (eq == std::string::npos)
             continue;
@@ -742,14 +745,16 @@ void SimulatedVireo::load()
             else if (key == "revision")
                 revision = std::stoul(value);
         } catch (...) {
-            // A damaged state file counts as absent: the device keeps its defaults.
-            return;
+            damaged = true;
         }
     }
-    if (valid && revision && *revision <= 0xFFFF) {
+    if (!damaged && valid && revision && *revision <= 0xFFFF) {
         mSettings.flashValid = *valid;
         mSettings.firmwareRevision = static_cast<WORD>(*revision);
+        return;
     }
+    // A damaged state file counts as absent: the device keeps its defaults.
+    mStateDamaged = true;
 }
 
 }  // namespace HA::OS::SIM

@@ -100,6 +100,8 @@ public:
     void waitForGate();
     // True while a request waits at the gate and the gate is still closed. Any thread.
     bool isHeldAtGate();
+    // The state file was there but did not parse: the device kept its defaults.
+    bool stateFileDamaged() const { return mStateDamaged; }
 
     eVireoMode mode() const;
     // The path it is present under now; empty when absent.
@@ -180,6 +182,7 @@ private:
     std::condition_variable mGateChanged;
     bool mGateOpen = false;
     int mGateWaiting = 0;
+    bool mStateDamaged = false;
 };
 
 }  // namespace HA::OS::SIM

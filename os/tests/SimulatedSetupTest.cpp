@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceRegistry.h"
@@ -103,6 +104,24 @@ TEST(SimulatedSetup, ASecondRunSeesTheRevisionTheFirstWrote)
     setEnvironmentVariable(kScenarioVariable, std::string("fresh"));
     setUpSimulatedDevices();
     EXPECT_EQ(simulatedDevices()[0]->firmwareRevision(), 0x0035);
+
+    // A damaged file: reported when the run would have read it, not when a scenario word
+    // sets the firmware anyway.
+    const std::filesystem::path file = folder / "vireo-updater" / "simulated-vireo.state";
+    for (const char* words : {"", "up-to-date"}) {
+        tearDownSimulatedDevices();
+        std::ofstream(file, std::ios::trunc) << "revision=banana\n";
+        setEnvironmentVariable(kScenarioVariable, std::string(words));
+        ::testing::internal::CaptureStderr();
+        setUpSimulatedDevices();
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        if (*words)
+            EXPECT_EQ(said, "") << words;
+        else
+            EXPECT_EQ(said, "os: the simulated Vireo Interface's state file " + file.string() +
+                                " is damaged; it starts with firmware 0.3.5\n");
+        EXPECT_EQ(simulatedDevices()[0]->firmwareRevision(), *words ? 0x0036 : 0x0035) << words;
+    }
 
     tearDownSimulatedDevices();
     setEnvironmentVariable("XDG_STATE_HOME", oldState);

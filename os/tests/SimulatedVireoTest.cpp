@@ -1029,12 +1029,29 @@ TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
     EXPECT_EQ(again->firmwareRevision(), 0x0036);
     again.reset();
 
-    // A damaged file leaves the defaults; an interrupted download is remembered as erased.
-    for (const char* text : {"flash-valid=x\nrevision=54\n", "flash-valid=0\nrevision=53\n"}) {
-        std::ofstream(file, std::ios::trunc) << text;
+    // A damaged file leaves the defaults and is reported; an interrupted download is
+    // remembered as erased.
+    struct Row {
+        const char* text;
+        eVireoMode mode;
+        WORD revision;
+        bool damaged;
+    };
+    const Row rows[] = {
+        {"flash-valid=x\nrevision=54\n", eVireoMode::Runtime, 0x0035, true},
+        {"revision=54\n", eVireoMode::Runtime, 0x0035, true},
+        {"flash-valid=1\nrevision=99999\n", eVireoMode::Runtime, 0x0035, true},
+        {"\x01\xff garbage", eVireoMode::Runtime, 0x0035, true},
+        {"flash-valid=0\nrevision=53\n", eVireoMode::Dfu, 0x0035, false},
+        {"flash-valid=1\nrevision=54\n", eVireoMode::Runtime, 0x0036, false},
+    };
+    for (const Row& row : rows) {
+        std::ofstream(file, std::ios::trunc) << row.text;
         auto d = SimulatedVireo::makeShared(settings);
         d->plugIn();
-        EXPECT_EQ(d->mode(), text[12] == 'x' ? eVireoMode::Runtime : eVireoMode::Dfu);
+        EXPECT_EQ(d->mode(), row.mode) << row.text;
+        EXPECT_EQ(d->firmwareRevision(), row.revision) << row.text;
+        EXPECT_EQ(d->stateFileDamaged(), row.damaged) << row.text;
     }
     std::remove(file.c_str());
 }
