@@ -294,11 +294,7 @@ void onWindowGone(HWND hwnd)
         p.changed.erase(hwnd);
         p.dirty.erase(hwnd);
     }
-    auto it = p.shown.find(hwnd);
-    if (it == p.shown.end())
-        return;
-    destroyShown(it->second);
-    p.shown.erase(it);
+    syncWindow(p, hwnd);  // no longer a window: its display window goes
 }
 
 void present(Presenter& p)
@@ -498,38 +494,32 @@ void headless(const char* why)
     std::fflush(stderr);
 }
 
-}  // namespace
-
-bool displayWanted()
+// Why the run stays headless without trying a display; null when it asks for one.
+const char* headlessReason()
 {
     if (Clock::isManual())
-        return false;
+        return "no display under the manual clock";
     const char* setting = std::getenv("HA_OS_PRESENTER");
     if (setting && std::strcmp(setting, "0") == 0)
-        return false;
+        return "HA_OS_PRESENTER is 0";
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wayland && *wayland);
+    if ((!x || !*x) && (!wayland || !*wayland))
+        return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return nullptr;
 }
+
+}  // namespace
+
+bool displayWanted() { return headlessReason() == nullptr; }
 
 bool startPresenter()
 {
     Presenter& p = presenter();
     if (p.running.load())
         return true;
-    if (Clock::isManual()) {
-        headless("no display under the manual clock");
-        return false;
-    }
-    const char* setting = std::getenv("HA_OS_PRESENTER");
-    if (setting && std::strcmp(setting, "0") == 0) {
-        headless("HA_OS_PRESENTER is 0");
-        return false;
-    }
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x || !*x) && (!wayland || !*wayland)) {
-        headless("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+    if (const char* why = headlessReason()) {
+        headless(why);
         return false;
     }
     // The process keeps its own signal handling; pixels go through the window surface.

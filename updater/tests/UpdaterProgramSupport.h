@@ -144,6 +144,11 @@ public:
     UIA::Application* app() const { return UIA::Application::instance(); }
     OS::HWND window() const { return app() ? app()->getMainWindowHandle() : nullptr; }
     HWL::Pane* pane() const { return app() ? dynamic_cast<HWL::Pane*>(app()->getMainWindow()) : nullptr; }
+    UpdateWizardMainWidget* wizard() const
+    {
+        HWL::Pane* p = pane();
+        return p ? dynamic_cast<UpdateWizardMainWidget*>(p->getRoot().get()) : nullptr;
+    }
 
     // The widget with the id, searched from the pane's root; null when there is none.
     HWL::Widget* find(const char* id) const
@@ -241,7 +246,7 @@ public:
     // The wizard waits for its download's result, and the worker is not held at the gate.
     bool downloadRuns() const
     {
-        const auto* wizard = pane() ? dynamic_cast<const UpdateWizardMainWidget*>(pane()->getRoot().get()) : nullptr;
+        const UpdateWizardMainWidget* wizard = this->wizard();
         if (!wizard || wizard->getState() != UpdateWizardMainWidget::eUpdating || wizard->getUpdateResult() != 0)
             return false;
         const auto held = device();

@@ -78,12 +78,6 @@ protected:
     OS::ManualClockScope clock;
 };
 
-UpdateWizardMainWidget* wizardOf(UpdaterRun& run)
-{
-    HWL::Pane* pane = run.pane();
-    return pane ? dynamic_cast<UpdateWizardMainWidget*>(pane->getRoot().get()) : nullptr;
-}
-
 std::vector<JournalEntry> downloads(const OS::SIM::SimulatedVireo& device)
 {
     std::vector<JournalEntry> blocks;
@@ -111,7 +105,7 @@ void startHeldDownload(UpdaterRun& run)
     run.device()->setFaults(faults);
     run.click(kAction);
     // Never wait for a worker that the click did not start.
-    ASSERT_EQ(wizardOf(run)->getState(), 3) << "UPDATE did not start the download";
+    ASSERT_EQ(run.wizard()->getState(), 3) << "UPDATE did not start the download";
     run.device()->waitForGate();
     ASSERT_TRUE(run.shown(kWheel));
     ASSERT_FALSE(run.shown(kQuit));
@@ -163,7 +157,7 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
         run.click(kQuit);
         break;
     case eHow::QuitClickedDirectly:
-        wizardOf(run)->onQuitClicked();
+        run.wizard()->onQuitClicked();
         run.pump(2 * UpdaterRun::kTick);
         break;
     }
