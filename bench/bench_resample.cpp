@@ -328,10 +328,19 @@ int main(int argc, char** argv)
                             v.name.c_str(), r / 1e9, best > 0 ? r / best : 0.0,
                             copy > 0 ? r / copy : 0.0);
             }
-            std::printf("%-10s %-22s %-16s %10.2f   (libyuv %.2f, swscale %.2f, pixman %.2f, stb %.2f, "
-                        "memcpy %.2f)\n",
-                        opName(op), s.name, "best other", best / 1e9, yuv / 1e9, sws / 1e9, pix / 1e9,
-                        stb / 1e9, copy / 1e9);
+            // Peers without a rate did not run: stb has no nearest filter, and a filter may skip one.
+            std::string peers;
+            for (const auto& [name, value] : {std::pair{"libyuv", yuv}, {"swscale", sws}, {"pixman", pix},
+                                              {"stb", stb}, {"memcpy", copy}}) {
+                char text[48];
+                if (value > 0)
+                    std::snprintf(text, sizeof text, "%s%s %.2f", peers.empty() ? "" : ", ", name, value / 1e9);
+                else
+                    std::snprintf(text, sizeof text, "%s%s -", peers.empty() ? "" : ", ", name);
+                peers += text;
+            }
+            std::printf("%-10s %-22s %-16s %10.2f   (%s)\n", opName(op), s.name, "best other", best / 1e9,
+                        peers.c_str());
         }
     benchmark::Shutdown();
     return 0;
