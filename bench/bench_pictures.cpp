@@ -61,6 +61,24 @@ BENCHMARK(BM_CopySourceWithoutAlpha);
 void BM_CopySourceOver(benchmark::State& state) { blitWhole<Functors::CopySource>(state, true); }
 BENCHMARK(BM_CopySourceOver);
 
+// Copy-over onto a picture with alpha whose pixels are all opaque, as where a picture is
+// built on an opaque background without the opaque flag.
+void BM_CopySourceOverOpaquePixels(benchmark::State& state)
+{
+    Picture source, dest;
+    makeGradient(source, kWidth, kHeight, true);
+    makeGradient(dest, kWidth, kHeight, true);
+    for (int i = 0; i < kWidth * kHeight; ++i)
+        dest.getPixels()[i] |= 0xFF000000u;
+    for (auto _ : state) {
+        PictureCombiner<Functors::CopySource>(dest).blit(0, 0, source, 0);
+        benchmark::DoNotOptimize(dest.getPixels());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+}
+BENCHMARK(BM_CopySourceOverOpaquePixels);
+
 // The usual case of a window: a picture with alpha copied onto an opaque canvas.
 void BM_CopySourceOntoOpaque(benchmark::State& state)
 {

@@ -173,39 +173,75 @@ HA_AVX2_INLINE __m256i cover8(__m256i sA, __m256i dA)
 HA_AVX2_INLINE __m256i load8(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 HA_AVX2_INLINE void store8(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
-template <int Shift>
-HA_AVX2_INLINE __m256i overChannel8(__m256i d, __m256i s, __m256i a, __m256i halfA, __m256 outAf, __m256i destWeight)
+// One channel's quotient of over8 in 32-bit lanes; the pair (c, cd) sits in the 16-bit
+// halves of each pixel's lane.
+template <int Byte>
+HA_AVX2_INLINE __m256i overChannel8(__m256i d, __m256i s, __m256i byA, __m256i byR, __m256i halfA, __m256 reciprocal)
 {
-    const __m256i low8 = _mm256_set1_epi32(0xFF);
-    const __m256i c = _mm256_and_si256(_mm256_srli_epi32(s, Shift), low8);
-    const __m256i cd = _mm256_and_si256(_mm256_srli_epi32(d, Shift), low8);
-    // (cd * destWeight + 127) / 255 without a division: t = x + 1, t += t >> 8, then
-    // (t + (t >> 16)) >> 8 is x / 255 for every x below 2^24.
-    __m256i t = _mm256_add_epi32(_mm256_mullo_epi32(cd, destWeight), _mm256_set1_epi32(128));
-    t = _mm256_add_epi32(t, _mm256_srli_epi32(t, 8));
-    const __m256i part = _mm256_srli_epi32(_mm256_add_epi32(t, _mm256_srli_epi32(t, 16)), 8);
-    const __m256i n = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(c, a), halfA), part);
-    const __m256i v = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), outAf));
-    return _mm256_slli_epi32(_mm256_min_epi32(v, low8), Shift);
+    constexpr char z = char(0x80), b0 = char(Byte), b1 = char(Byte + 4), b2 = char(Byte + 8), b3 = char(Byte + 12);
+    const __m256i pickS = _mm256_setr_epi8(b0, z, z, z, b1, z, z, z, b2, z, z, z, b3, z, z, z,
+                                           b0, z, z, z, b1, z, z, z, b2, z, z, z, b3, z, z, z);
+    const __m256i pickD = _mm256_setr_epi8(z, z, b0, z, z, z, b1, z, z, z, b2, z, z, z, b3, z,
+                                           z, z, b0, z, z, z, b1, z, z, z, b2, z, z, z, b3, z);
+    const __m256i pair = _mm256_or_si256(_mm256_shuffle_epi8(s, pickS), _mm256_shuffle_epi8(d, pickD));
+    const __m256i rest = _mm256_srli_epi16(
+        _mm256_mulhi_epu16(_mm256_add_epi32(_mm256_madd_epi16(pair, byR), _mm256_set1_epi32(127)),
+                           _mm256_set1_epi32(0x8081)),
+        7);
+    const __m256i n = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(pair, byA), halfA), rest);
+    return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(n), reciprocal));
 }
 
+// blendOver of eight pixels. Per pixel W = (255 - a) * dA = 255 * qw + rw, so a channel's
+// (cd * W + 127) / 255 is cd * qw + (cd * rw + 127) / 255, whose terms fit 16 bits: one
+// multiply-add of the pair (c, cd) by (a, qw) and one by (0, rw) give the numerator
+// n = c * a + outA / 2 + (cd * W + 127) / 255 below 65536. n / outA is truncated from
+// n * (1 + 2^-20) / outA in floats: an exact quotient k comes out at least k (the bias exceeds
+// the two roundings of 2^-24), and a quotient up to 257 stays below the next whole number
+// (it lies at least 1/255 from it); larger quotients saturate to 255 either way.
 HA_AVX2_INLINE __m256i over8(__m256i d, __m256i s)
 {
     const __m256i a = _mm256_srli_epi32(s, 24);
     const __m256i dA = _mm256_srli_epi32(d, 24);
     const __m256i low8 = _mm256_set1_epi32(0xFF);
-    const __m256i destWeight = _mm256_madd_epi16(_mm256_sub_epi32(low8, a), dA);
-    const __m256i outA = _mm256_add_epi32(
-        a, _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi32(destWeight, _mm256_set1_epi32(127)),
-                                                _mm256_set1_epi32(0x8081)),
-                             7));
+    const __m256i k8081 = _mm256_set1_epi32(0x8081);  // (x * 0x8081) >> 23 is x / 255 below 65536
+    const __m256i w = _mm256_madd_epi16(_mm256_sub_epi32(low8, a), dA);
+    const __m256i outA =
+        _mm256_add_epi32(a, _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi32(w, _mm256_set1_epi32(127)), k8081), 7));
+    const __m256i qw = _mm256_srli_epi16(_mm256_mulhi_epu16(w, k8081), 7);
+    const __m256i rw = _mm256_sub_epi32(w, _mm256_mullo_epi16(qw, low8));
+    const __m256i byA = _mm256_or_si256(a, _mm256_slli_epi32(qw, 16));
+    const __m256i byR = _mm256_slli_epi32(rw, 16);
     const __m256i halfA = _mm256_srli_epi32(outA, 1);
-    const __m256 outAf = _mm256_cvtepi32_ps(outA);
-    const __m256i pixel = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(outA, 24), overChannel8<16>(d, s, a, halfA, outAf, destWeight)),
-        _mm256_or_si256(overChannel8<8>(d, s, a, halfA, outAf, destWeight),
-                        overChannel8<0>(d, s, a, halfA, outAf, destWeight)));
-    return _mm256_andnot_si256(_mm256_cmpeq_epi32(outA, _mm256_setzero_si256()), pixel);
+    const __m256 reciprocal = _mm256_div_ps(_mm256_set1_ps(1.0f + 0x1p-20f), _mm256_cvtepi32_ps(outA));
+    // Saturating packs clamp at 255 and, where outA is 0 (both alphas 0: n is 0, the quotient
+    // NaN, converted to a negative integer), at 0; a shuffle puts the bytes back in pixels.
+    const __m256i bytes =
+        _mm256_packus_epi16(_mm256_packus_epi32(overChannel8<0>(d, s, byA, byR, halfA, reciprocal),
+                                                overChannel8<1>(d, s, byA, byR, halfA, reciprocal)),
+                            _mm256_packus_epi32(overChannel8<2>(d, s, byA, byR, halfA, reciprocal), outA));
+    return _mm256_shuffle_epi8(bytes, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
+                                                       0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+}
+
+// blendOver of eight pixels over opaque destinations: outA is 255 and a channel is
+// (c * a + cd * (255 - a) + 127) / 255, in 16-bit lanes.
+HA_AVX2_INLINE __m256i overOpaque8(__m256i d, __m256i s)
+{
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+    const __m256i a = _mm256_srli_epi32(s, 24);
+    const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+    const __m256i inv = _mm256_sub_epi16(lowBytes, a2);
+    const __m256i k127 = _mm256_set1_epi16(127), k8081 = _mm256_set1_epi16(int16_t(0x8081));
+    const __m256i even = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, lowBytes), a2),
+                                                           _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv)),
+                                          k127);
+    const __m256i odd = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a2), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv)),
+        k127);
+    const __m256i lo = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k8081), 7);
+    const __m256i hi = _mm256_srli_epi16(_mm256_mulhi_epu16(odd, k8081), 7);
+    return _mm256_or_si256(_mm256_or_si256(lo, _mm256_slli_epi16(hi, 8)), _mm256_set1_epi32(int(0xFF000000u)));
 }
 
 HA_AVX2_INLINE __m256i ontoOpaque8(__m256i d, __m256i s)
@@ -270,13 +306,16 @@ HA_AVX2 int64_t overRow8(uint32_t* destination, const uint32_t* source, int64_t 
             continue;
         }
         const __m256i d = load8(destination + i);
+        const __m256i dA = _mm256_and_si256(d, alpha);
         if (_mm256_testz_si256(s, alpha)) {
             // All transparent: the destination, or 0 where it is transparent too.
-            const __m256i clear = _mm256_cmpeq_epi32(_mm256_and_si256(d, alpha), _mm256_setzero_si256());
-            store8(destination + i, _mm256_andnot_si256(clear, d));
+            store8(destination + i, _mm256_andnot_si256(_mm256_cmpeq_epi32(dA, _mm256_setzero_si256()), d));
             continue;
         }
-        store8(destination + i, over8(d, s));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(dA, alpha)) == -1)
+            store8(destination + i, overOpaque8(d, s));
+        else
+            store8(destination + i, over8(d, s));
     }
     return i;
 }

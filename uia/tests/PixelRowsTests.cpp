@@ -108,7 +108,8 @@ TEST(PixelRowsTest, DyeRowMatchesTheRuleEverywhere)
 }
 
 // Every source alpha, destination alpha and source value; then, for destination alphas at
-// both ends of the range, every source alpha, source value and destination value.
+// both ends of the range, every source alpha, source value and destination value. Opaque
+// destinations have a shorter form; rows with one pixel of each eight at 254 must not take it.
 TEST(PixelRowsTest, CopyOverRowMatchesTheRuleEverywhere)
 {
     for (eRowKernel k : kKernels) {
@@ -126,12 +127,14 @@ TEST(PixelRowsTest, CopyOverRowMatchesTheRuleEverywhere)
                 copyOverRow(dst.data(), src.data(), kRow);
                 ASSERT_EQ(dst, expected) << "alphas " << a << " " << dA;
             }
-        for (uint32_t dA : {1u, 254u})
+        constexpr uint32_t kOpaqueButOne = 256;
+        for (uint32_t dA : {1u, 254u, 255u, kOpaqueButOne})
             for (uint32_t a = 0; a < 256; ++a)
                 for (uint32_t c = 0; c < 256; ++c) {
                     for (uint32_t d = 0; d < 256; ++d) {
+                        const uint32_t alpha = dA != kOpaqueButOne ? dA : d % 8 == c % 8 ? 254 : 255;
                         src[d] = makePixel(a, c, 255 - c, c ^ 0x5A);
-                        dst[d] = makePixel(dA, d, 255 - d, d ^ 0xC3);
+                        dst[d] = makePixel(alpha, d, 255 - d, d ^ 0xC3);
                         expected[d] = blendOver(dst[d], src[d]);
                     }
                     copyOverRow(dst.data(), src.data(), kRow);
