@@ -324,9 +324,16 @@ int main(int argc, char** argv)
                 const double r = rate(group + v.name);
                 if (r <= 0)
                     continue;
-                std::printf("%-10s %-22s %-16s %10.2f %13.2fx %9.2fx\n", opName(op), s.name,
-                            v.name.c_str(), r / 1e9, best > 0 ? r / best : 0.0,
-                            copy > 0 ? r / copy : 0.0);
+                auto ratio = [](double value, double of, int width) {
+                    char text[24];
+                    if (of > 0)
+                        std::snprintf(text, sizeof text, "%*.2fx", width, value / of);
+                    else
+                        std::snprintf(text, sizeof text, "%*s-", width, "");
+                    return std::string(text);
+                };
+                std::printf("%-10s %-22s %-16s %10.2f %s %s\n", opName(op), s.name, v.name.c_str(), r / 1e9,
+                            ratio(r, best, 13).c_str(), ratio(r, copy, 9).c_str());
             }
             // Peers without a rate did not run: stb has no nearest filter, and a filter may skip one.
             std::string peers;
