@@ -894,6 +894,25 @@ RowStreaming rowStreaming(int64_t bytes)
 }
 #endif
 
+// Whether each of `m` rows takes one source row whole (weight 0, or 16384 on the row after
+// its index), each the one after the previous row's; `first` gets the first row's.
+bool rowsTakeWhole(const int32_t* rows, const uint16_t* weights, int32_t m, int64_t* first)
+{
+    int64_t previous = 0;
+    for (int32_t i = 0; i < m; ++i) {
+        const uint32_t wr = weights[i];
+        if (wr != 0 && wr != 16384)
+            return false;
+        const int64_t only = wr == 0 ? rows[i] : int64_t(rows[i]) + 1;
+        if (i > 0 && only != previous + 1)
+            return false;
+        if (i == 0)
+            *first = only;
+        previous = only;
+    }
+    return true;
+}
+
 // A row weight of 0 or 16384 takes one source row whole: its horizontal pass alone is
 // needed, and when every column takes one tap whole the row is a copy of source pixels.
 void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
@@ -1046,6 +1065,29 @@ int32_t edgeCount(bool inMemory, int32_t before, int32_t count, int32_t limit)
     return minOf(n, limit);
 }
 
+// Rows and columns one to one inside the picture, between pictures without row padding:
+// the tile is one copy of the source block, edges included (a whole tap replicated is the
+// tap itself), which the library copies with its widest stores.
+bool copyWholeTile(const Tile& t, const int32_t* cols, const int32_t* rows)
+{
+    const ResizeSpec& s = *t.spec;
+    const size_t rowBytes = 4 * size_t(t.width);
+    int64_t first = 0;
+    if (t.srcStep != ptrdiff_t(rowBytes) || t.dstStep != ptrdiff_t(rowBytes) ||
+        !columnsTakeLeftTap(s.cols.weights + 2 * ptrdiff_t(t.x), t.width) || !columnsConsecutive(cols, t.width) ||
+        !rowsTakeWhole(rows, s.rows.weights + t.y, t.height, &first))
+        return false;
+    const int64_t column = int64_t(cols[0] / 4) + t.x0;
+    if (column < 0 || column + t.width > s.cols.srcSize || first + t.y0 < 0 || first + t.y0 + t.height > s.rows.srcSize)
+        return false;
+#if LEVEL >= 4
+    if (rowStreaming(4 * int64_t(t.width) * t.height).on)
+        return false;  // the rows stream past the cache
+#endif
+    __builtin_memmove(t.dst, t.src + t.srcStep * ptrdiff_t(first) + cols[0], rowBytes * size_t(t.height));
+    return true;
+}
+
 void resizeLinearTile(const Tile& t)
 {
     int32_t* cols;
@@ -1053,6 +1095,8 @@ void resizeLinearTile(const Tile& t)
     fillOffsets(t, &cols, &rows);
     const ResizeSpec& s = *t.spec;
     const int32_t hd = s.rows.dstSize, wd = s.cols.dstSize;
+    if (copyWholeTile(t, cols, rows))
+        return;
     EdgeCounts e{0, 0, 0, 0};
     if ((t.border & 0xF0) != 0xF0) {
         e.top = edgeCount(t.border & 0x10, t.y, s.rows.leading, t.height);

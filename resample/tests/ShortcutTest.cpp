@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "resample/ResizeSpec.h"
@@ -67,8 +68,10 @@ Bytes linearReference(const ResizeSpec& spec, const FramedSource& src)
 using Patch = std::function<void(ResizeSpec&)>;
 
 // The whole destination on `path` with all neighbours in memory, after `patch` edits the
-// record; `expected` gets the plain passes over the same record.
-Bytes linearOn(int path, const Shape& s, const FramedSource& src, const Patch& patch, Bytes* expected)
+// record; `expected` gets the plain passes over the same record. `tight`: from a copy of the
+// source without its frame or row padding (the record must keep every tap inside it).
+Bytes linearOn(int path, const Shape& s, const FramedSource& src, const Patch& patch, Bytes* expected,
+               bool tight = false)
 {
     const DETAIL::PathTable& p = DETAIL::pathTable(path);
     std::int32_t specSize = 0, initSize = 0, workSize = 0;
@@ -79,8 +82,18 @@ Bytes linearOn(int path, const Shape& s, const FramedSource& src, const Patch& p
         patch(*const_cast<ResizeSpec*>(recordIn(spec)));
     EXPECT_EQ(p.getBufferSize(spec.data(), s.wd, s.hd, 4, &workSize), kOk);
     Bytes work(std::size_t(workSize), 0x77), dst(std::size_t(s.wd) * s.hd * 4, kCanary);
-    EXPECT_EQ(p.resizeLinear4x8(src.origin, std::int32_t(src.step), dst.data(), 4 * s.wd, 0, 0,
-                                s.wd, s.hd, kBorderInMemory, nullptr, spec.data(), work.data()),
+    Bytes unframed;
+    const std::uint8_t* from = src.origin;
+    std::ptrdiff_t step = src.step;
+    if (tight) {
+        step = 4 * std::ptrdiff_t(s.ws);
+        unframed.resize(std::size_t(step) * s.hs);
+        for (std::int32_t y = 0; y < s.hs; ++y)
+            std::memcpy(&unframed[std::size_t(step) * y], src.origin + src.step * y, std::size_t(step));
+        from = unframed.data();
+    }
+    EXPECT_EQ(p.resizeLinear4x8(from, std::int32_t(step), dst.data(), 4 * s.wd, 0, 0, s.wd, s.hd,
+                                kBorderInMemory, nullptr, spec.data(), work.data()),
               kOk);
     *expected = linearReference(*recordIn(spec), src);
     return dst;
@@ -156,6 +169,58 @@ TEST(ResampleShortcuts, WeightsOneStepFromWholeAreBlended)
             for (std::int32_t i = 0; i < spec.rows.dstSize; ++i)
                 r[i] = rowCycle[i % 8];
         });
+    }
+}
+
+// Equal sizes between pictures without row padding: one copy of the whole block, edges
+// included, when every row takes one source row whole (by a weight of 0, or of 16384 on the
+// row above), each the next; a row a step from whole is blended, and then the block is not
+// one copy.
+TEST(ResampleShortcuts, UnpaddedEqualSizesAreOneCopy)
+{
+    for (const Shape& s : {Shape{17, 13, 17, 13}, Shape{64, 64, 64, 64}, Shape{70, 9, 70, 9}}) {
+        SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs);
+        FramedSource src(s.ws, s.hs, 5);
+        const auto rowsAbove = [](ResizeSpec& spec) {
+            auto* index = const_cast<std::int32_t*>(spec.rows.index);
+            auto* w = const_cast<std::uint16_t*>(spec.rows.weights);
+            for (std::int32_t i = 0; i < spec.rows.dstSize; i += 2) {
+                index[i] = i - 1;
+                w[i] = 16384;
+            }
+        };
+        for (int path = 0; path < DETAIL::kPathCount; ++path) {
+            if (!pathRuns(path))
+                continue;
+            SCOPED_TRACE(testing::Message() << "path " << path);
+            Bytes expected;
+            for (const Patch& patch : {Patch{}, Patch{rowsAbove}}) {
+                const Bytes got = linearOn(path, s, src, patch, &expected, true);
+                ASSERT_EQ(got, expected);
+                for (std::int32_t y = 0; y < s.hs; ++y)
+                    ASSERT_EQ(0, std::memcmp(&got[std::size_t(y) * s.ws * 4], src.origin + src.step * y,
+                                             std::size_t(s.ws) * 4))
+                        << "row " << y;
+            }
+            // Through the harness with edges replicated, whole and as the lower half's tile.
+            const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
+            EXPECT_EQ(expectAllPathsAgree(eOp::Linear, s, {}, Layout{}, picture).pixels, picture);
+            const TileBox lower{0, s.hd / 2, s.wd, s.hd};
+            const Result tile = expectAllPathsAgree(eOp::Linear, s, lower, Layout{}, picture);
+            EXPECT_EQ(0, std::memcmp(tile.pixels.data(), &picture[std::size_t(lower.y) * s.ws * 4],
+                                     tile.pixels.size()));
+            // The row's pair of source rows is its own and the next, or the one above and its own.
+            for (std::int32_t odd : {1, s.hs / 2, s.hs - 3})
+                for (std::int32_t above : {0, 1})
+                    for (std::uint16_t step : {std::uint16_t(1), std::uint16_t(16383)}) {
+                        SCOPED_TRACE(testing::Message() << "row " << odd << " above " << above << " weight " << step);
+                        const Bytes got = linearOn(path, s, src, [&](ResizeSpec& spec) {
+                            const_cast<std::int32_t*>(spec.rows.index)[odd] = odd - above;
+                            const_cast<std::uint16_t*>(spec.rows.weights)[odd] = step;
+                        }, &expected, true);
+                        ASSERT_EQ(got, expected);
+                    }
+        }
     }
 }
 
