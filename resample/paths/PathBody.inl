@@ -117,10 +117,19 @@ void fillOffsets(const Tile& t, int32_t** cols, int32_t** rows)
     int32_t* r = c + t.width;
     const int32_t* ci = t.spec->cols.index + t.x;
     const int32_t* ri = t.spec->rows.index + t.y;
-    for (int32_t j = 0; j < t.width; ++j)
-        c[j] = int32_t(4u * uint32_t(ci[j] - t.x0));
-    for (int32_t i = 0; i < t.height; ++i)
-        r[i] = ri[i] - t.y0;
+    // Four at once, with the same wrapping 32-bit arithmetic.
+    int32_t j = 0, i = 0;
+    const __m128i x0 = _mm_set1_epi32(t.x0), y0 = _mm_set1_epi32(t.y0);
+    for (; j + 4 <= t.width; j += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(c + j),
+                         _mm_slli_epi32(_mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ci + j)), x0), 2));
+    for (; i + 4 <= t.height; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r + i),
+                         _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ri + i)), y0));
+    for (; j < t.width; ++j)
+        c[j] = int32_t(4u * (uint32_t(ci[j]) - uint32_t(t.x0)));
+    for (; i < t.height; ++i)
+        r[i] = int32_t(uint32_t(ri[i]) - uint32_t(t.y0));
     *cols = c;
     *rows = r;
 }
@@ -201,13 +210,30 @@ StreamPlan planStores(const uint8_t* dst, int32_t width, int32_t height, const i
 }
 #endif
 
+// Whether column j holds cols[0] + first[j % 4] + step * (j / 4) for every j, four columns a
+// test, in wrapping 32-bit arithmetic as the offsets are made.
+bool columnsFollow(const int32_t* cols, int32_t width, const int32_t (&first)[4], int32_t step)
+{
+    const uint32_t origin = uint32_t(cols[0]);
+    __m128i expected = _mm_add_epi32(_mm_set1_epi32(int32_t(origin)), _mm_loadu_si128(reinterpret_cast<const __m128i*>(first)));
+    const __m128i next = _mm_set1_epi32(step);
+    int32_t j = 0;
+    for (; j + 4 <= width; j += 4) {
+        const __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + j)), expected);
+        if (_mm_movemask_epi8(same) != 0xFFFF)
+            return false;
+        expected = _mm_add_epi32(expected, next);
+    }
+    for (; j < width; ++j)
+        if (uint32_t(cols[j]) != origin + uint32_t(first[j % 4]) + uint32_t(step) * uint32_t(j / 4))
+            return false;
+    return true;
+}
+
 // Whether the tile's columns take consecutive source pixels, so a row is one plain copy.
 bool columnsConsecutive(const int32_t* cols, int32_t width)
 {
-    for (int32_t j = 1; j < width; ++j)
-        if (cols[j] != cols[0] + 4 * j)
-            return false;
-    return true;
+    return columnsFollow(cols, width, {0, 4, 8, 12}, 16);
 }
 
 // Whether every column steps by none or one source pixel (an enlargement or equal width):
@@ -226,28 +252,27 @@ bool columnsEnlarge(const int32_t* cols, int32_t width)
 // columns of an enlargement to twice the width.
 bool columnsDouble(const int32_t* cols, int32_t width)
 {
-    for (int32_t j = 0; j < width; ++j)
-        if (cols[j] != cols[0] + 4 * (j / 2))
-            return false;
-    return true;
+    return columnsFollow(cols, width, {0, 0, 4, 4}, 8);
 }
 
 // Doubled columns: each four source pixels loaded once and written twice each, while the
 // load ends inside the pixels the tile reads. Returns the column it stopped at.
 int32_t copyPixelsDoubled(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
 {
-    const int32_t limit = cols[width - 1] + 4;
+    // Column j reads byte 2 j of the span the tile reads: no table loads in the loop.
+    const int32_t span = cols[width - 1] + 4 - cols[0];
+    const uint8_t* from = row + cols[0];
     int32_t j = 0;
 #if LEVEL >= 4
     const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    for (; j + 8 <= width && cols[j] + 16 <= limit; j += 8) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+    for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
                             _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four), twice));
     }
 #else
-    for (; j + 8 <= width && cols[j] + 16 <= limit; j += 8) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+    for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_unpacklo_epi32(four, four));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j) + 16), _mm_unpackhi_epi32(four, four));
     }
@@ -258,29 +283,28 @@ int32_t copyPixelsDoubled(const uint8_t* row, uint8_t* d, int32_t width, const i
 // Whether the tile's columns take every other source pixel: a reduction to half the width.
 bool columnsSkipOne(const int32_t* cols, int32_t width)
 {
-    for (int32_t j = 1; j < width; ++j)
-        if (cols[j] != cols[0] + 8 * j)
-            return false;
-    return true;
+    return columnsFollow(cols, width, {0, 8, 16, 24}, 32);
 }
 
 // Every other source pixel: two loads of consecutive pixels and a pick of the even ones per
 // block, while the loads end inside the pixels the tile reads. Returns the column it stopped at.
 int32_t copyPixelsSkipping(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
 {
-    const int32_t limit = cols[width - 1] + 4;
+    // Column j reads byte 8 j of the span the tile reads: no table loads in the loop.
+    const int64_t span = int64_t(cols[width - 1]) + 4 - cols[0];
+    const uint8_t* from = row + cols[0];
     int32_t j = 0;
 #if LEVEL >= 4
-    for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
-        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(row + cols[j]));
-        const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(row + cols[j] + 32));
+    for (; j + 8 <= width && 8 * int64_t(j) + 64 <= span; j += 8) {
+        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j)));
+        const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j) + 32));
         const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0x88));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)), _mm256_permute4x64_epi64(even, 0xD8));
     }
 #endif
-    for (; j + 4 <= width && cols[j] + 32 <= limit; j += 4) {
-        const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(row + cols[j]));
-        const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(row + cols[j] + 16));
+    for (; j + 4 <= width && 8 * int64_t(j) + 32 <= span; j += 4) {
+        const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j)));
+        const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j) + 16));
         _mm_storeu_ps(reinterpret_cast<float*>(d + 4 * ptrdiff_t(j)), _mm_shuffle_ps(a, b, 0x88));
     }
     return j;
