@@ -726,6 +726,36 @@ int32_t linearBlendSmall(const uint16_t* upper, const uint16_t* lower, uint32_t 
 
 // Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
 // values are at most 16320.
+#if LEVEL >= 4
+// linearBlendSmall of two row weights over the same two buffers into two rows, 32 values a
+// step: each difference is loaded and doubled once. Returns how many values it did.
+int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint32_t wr0, uint32_t wr1,
+                             int32_t count, uint8_t* out0, uint8_t* out1)
+{
+    const __m256i w0 = _mm256_set1_epi16(short(2 * wr0)), w1 = _mm256_set1_epi16(short(2 * wr1));
+    const __m256i bias = _mm256_set1_epi16(32);
+    int32_t k = 0;
+    for (; k + 32 <= count; k += 32) {
+        const __m256i ua = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + k));
+        const __m256i ub = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + k + 16));
+        const __m256i da = _mm256_slli_epi16(
+            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + k)), ua), 1);
+        const __m256i db = _mm256_slli_epi16(
+            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + k + 16)), ub), 1);
+        const __m256i ba = _mm256_add_epi16(ua, bias), bb = _mm256_add_epi16(ub, bias);
+        auto row = [&](__m256i w, uint8_t* out) {
+            const __m256i a = _mm256_srai_epi16(_mm256_add_epi16(ba, _mm256_mulhi_epi16(da, w)), 6);
+            const __m256i b = _mm256_srai_epi16(_mm256_add_epi16(bb, _mm256_mulhi_epi16(db, w)), 6);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
+                                _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8));
+        };
+        row(w0, out0);
+        row(w1, out1);
+    }
+    return k;
+}
+#endif
+
 void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
                  uint8_t* out, bool small)
 {
@@ -983,6 +1013,20 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
         }
         const uint16_t* upper = passedRow(r, b, k, k + 1);
         const uint16_t* lower = passedRow(r, b, k + 1, k);
+#if LEVEL >= 4
+        // The next row blending the same two source rows shares the loads and differences.
+        if (b.wholeSums && i + 1 < r.m && r.rows[i + 1] == k && r.rowWeights[i + 1] != 0 &&
+            r.rowWeights[i + 1] < 16384 && wr < 16384) {
+            const int32_t count = 4 * r.n;
+            uint8_t* next = out + r.dstStep;
+            const uint32_t wrNext = r.rowWeights[i + 1];
+            const int32_t done = linearBlendSmallPair(upper, lower, wr, wrNext, count, out, next);
+            linearBlend(upper + done, lower + done, wr, count - done, out + done, true);
+            linearBlend(upper + done, lower + done, wrNext, count - done, next + done, true);
+            ++i;
+            continue;
+        }
+#endif
         linearBlend(upper, lower, wr, 4 * r.n, out, b.wholeSums);
     }
 #if LEVEL >= 4

@@ -106,6 +106,8 @@ std::vector<Shape> guardShapes(eOp op)
     const std::int32_t least = op == eOp::Linear ? 2 : 1;
     for (std::int32_t w = least; w <= 40; ++w) {
         shapes.push_back({w, 3, 37, 2});
+        shapes.push_back({w, 3, 45, 2});  // enlargements whose last eight columns end on other tap positions
+        shapes.push_back({w, 3, 53, 2});
         shapes.push_back({23, 3, w, 2});
         shapes.push_back({w, 2, w, 3});
     }
