@@ -1065,18 +1065,30 @@ void linearEdgeRow(const Tile& t, const uint8_t* p, uint8_t* d, const int32_t* c
     const uint16_t* cw = ax.weights + 2 * ptrdiff_t(t.x);
     const ptrdiff_t first = -4 * ptrdiff_t(t.x0);
     const ptrdiff_t last = 4 * (ptrdiff_t(ax.srcSize) - 1 - t.x0);
+#if LEVEL >= 2
+    const __m128i interleave = _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, -1, -1, -1, -1, -1, -1, -1, -1);
+#endif
     for (int32_t j = 0; j < t.width; ++j) {
+        // Offsets are whole pixels: left of the picture below `first`, past its last pair
+        // above `last` - 4.
         ptrdiff_t tap0 = cols[j], tap1 = tap0 + 4;
-        const int64_t column = int64_t(cols[j] / 4) + t.x0;
-        if (column < 0 && e.left > 0)
+        if (tap0 < first && e.left > 0)
             tap0 = tap1 = first;
-        else if (column > int64_t(ax.srcSize) - 2 && e.right > 0)
+        else if (tap0 > last - 4 && e.right > 0)
             tap0 = tap1 = last;
         const uint32_t w0 = cw[2 * ptrdiff_t(j)], w1 = cw[2 * ptrdiff_t(j) + 1];
 #if LEVEL >= 2
-        // The same 32-bit products and sum, four channels at once.
-        const __m128i v = _mm_add_epi32(_mm_mullo_epi32(widen4(p + tap0), _mm_set1_epi32(int(w0))),
-                                        _mm_mullo_epi32(widen4(p + tap1), _mm_set1_epi32(int(w1))));
+        // The same 32-bit products and sum, four channels at once: by one multiply-add of the
+        // interleaved taps where both weights fit its signed 16-bit operands.
+        __m128i v;
+        if ((w0 | w1) < 32768) {
+            const __m128i taps = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(load32(p + tap0))),
+                                                    _mm_cvtsi32_si128(int(load32(p + tap1))));
+            v = _mm_madd_epi16(_mm_cvtepu8_epi16(_mm_shuffle_epi8(taps, interleave)),
+                               _mm_set1_epi32(int(w0 | (w1 << 16))));
+        } else
+            v = _mm_add_epi32(_mm_mullo_epi32(widen4(p + tap0), _mm_set1_epi32(int(w0))),
+                              _mm_mullo_epi32(widen4(p + tap1), _mm_set1_epi32(int(w1))));
         store32(d + 4 * ptrdiff_t(j), edgeRound4(v));
 #else
         for (int c = 0; c < 4; ++c)
@@ -1093,10 +1105,17 @@ void linearEdgeColumns(const Tile& t, const int32_t* rows, int32_t i, ptrdiff_t 
     const uint8_t* p1 = p0 + t.srcStep;
     uint8_t* d = t.dst + t.dstStep * ptrdiff_t(i);
 #if LEVEL >= 2
-    // The same 32-bit sums, four channels at once.
-    const __m128i a = widen4(p0);
-    const __m128i v = _mm_add_epi32(_mm_slli_epi32(a, 14),
-                                    _mm_mullo_epi32(_mm_sub_epi32(widen4(p1), a), _mm_set1_epi32(int32_t(wr))));
+    // The same 32-bit sums, four channels at once: 16384 a + (b - a) wr is
+    // a (16384 - wr) + b wr, one multiply-add where wr fits its signed 16-bit operands.
+    __m128i v;
+    if (wr < 32768) {
+        const __m128i taps = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(load32(p0))), _mm_cvtsi32_si128(int(load32(p1))));
+        v = _mm_madd_epi16(_mm_cvtepu8_epi16(taps), _mm_set1_epi32(int((16384 - wr) & 0xFFFF) | int(wr << 16)));
+    } else {
+        const __m128i a = widen4(p0);
+        v = _mm_add_epi32(_mm_slli_epi32(a, 14),
+                          _mm_mullo_epi32(_mm_sub_epi32(widen4(p1), a), _mm_set1_epi32(int32_t(wr))));
+    }
     const uint32_t px = edgeRound4(v);
     for (int32_t j = from; j < to; ++j)
         store32(d + 4 * ptrdiff_t(j), px);

@@ -264,4 +264,46 @@ TEST(ResampleLinear, EdgeRoundingAgainstTheTwoPasses)
     }
 }
 
+// The edge formulas hold for any 16-bit weight, on every path: an edge row with column
+// weights beyond the signed 16-bit range and an edge column with such a row weight.
+TEST(ResampleLinear, EdgesTakeEverySixteenBitWeight)
+{
+    struct Case {
+        std::uint16_t w0, w1, wr;
+    };
+    const Case cases[] = {{40000, 0, 0}, {0, 65535, 0}, {32768, 32768, 0}, {32767, 1, 32767},
+                          {16384, 0, 40000}, {16384, 0, 65535}, {16384, 0, 32768}};
+    const std::uint8_t top[2] = {10, 200}, bottom[2] = {90, 30};
+    auto edgeRound = [](std::uint32_t v) { return std::uint8_t((v + ((v >> 14) & 1u) + 8192u) >> 14); };
+    for (int p = 0; p < DETAIL::kPathCount; ++p) {
+        if (!pathRuns(p))
+            continue;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "path " << p << " weights " << c.w0 << " " << c.w1 << " row " << c.wr);
+            Bytes spec = linearSpec({2, 2, 2, 2});
+            auto* cols = const_cast<std::uint16_t*>(recordIn(spec)->cols.weights);
+            cols[0] = c.w0;
+            cols[1] = c.w1;
+            const_cast<std::uint16_t*>(recordIn(spec)->rows.weights)[0] = c.wr;
+            Bytes src(2 * 2 * 4);
+            for (int x = 0; x < 2; ++x)
+                for (int ch = 0; ch < 4; ++ch) {
+                    src[std::size_t(x * 4 + ch)] = top[x];
+                    src[std::size_t(8 + x * 4 + ch)] = bottom[x];
+                }
+            Bytes out(2 * 2 * 4, 0xEE);
+            std::int32_t workSize = 0;
+            ASSERT_EQ(getBufferSize(spec.data(), 2, 2, 4, &workSize), kOk);
+            Bytes work(static_cast<std::size_t>(workSize));
+            ASSERT_EQ(DETAIL::pathTable(p).resizeLinear4x8(src.data(), 8, out.data(), 8, 0, 0, 2, 2, 1, nullptr,
+                                                            spec.data(), work.data()),
+                      kOk);
+            // The bottom row's first pixel takes both columns of the last source row; the top
+            // row's last pixel blends the last column's two source rows.
+            EXPECT_EQ(out[8], edgeRound(std::uint32_t(c.w0) * bottom[0] + std::uint32_t(c.w1) * bottom[1]));
+            EXPECT_EQ(out[4], edgeRound(std::uint32_t(16384 * top[1] + (bottom[1] - top[1]) * std::int32_t(c.wr))));
+        }
+    }
+}
+
 } // namespace
