@@ -726,15 +726,16 @@ int32_t linearBlendSmall(const uint16_t* upper, const uint16_t* lower, uint32_t 
 
 // Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
 // values are at most 16320.
-#if LEVEL >= 4
-// linearBlendSmall of two row weights over the same two buffers into two rows, 32 values a
-// step: each difference is loaded and doubled once. Returns how many values it did.
+#if LEVEL >= 1
+// linearBlendSmall of two row weights over the same two buffers into two rows: each
+// difference is loaded and doubled once. Returns how many values it did.
 int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint32_t wr0, uint32_t wr1,
                              int32_t count, uint8_t* out0, uint8_t* out1)
 {
+    int32_t k = 0;
+#if LEVEL >= 4
     const __m256i w0 = _mm256_set1_epi16(short(2 * wr0)), w1 = _mm256_set1_epi16(short(2 * wr1));
     const __m256i bias = _mm256_set1_epi16(32);
-    int32_t k = 0;
     for (; k + 32 <= count; k += 32) {
         const __m256i ua = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + k));
         const __m256i ub = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + k + 16));
@@ -751,6 +752,25 @@ int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint3
         };
         row(w0, out0);
         row(w1, out1);
+    }
+#endif
+    const __m128i w0x = _mm_set1_epi16(short(2 * wr0)), w1x = _mm_set1_epi16(short(2 * wr1));
+    const __m128i biasx = _mm_set1_epi16(32);
+    for (; k + 16 <= count; k += 16) {
+        const __m128i ua = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + k));
+        const __m128i ub = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + k + 8));
+        const __m128i da =
+            _mm_slli_epi16(_mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + k)), ua), 1);
+        const __m128i db =
+            _mm_slli_epi16(_mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + k + 8)), ub), 1);
+        const __m128i ba = _mm_add_epi16(ua, biasx), bb = _mm_add_epi16(ub, biasx);
+        auto row = [&](__m128i w, uint8_t* out) {
+            const __m128i a = _mm_srai_epi16(_mm_add_epi16(ba, _mm_mulhi_epi16(da, w)), 6);
+            const __m128i b = _mm_srai_epi16(_mm_add_epi16(bb, _mm_mulhi_epi16(db, w)), 6);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(a, b));
+        };
+        row(w0x, out0);
+        row(w1x, out1);
     }
     return k;
 }
@@ -1013,8 +1033,9 @@ void linearInner(const LinearRect& r, uint16_t* bufferA, uint16_t* bufferB)
         }
         const uint16_t* upper = passedRow(r, b, k, k + 1);
         const uint16_t* lower = passedRow(r, b, k + 1, k);
-#if LEVEL >= 4
-        // The next row blending the same two source rows shares the loads and differences.
+#if LEVEL >= 1
+        // The next row blending the same two source rows shares the loads and differences
+        // (path 0 takes vector blocks only where buffers and output lie apart, a row at a time).
         if (b.wholeSums && i + 1 < r.m && r.rows[i + 1] == k && r.rowWeights[i + 1] != 0 &&
             r.rowWeights[i + 1] < 16384 && wr < 16384) {
             const int32_t count = 4 * r.n;
