@@ -38,12 +38,20 @@ void BM_Memcpy(benchmark::State& state)
 }
 BENCHMARK(BM_Memcpy);
 
+enum class eDestination { Gradient, OpaquePixels, OpaqueFlag };
+
+// The source blitted over the whole destination, both gradients; the destination's pixels
+// made opaque or the picture marked as an opaque destination where asked.
 template <class Functor>
-void blitWhole(benchmark::State& state, bool sourceAlpha)
+void blitWhole(benchmark::State& state, bool sourceAlpha, eDestination kind = eDestination::Gradient)
 {
     Picture source, dest;
     makeGradient(source, kWidth, kHeight, sourceAlpha);
     makeGradient(dest, kWidth, kHeight, true);
+    if (kind == eDestination::OpaquePixels)
+        for (int i = 0; i < kWidth * kHeight; ++i)
+            dest.getPixels()[i] |= 0xFF000000u;
+    dest.setOpaqueDestination(kind == eDestination::OpaqueFlag);
     for (auto _ : state) {
         PictureCombiner<Functor>(dest).blit(0, 0, source, 0);
         benchmark::DoNotOptimize(dest.getPixels());
@@ -65,33 +73,14 @@ BENCHMARK(BM_CopySourceOver);
 // built on an opaque background without the opaque flag.
 void BM_CopySourceOverOpaquePixels(benchmark::State& state)
 {
-    Picture source, dest;
-    makeGradient(source, kWidth, kHeight, true);
-    makeGradient(dest, kWidth, kHeight, true);
-    for (int i = 0; i < kWidth * kHeight; ++i)
-        dest.getPixels()[i] |= 0xFF000000u;
-    for (auto _ : state) {
-        PictureCombiner<Functors::CopySource>(dest).blit(0, 0, source, 0);
-        benchmark::DoNotOptimize(dest.getPixels());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+    blitWhole<Functors::CopySource>(state, true, eDestination::OpaquePixels);
 }
 BENCHMARK(BM_CopySourceOverOpaquePixels);
 
 // The usual case of a window: a picture with alpha copied onto an opaque canvas.
 void BM_CopySourceOntoOpaque(benchmark::State& state)
 {
-    Picture source, dest;
-    makeGradient(source, kWidth, kHeight, true);
-    makeGradient(dest, kWidth, kHeight, true);
-    dest.setOpaqueDestination(true);
-    for (auto _ : state) {
-        PictureCombiner<Functors::CopySource>(dest).blit(0, 0, source, 0);
-        benchmark::DoNotOptimize(dest.getPixels());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * int64_t(kWidth) * kHeight * 4);
+    blitWhole<Functors::CopySource>(state, true, eDestination::OpaqueFlag);
 }
 BENCHMARK(BM_CopySourceOntoOpaque);
 
