@@ -350,14 +350,52 @@ int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const 
 }
 #endif
 
+// Whether every column steps by none, one or two source pixels (a reduction to half the
+// width at most): then any eight neighbouring columns lie in one window of sixteen pixels.
+bool columnsRise(const int32_t* cols, int32_t width)
+{
+    for (int32_t j = 1; j < width; ++j) {
+        const int64_t step = int64_t(cols[j]) - cols[j - 1];
+        if (step < 0 || step > 8)
+            return false;
+    }
+    return true;
+}
+
+// Rising columns: two loads of the source window of sixteen pixels, a permutation of each
+// and a pick by the index's high bit per block, while the window ends inside the pixels the
+// tile reads. Returns the column it stopped at.
+int32_t copyPixelsWindowedWide(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
+{
+    int32_t j = 0;
+#if LEVEL >= 4
+    const int32_t limit = cols[width - 1] + 4;
+    const __m256i seven = _mm256_set1_epi32(7);
+    for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
+        const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j] + 32));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                            _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
+                                               _mm256_permutevar8x32_epi32(high, index),
+                                               _mm256_cmpgt_epi32(index, seven)));
+    }
+#else
+    (void)row, (void)d, (void)width, (void)cols;
+#endif
+    return j;
+}
+
 // The column patterns that have a faster row copy than one pixel at a time.
-enum class eColumns { Other, Enlarge, Double, SkipOne };
+enum class eColumns { Other, Enlarge, Double, SkipOne, Rise };
 
 eColumns columnKind(const int32_t* cols, int32_t width)
 {
     return columnsDouble(cols, width)    ? eColumns::Double
            : columnsEnlarge(cols, width) ? eColumns::Enlarge
            : columnsSkipOne(cols, width) ? eColumns::SkipOne
+           : columnsRise(cols, width)    ? eColumns::Rise
                                          : eColumns::Other;
 }
 
@@ -369,6 +407,8 @@ void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t*
         from = copyPixelsDoubled(row, d, width, cols);
     else if (kind == eColumns::SkipOne)
         from = copyPixelsSkipping(row, d, width, cols);
+    else if (kind == eColumns::Rise)
+        from = copyPixelsWindowedWide(row, d, width, cols);
 #if LEVEL >= 1
     else if (kind == eColumns::Enlarge)
         from = copyPixelsWindowed(row, d, width, cols);
@@ -444,7 +484,7 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
                      int32_t width, int32_t height, const int32_t* rows, const int32_t* cols)
 {
     const bool consecutive = columnsConsecutive(cols, width);
-    const eColumns kind = columnKind(cols, width);
+    eColumns kind = columnKind(cols, width);
     const size_t rowBytes = 4 * size_t(width);
     // Both pictures without row padding and rows and columns one to one: one copy of the
     // whole block, which the library copies with its widest stores.
@@ -454,6 +494,8 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
     const StreamPlan plan = planStores(dst, width, height, cols, rows);
     bool streamed = false;
     whole = whole && !plan.streaming;
+    if (kind == eColumns::Rise && plan.gathers)
+        kind = eColumns::Other;  // the processor's gathers take them
 #endif
     if (whole) {
         __builtin_memmove(dst, src + cols[0] + srcStep * ptrdiff_t(rows[0]), rowBytes * size_t(height));

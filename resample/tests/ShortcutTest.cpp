@@ -318,7 +318,7 @@ TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
     const Shape shapes[] = {{17, 13, 17, 13}, {17, 13, 17, 40},  {17, 13, 34, 26}, {40, 9, 40, 3},
                             {32, 8, 64, 16},  {41, 3, 82, 5},    {8, 2, 8, 9},     {64, 64, 64, 128},
                             {33, 5, 33, 5},   {1, 3, 1, 7},      {34, 8, 17, 4},   {80, 6, 40, 9},
-                            {66, 3, 33, 3}};
+                            {66, 3, 33, 3},   {37, 4, 23, 3},    {100, 3, 61, 2},  {45, 3, 30, 2}};
     const Layout layouts[] = {Layout{}, Layout{12, 20, false}, Layout{0, 8, true}};
     for (const Shape& s : shapes) {
         SCOPED_TRACE(testing::Message() << s.ws << "x" << s.hs << " -> " << s.wd << "x" << s.hd);
@@ -336,25 +336,37 @@ TEST(ResampleShortcuts, NearestRepeatedRowsAndConsecutiveColumns)
     }
 }
 
-// A record whose column table jumps ahead by eight source pixels and back once, or steps
-// back once, in an otherwise one-to-one tile: not the enlarging shortcut, the pixels of
-// the table.
+// Column tables edited out of their pattern, so that no window shortcut holds them: in an
+// equal width, column 10 takes source pixel 17 or 8 (a jump ahead and back, a step back);
+// in a reduction by 5/3 (steps of one and two pixels) the columns from 10 on move two pixels
+// on, a step of three or four. Each pixel is the table's.
 TEST(ResampleShortcuts, NearestColumnTablesOutOfPattern)
 {
-    const Shape s{40, 2, 40, 2};
-    const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
+    struct Variant {
+        Shape shape;
+        std::function<void(std::int32_t*, std::int32_t)> patch;
+    };
+    const Variant variants[] = {
+        {{40, 2, 40, 2}, [](std::int32_t* cols, std::int32_t) { cols[10] = 17; }},
+        {{40, 2, 40, 2}, [](std::int32_t* cols, std::int32_t) { cols[10] = 8; }},
+        {{40, 2, 24, 2}, [](std::int32_t* cols, std::int32_t width) {
+             for (std::int32_t j = 10; j < width; ++j)
+                 cols[j] = std::min(cols[j] + 2, 39);
+         }},
+    };
     for (int path = 0; path < DETAIL::kPathCount; ++path) {
         if (!pathRuns(path))
             continue;
-        for (int variant = 0; variant < 2; ++variant) {
+        for (std::size_t variant = 0; variant < std::size(variants); ++variant) {
+            const Shape& s = variants[variant].shape;
+            const Bytes picture = makePicture(s.ws, s.hs, eFill::Random);
             std::int32_t size = 0, init = 0, workSize = 0;
             const DETAIL::PathTable& p = DETAIL::pathTable(path);
             ASSERT_EQ(p.getSize(s.ws, s.hs, s.wd, s.hd, kNearest, 0, &size, &init), kOk);
             Bytes spec(static_cast<std::size_t>(size));
             ASSERT_EQ(p.initNearest(s.ws, s.hs, s.wd, s.hd, spec.data()), kOk);
             auto* cols = const_cast<std::int32_t*>(recordIn(spec)->cols.index);
-            // Column 10 takes source pixel 17 or 8 instead of 10; the rest stay as made.
-            cols[10] = variant == 0 ? 17 : 8;
+            variants[variant].patch(cols, s.wd);
             ASSERT_EQ(p.getBufferSize(spec.data(), s.wd, s.hd, 4, &workSize), kOk);
             Bytes work(static_cast<std::size_t>(workSize)), dst(std::size_t(s.wd) * s.hd * 4);
             ASSERT_EQ(p.resizeNearest4x8(picture.data(), 4 * s.ws, dst.data(), 4 * s.wd, 0, 0, s.wd,
