@@ -247,17 +247,20 @@ bool columnsConsecutive(const int32_t* cols, int32_t width)
     return columnsFollow(cols, width, {0, 4, 8, 12}, 16);
 }
 
-// Whether every column steps by none or one source pixel (an enlargement or equal width):
-// then any eight neighbouring columns lie in one window of eight source pixels.
-bool columnsEnlarge(const int32_t* cols, int32_t width)
+// Whether every column steps ahead by at most `bytes` (never back).
+bool columnsStepAtMost(const int32_t* cols, int32_t width, int64_t bytes)
 {
     for (int32_t j = 1; j < width; ++j) {
         const int64_t step = int64_t(cols[j]) - cols[j - 1];
-        if (step < 0 || step > 4)
+        if (step < 0 || step > bytes)
             return false;
     }
     return true;
 }
+
+// Whether every column steps by none or one source pixel (an enlargement or equal width):
+// then any eight neighbouring columns lie in one window of eight source pixels.
+bool columnsEnlarge(const int32_t* cols, int32_t width) { return columnsStepAtMost(cols, width, 4); }
 
 // Whether every source pixel of the tile is taken twice, from the first column on: the
 // columns of an enlargement to twice the width.
@@ -350,17 +353,10 @@ int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const 
 }
 #endif
 
+#if LEVEL >= 4
 // Whether every column steps by none, one or two source pixels (a reduction to half the
 // width at most): then any eight neighbouring columns lie in one window of sixteen pixels.
-bool columnsRise(const int32_t* cols, int32_t width)
-{
-    for (int32_t j = 1; j < width; ++j) {
-        const int64_t step = int64_t(cols[j]) - cols[j - 1];
-        if (step < 0 || step > 8)
-            return false;
-    }
-    return true;
-}
+bool columnsRise(const int32_t* cols, int32_t width) { return columnsStepAtMost(cols, width, 8); }
 
 // Rising columns: two loads of the source window of sixteen pixels, a permutation of each
 // and a pick by the index's high bit per block, while the window ends inside the pixels the
@@ -368,7 +364,6 @@ bool columnsRise(const int32_t* cols, int32_t width)
 int32_t copyPixelsWindowedWide(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
 {
     int32_t j = 0;
-#if LEVEL >= 4
     const int32_t limit = cols[width - 1] + 4;
     const __m256i seven = _mm256_set1_epi32(7);
     for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
@@ -381,22 +376,27 @@ int32_t copyPixelsWindowedWide(const uint8_t* row, uint8_t* d, int32_t width, co
                                                _mm256_permutevar8x32_epi32(high, index),
                                                _mm256_cmpgt_epi32(index, seven)));
     }
-#else
-    (void)row, (void)d, (void)width, (void)cols;
-#endif
     return j;
 }
+#endif
 
-// The column patterns that have a faster row copy than one pixel at a time.
+// The column patterns that have a faster row copy than one pixel at a time (rising ones
+// on path 4 only).
 enum class eColumns { Other, Enlarge, Double, SkipOne, Rise };
 
 eColumns columnKind(const int32_t* cols, int32_t width)
 {
-    return columnsDouble(cols, width)    ? eColumns::Double
-           : columnsEnlarge(cols, width) ? eColumns::Enlarge
-           : columnsSkipOne(cols, width) ? eColumns::SkipOne
-           : columnsRise(cols, width)    ? eColumns::Rise
-                                         : eColumns::Other;
+    if (columnsDouble(cols, width))
+        return eColumns::Double;
+    if (columnsEnlarge(cols, width))
+        return eColumns::Enlarge;
+    if (columnsSkipOne(cols, width))
+        return eColumns::SkipOne;
+#if LEVEL >= 4
+    if (columnsRise(cols, width))
+        return eColumns::Rise;
+#endif
+    return eColumns::Other;
 }
 
 // One destination row of nearest pixels with ordinary stores.
@@ -407,8 +407,10 @@ void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t*
         from = copyPixelsDoubled(row, d, width, cols);
     else if (kind == eColumns::SkipOne)
         from = copyPixelsSkipping(row, d, width, cols);
+#if LEVEL >= 4
     else if (kind == eColumns::Rise)
         from = copyPixelsWindowedWide(row, d, width, cols);
+#endif
 #if LEVEL >= 1
     else if (kind == eColumns::Enlarge)
         from = copyPixelsWindowed(row, d, width, cols);
@@ -782,11 +784,10 @@ int32_t linearBlendSmall(const uint16_t* upper, const uint16_t* lower, uint32_t 
     return k;
 }
 
-// Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
-// values are at most 16320.
 #if LEVEL >= 1
 // linearBlendSmall of two row weights over the same two buffers into two rows: each
-// difference is loaded and doubled once. Returns how many values it did.
+// difference is loaded and doubled once. Returns how many values it did. Its own loops: one
+// function serving both, with the second row optional, slowed the rows that blend alone.
 int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint32_t wr0, uint32_t wr1,
                              int32_t count, uint8_t* out0, uint8_t* out1)
 {
@@ -834,6 +835,8 @@ int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint3
 }
 #endif
 
+// Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
+// values are at most 16320.
 void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
                  uint8_t* out, bool small)
 {

@@ -232,39 +232,40 @@ HA_AVX2_INLINE __m256i over8(__m256i d, __m256i s)
                                                        0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
 }
 
-// blendOver of eight pixels over opaque destinations: outA is 255 and a channel is
-// (c * a + cd * (255 - a) + 127) / 255, in 16-bit lanes.
-HA_AVX2_INLINE __m256i overOpaque8(__m256i d, __m256i s)
+// c * a + cd * (255 - a) of eight pixels in 16-bit lanes (at most 65025): blue and red in
+// `even`, green and alpha in `odd`. Both rules over opaque destinations start from it.
+struct OpaqueSums8 {
+    __m256i even, odd;
+};
+
+HA_AVX2_INLINE OpaqueSums8 opaqueSums8(__m256i d, __m256i s)
 {
     const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
     const __m256i a = _mm256_srli_epi32(s, 24);
     const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
     const __m256i inv = _mm256_sub_epi16(lowBytes, a2);
+    return {_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, lowBytes), a2),
+                             _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv)),
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a2),
+                             _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv))};
+}
+
+// blendOver of eight pixels over opaque destinations: outA is 255 and a channel is
+// (c * a + cd * (255 - a) + 127) / 255.
+HA_AVX2_INLINE __m256i overOpaque8(__m256i d, __m256i s)
+{
+    const OpaqueSums8 v = opaqueSums8(d, s);
     const __m256i k127 = _mm256_set1_epi16(127), k8081 = _mm256_set1_epi16(int16_t(0x8081));
-    const __m256i even = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, lowBytes), a2),
-                                                           _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv)),
-                                          k127);
-    const __m256i odd = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a2), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv)),
-        k127);
-    const __m256i lo = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k8081), 7);
-    const __m256i hi = _mm256_srli_epi16(_mm256_mulhi_epu16(odd, k8081), 7);
+    const __m256i lo = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(v.even, k127), k8081), 7);
+    const __m256i hi = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(v.odd, k127), k8081), 7);
     return _mm256_or_si256(_mm256_or_si256(lo, _mm256_slli_epi16(hi, 8)), _mm256_set1_epi32(int(0xFF000000u)));
 }
 
 HA_AVX2_INLINE __m256i ontoOpaque8(__m256i d, __m256i s)
 {
-    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
     const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256i a = _mm256_srli_epi32(s, 24);
-    const __m256i a2 = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-    const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), a2);
-    const __m256i even = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, lowBytes), a2),
-                         _mm256_mullo_epi16(_mm256_and_si256(d, lowBytes), inv)), 8);
-    const __m256i odd = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a2), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), inv)),
-        8);
+    const OpaqueSums8 v = opaqueSums8(d, s);
+    const __m256i even = _mm256_srli_epi16(v.even, 8), odd = _mm256_srli_epi16(v.odd, 8);
     const __m256i mixed = _mm256_or_si256(
         _mm256_andnot_si256(alpha, _mm256_or_si256(even, _mm256_slli_epi16(odd, 8))), _mm256_and_si256(alpha, s));
     const __m256i sA = _mm256_and_si256(s, alpha);
