@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "uia/EventTarget.h"
-#include "uia/EventTimerManager.h"
+#include "uia/events/EventTarget.h"
+#include "uia/events/EventTimerManager.h"
 
 using namespace HA::UIA;
 

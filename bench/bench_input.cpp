@@ -10,11 +10,11 @@
 #include "os/windows/Input.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
-#include "uia/Events.h"
-#include "uia/Input.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/Events.h"
+#include "uia/events/Input.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/WindowClasses.h"
 
 using namespace HA;
 using namespace HA::UIA;

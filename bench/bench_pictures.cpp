@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "uia/graphics/PictureCombiner.h"
+#include "uia/graphics/combine/PictureCombiner.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "os/windows/Message.h"
 #include "os/windows/Window.h"
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 using namespace HA;
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "gp/src/common/Region.h"
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/geometry/Region.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 namespace {
 

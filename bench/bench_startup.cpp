@@ -20,9 +20,9 @@
 #include "os/sim/SimulatedSetup.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/MessagePump.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/platform/SingleInstance.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/platform/app/SingleInstance.h"
 #include "updater/app/VireoUpdaterAppModule.h"
 
 using namespace HA;

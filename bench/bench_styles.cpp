@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "hwl/core/src/StyleSheet.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 namespace {
 

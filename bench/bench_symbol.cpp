@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "gp/src/common/Symbol.h"
+#include "gp/src/common/text/Symbol.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "gp/src/common/SmallPool.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "gp/src/common/memory/SmallPool.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 
 using namespace HA;
 

@@ -10,14 +10,14 @@
 
 #include "os/windows/Drawing.h"
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Events.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
-#include "uia/graphics/Picture.h"
-#include "uia/platform/DeviceContext.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/events/Events.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/platform/window/DeviceContext.h"
+#include "uia/platform/window/WindowClasses.h"
 
 using namespace HA;
 using namespace HA::UIA;

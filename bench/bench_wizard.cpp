@@ -11,10 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "hwl/core/src/Button.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Window.h"
+#include "hwl/core/src/widgets/Button.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/window/Window.h"
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"
 #include "os/sim/SimulatedVireo.h"
@@ -26,10 +26,10 @@
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
-#include "uia/EventTimerManager.h"
-#include "uia/WindowDescriptor.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/EventTimerManager.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/WindowClasses.h"
 
 namespace {
 

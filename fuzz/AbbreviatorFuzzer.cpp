@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/TextAbbreviator.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/text/Utf8.h"
 
 using namespace HA;
 

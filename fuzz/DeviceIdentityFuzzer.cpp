@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/DeviceReplyScript.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 #include "hxl2/DeviceIdentity.h"
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/text/Utf8.h"
 
 using namespace HA;
 

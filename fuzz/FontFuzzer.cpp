@@ -3,11 +3,11 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FreeTypeContext.h"
-#include "uia/graphics/Picture.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FreeTypeContext.h"
+#include "uia/graphics/picture/Picture.h"
 
 using namespace HA;
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/Picture.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::FUZZ {
 

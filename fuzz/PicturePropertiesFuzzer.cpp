@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/Picture.h"
-#include "uia/graphics/PictureCombiner.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/graphics/combine/PictureCombiner.h"
 
 using namespace HA;
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 
 using namespace HA;
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/DeviceNotificationListener.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "gp/src/common/FatalError.h"
-#include "gp/src/common/FileType.h"
-#include "gp/src/common/Init.h"
+#include "gp/src/common/process/FatalError.h"
+#include "gp/src/common/files/FileType.h"
+#include "gp/src/common/library/Init.h"
 
 #include <cstdio>
 #include <string>

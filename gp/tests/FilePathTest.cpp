@@ -1,5 +1,5 @@
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/files/FileType.h"
 
 #include <gtest/gtest.h>
 

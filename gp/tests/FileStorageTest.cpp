@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "gp/src/common/FileStorage.h"
-#include "gp/src/common/FileStream.h"
+#include "gp/src/common/storage/FileStorage.h"
+#include "gp/src/common/storage/FileStream.h"
 #include "gp/tests/TestFiles.h"
 #include "os/kernel/Clock.h"
 

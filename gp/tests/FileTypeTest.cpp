@@ -1,4 +1,4 @@
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/FileType.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "gp/src/common/Folders.h"
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/Folders.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/files/FileType.h"
 
 #include <optional>
 

@@ -1,10 +1,10 @@
-#include "gp/src/common/Init.h"
-#include "gp/src/common/DeviceNotificationListener.h"
-#include "gp/src/common/DeviceNotificationWindow.h"
-#include "gp/src/common/FileType.h"
-#include "gp/src/common/SmallPool.h"
-#include "gp/src/common/SystemInfo.h"
-#include "gp/src/common/VolumeInfo.h"
+#include "gp/src/common/library/Init.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
+#include "gp/src/common/devices/DeviceNotificationWindow.h"
+#include "gp/src/common/files/FileType.h"
+#include "gp/src/common/memory/SmallPool.h"
+#include "gp/src/common/machine/SystemInfo.h"
+#include "gp/src/common/devices/VolumeInfo.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
-#include "gp/src/common/MessageBox.h"
-#include "gp/src/common/Init.h"
+#include "gp/src/common/process/MessageBox.h"
+#include "gp/src/common/library/Init.h"
 
 #include <gtest/gtest.h>
 

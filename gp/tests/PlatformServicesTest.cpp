@@ -1,5 +1,5 @@
-#include "gp/src/common/PlatformServices.h"
-#include "gp/src/common/Settings.h"
+#include "gp/src/common/process/PlatformServices.h"
+#include "gp/src/common/process/Settings.h"
 
 #include <limits>
 

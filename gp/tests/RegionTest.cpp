@@ -1,4 +1,4 @@
-#include "gp/src/common/Region.h"
+#include "gp/src/common/geometry/Region.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 namespace HA::GP {
 namespace {

@@ -1,4 +1,4 @@
-#include "gp/src/common/RegularAllocator.h"
+#include "gp/src/common/memory/RegularAllocator.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "gp/src/common/PooledList.h"
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/memory/PooledList.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 namespace HA::GP {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/ResourceStream.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/storage/ResourceStream.h"
 #include "os/kernel/Module.h"
 #include "os/kernel/Process.h"
 #include "os/kernel/Text.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "gp/src/common/FileStorage.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/ResourceStorage.h"
+#include "gp/src/common/storage/FileStorage.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/ResourceStorage.h"
 #include "gp/tests/TestFiles.h"
 
 using namespace HA::GP;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 using namespace HA::GP;
 

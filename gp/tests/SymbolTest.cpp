@@ -1,5 +1,5 @@
-#include "gp/src/common/CityHash.h"
-#include "gp/src/common/Symbol.h"
+#include "gp/src/common/text/CityHash.h"
+#include "gp/src/common/text/Symbol.h"
 
 #include <algorithm>
 #include <set>

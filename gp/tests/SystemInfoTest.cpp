@@ -1,5 +1,5 @@
-#include "gp/src/common/SystemInfo.h"
-#include "gp/src/common/Cpuid.h"
+#include "gp/src/common/machine/SystemInfo.h"
+#include "gp/src/common/machine/Cpuid.h"
 
 #include <cstring>
 #include <map>

@@ -1,8 +1,8 @@
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/FolderTags.h"
-#include "gp/src/common/Folders.h"
-#include "gp/src/common/TextAbbreviator.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/files/FolderTags.h"
+#include "gp/src/common/files/Folders.h"
+#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/text/Utf8.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/Trace.h"
+#include "gp/src/common/process/Trace.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

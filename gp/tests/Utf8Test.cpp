@@ -1,5 +1,5 @@
-#include "gp/src/common/FormatString.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/FormatString.h"
+#include "gp/src/common/text/Utf8.h"
 
 #include <memory>
 #include <stdexcept>

@@ -1,5 +1,5 @@
-#include "gp/src/common/VolumeInfo.h"
-#include "gp/src/common/DeviceNotificationListener.h"
+#include "gp/src/common/devices/VolumeInfo.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "gp/src/common/FileContainerItemStorage.h"
-#include "gp/src/common/MemoryMappedStorage.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/RangeLimitingStorage.h"
+#include "gp/src/common/storage/FileContainerItemStorage.h"
+#include "gp/src/common/storage/MemoryMappedStorage.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/RangeLimitingStorage.h"
 #include "gp/tests/TestFiles.h"
 
 using namespace HA::GP;

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "fuzz/FuzzInput.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleSheet.h"
-#include "uia/graphics/Font.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
+#include "uia/graphics/text/Font.h"
 
 using namespace HA;
 

@@ -5,9 +5,9 @@
 #include <variant>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/ModuleResources.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleSheet.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 using namespace HA;
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "hwl/core/src/Bar.h"
+#include "hwl/core/src/widgets/Bar.h"
 #include "hwl/tests/CanvasTestSupport.h"
 
 namespace HA::HWL {

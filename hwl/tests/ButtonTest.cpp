@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Button.h"
+#include "hwl/core/src/widgets/Button.h"
 #include "hwl/tests/WidgetTestSupport.h"
 
 namespace HA::HWL {

@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/LazyPicture.h"
-#include "hwl/core/src/PaintContext.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "uia/tests/FontTestSupport.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/PaintContext.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/tests/WidgetTestSupport.h"
 #include "uia/tests/WindowPixelsSupport.h"
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "gp/src/common/FatalError.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "gp/src/common/process/FatalError.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {

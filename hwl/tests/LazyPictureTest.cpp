@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/LazyPicture.h"
-#include "uia/graphics/Picture.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/tests/PictureTestSupport.h"
 
 namespace HA::HWL {

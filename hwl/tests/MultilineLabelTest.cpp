@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/MultilineLabel.h"
-#include "hwl/core/src/StyleData.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
+#include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/tests/TextWidgetTestSupport.h"
 
 namespace HA::HWL {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/MultilineText.h"
-#include "uia/graphics/FreeTypeContext.h"
+#include "hwl/core/src/widgets/MultilineText.h"
+#include "uia/graphics/text/FreeTypeContext.h"
 #include "uia/tests/FontTestSupport.h"
 
 namespace HA::HWL {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/ManagerContainer.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "uia/tests/FontTestSupport.h"
 

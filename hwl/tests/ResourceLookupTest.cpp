@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
-#include "hwl/core/src/ManagerContainer.h"
+#include "gp/src/common/files/FilePath.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/tests/ResourceTestSupport.h"
 
 namespace HA::HWL {

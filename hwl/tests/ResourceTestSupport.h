@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Stream.h"
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
+#include "gp/src/common/storage/Stream.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 
 namespace HA::HWL::TEST {
 

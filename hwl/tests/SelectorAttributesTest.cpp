@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "hwl/core/src/Bar.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleGetters.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "hwl/core/src/widgets/Bar.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/cascade/SelectorAttributes.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/tests/WidgetTestSupport.h"
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 namespace HA::HWL {
 namespace {

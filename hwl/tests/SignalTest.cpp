@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "hwl/core/src/Signal.h"
+#include "hwl/core/src/tree/Signal.h"
 
 namespace HA::HWL {
 namespace {

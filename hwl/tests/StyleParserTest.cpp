@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/StyleGrammar.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "hwl/core/src/StyleSheet.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/style/StyleGrammar.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/ModuleResources.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "hwl/core/src/StyleSheet.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/tests/ResourceTestSupport.h"
-#include "uia/graphics/Font.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/StyleConversions.h"
-#include "hwl/core/src/StyleNames.h"
-#include "hwl/core/src/StyleSheet.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/style/StyleNames.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {

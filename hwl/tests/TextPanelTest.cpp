@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Button.h"
-#include "hwl/core/src/Label.h"
-#include "hwl/core/src/MultilineLabel.h"
+#include "hwl/core/src/widgets/Button.h"
+#include "hwl/core/src/widgets/Label.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
 #include "hwl/tests/TextWidgetTestSupport.h"
 
 namespace HA::HWL {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL::Testing {
 

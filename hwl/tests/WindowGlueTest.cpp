@@ -1,14 +1,14 @@
-#include "hwl/core/src/Window.h"
+#include "hwl/core/src/window/Window.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "hwl/core/src/App.h"
+#include "hwl/core/src/window/App.h"
 #include "hwl/tests/WindowGlueTestSupport.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
 
 namespace HA::HWL {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Window.h"
+#include "hwl/core/src/window/Window.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"

@@ -1,4 +1,4 @@
-#include "hwl/core/src/WindowingPane.h"
+#include "hwl/core/src/window/WindowingPane.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include "os/shell/Ole.h"
 #include "os/windows/FileDialogs.h"
 #include "os/windows/Input.h"
-#include "uia/ClipBoardFormat.h"
-#include "uia/Clipboard.h"
-#include "uia/Input.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/transfer/Clipboard.h"
+#include "uia/events/Input.h"
 
 namespace HA::HWL {
 namespace {

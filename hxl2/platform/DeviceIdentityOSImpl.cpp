@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 #include "hxl2/USBDescriptors.h"
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"

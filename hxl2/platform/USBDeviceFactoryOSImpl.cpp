@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 #include "hxl2/DeviceIdentity.h"
 #include "hxl2/DeviceQuirks.h"
 #include "hxl2/platform/DeviceIdentityOSImpl.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "gp/src/common/DeviceNotificationListener.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
 #include "hxl2/USBDeviceFactory.h"
 #include "os/kernel/Types.h"
 

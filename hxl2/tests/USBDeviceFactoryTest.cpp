@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "gp/src/common/DeviceNotificationListener.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDevice.h"
 #include "hxl2/tests/FakeDriver.h"

@@ -1,4 +1,4 @@
-#include "uia/Accelerators.h"
+#include "uia/app/Accelerators.h"
 
 namespace HA::UIA {
 

@@ -1,15 +1,15 @@
-#include "uia/AppModule.h"
+#include "uia/app/AppModule.h"
 
 #include <atomic>
 #include <vector>
 
-#include "gp/src/common/Init.h"
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/Settings.h"
+#include "gp/src/common/library/Init.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/process/Settings.h"
 #include "os/kernel/Module.h"
 #include "os/kernel/Text.h"
 #include "os/kernel/Version.h"
-#include "uia/IApplication.h"
+#include "uia/app/IApplication.h"
 
 namespace HA::UIA {
 

@@ -1,11 +1,11 @@
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/DragDrop.h"
-#include "uia/Events.h"
-#include "uia/Monitor.h"
-#include "uia/platform/ApplicationPlatform.h"
+#include "uia/app/AppModule.h"
+#include "uia/transfer/DragDrop.h"
+#include "uia/events/Events.h"
+#include "uia/window/Monitor.h"
+#include "uia/platform/app/ApplicationPlatform.h"
 
 namespace HA::UIA {
 

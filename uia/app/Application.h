@@ -16,11 +16,11 @@
 #include <string>
 
 #include "os/windows/Window.h"
-#include "uia/Accelerators.h"
-#include "uia/EventTarget.h"
-#include "uia/EventTimerManager.h"
-#include "uia/IApplication.h"
-#include "uia/Menu.h"
+#include "uia/app/Accelerators.h"
+#include "uia/events/EventTarget.h"
+#include "uia/events/EventTimerManager.h"
+#include "uia/app/IApplication.h"
+#include "uia/window/Menu.h"
 
 namespace HA::UIA {
 

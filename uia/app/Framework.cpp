@@ -1,11 +1,11 @@
-#include "uia/Framework.h"
+#include "uia/app/Framework.h"
 
 #include <optional>
 #include <stdexcept>
 
-#include "uia/Input.h"
-#include "uia/platform/AsyncEventWindow.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/Input.h"
+#include "uia/platform/app/AsyncEventWindow.h"
+#include "uia/platform/window/WindowClasses.h"
 
 namespace HA::UIA {
 

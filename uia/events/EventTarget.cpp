@@ -1,4 +1,4 @@
-#include "uia/EventTarget.h"
+#include "uia/events/EventTarget.h"
 
 namespace HA::UIA {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Everything in the framework that reacts to input, window changes, commands or time is an
 // event target: windows, the application, the widgets. An event is an integer code with a
-// pointer to a code-specific record (uia/Events.h); the pointer is never null and must not
+// pointer to a code-specific record (uia/events/Events.h); the pointer is never null and must not
 // be kept beyond the call. User-interface thread only.
 
 namespace HA::UIA {

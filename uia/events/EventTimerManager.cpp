@@ -1,7 +1,7 @@
-#include "uia/EventTimerManager.h"
+#include "uia/events/EventTimerManager.h"
 
-#include "uia/EventTarget.h"
-#include "uia/platform/EventTimerManagerWinBridge.h"
+#include "uia/events/EventTarget.h"
+#include "uia/platform/events/EventTimerManagerWinBridge.h"
 
 namespace HA::UIA {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "os/kernel/Clock.h"
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

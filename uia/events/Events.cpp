@@ -1,4 +1,4 @@
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

@@ -20,7 +20,7 @@ class DeviceContext;
 class HMenu;
 struct EventTimerNode;
 
-// A timer of the event-timer manager (uia/EventTimerManager.h).
+// A timer of the event-timer manager (uia/events/EventTimerManager.h).
 using EventTimerHandle = EventTimerNode*;
 
 // Event codes.

@@ -1,17 +1,17 @@
 #pragma once
 // Keyboard and cursor services of the framework: the key-code tables that turn platform key
-// messages into the key codes of uia/Events.h, the modifier bits, the cursor table and the
+// messages into the key codes of uia/events/Events.h, the modifier bits, the cursor table and the
 // pointer. The window implementation turns the messages themselves into events
-// (uia/platform/WindowImplWin32Input.cpp). User-interface thread only.
+// (uia/platform/window/WindowImplWin32Input.cpp). User-interface thread only.
 
 #include <cstdint>
 
-#include "gp/src/common/Geometry.h"
+#include "gp/src/common/geometry/Geometry.h"
 #include "os/windows/Window.h"
 
 namespace HA::UIA {
 
-// The modifier bits of uia/Events.h from the current key state: Shift, Control, Alt and
+// The modifier bits of uia/events/Events.h from the current key state: Shift, Control, Alt and
 // Caps Lock; a held Windows key adds its bit only when one of those is set.
 std::uint32_t getModifierBits();
 

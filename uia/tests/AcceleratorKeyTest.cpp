@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
 #include "uia/tests/InputTestSupport.h"
 
 using namespace HA;

@@ -1,4 +1,4 @@
-#include "uia/platform/ApplicationPlatform.h"
+#include "uia/platform/app/ApplicationPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
 #include "os/windows/WindowTimer.h"
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 using namespace HA;
 using namespace HA::UIA;

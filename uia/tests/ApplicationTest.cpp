@@ -1,4 +1,4 @@
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Init.h"
+#include "gp/src/common/library/Init.h"
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Module.h"
@@ -17,11 +17,11 @@
 #include "os/tests/VersionBlockBuilder.h"
 #include "os/windows/Message.h"
 #include "os/windows/WindowTimer.h"
-#include "uia/AppModule.h"
-#include "uia/Events.h"
-#include "uia/Framework.h"
-#include "uia/Monitor.h"
-#include "uia/platform/AsyncEventWindow.h"
+#include "uia/app/AppModule.h"
+#include "uia/events/Events.h"
+#include "uia/app/Framework.h"
+#include "uia/window/Monitor.h"
+#include "uia/platform/app/AsyncEventWindow.h"
 
 using namespace HA;
 using namespace HA::UIA;

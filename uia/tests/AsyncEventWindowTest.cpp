@@ -1,4 +1,4 @@
-#include "uia/platform/AsyncEventWindow.h"
+#include "uia/platform/app/AsyncEventWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
-#include "uia/EventTarget.h"
-#include "uia/Events.h"
+#include "uia/events/EventTarget.h"
+#include "uia/events/Events.h"
 
 using namespace HA;
 using namespace HA::UIA;

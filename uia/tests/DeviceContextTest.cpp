@@ -1,4 +1,4 @@
-#include "uia/platform/DeviceContext.h"
+#include "uia/platform/window/DeviceContext.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include "os/kernel/Clock.h"
 #include "os/windows/Drawing.h"
-#include "uia/graphics/Picture.h"
-#include "uia/platform/PictureDC.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/platform/window/PictureDC.h"
 #include "uia/tests/WindowPixelsSupport.h"
 
 using namespace HA;

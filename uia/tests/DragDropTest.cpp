@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "os/shell/Ole.h"
-#include "uia/ClipBoardFormat.h"
-#include "uia/DragDrop.h"
-#include "uia/graphics/Picture.h"
-#include "uia/platform/DirectDataObject.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/transfer/DragDrop.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/platform/transfer/DirectDataObject.h"
 #include "uia/tests/WindowTestSupport.h"
 
 namespace HA::UIA {

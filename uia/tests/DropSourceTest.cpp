@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "os/kernel/Clock.h"
-#include "uia/DropSource.h"
+#include "uia/transfer/DropSource.h"
 
 namespace HA::UIA {
 namespace {

@@ -1,10 +1,10 @@
-#include "uia/EventTarget.h"
+#include "uia/events/EventTarget.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 using namespace HA::UIA;
 

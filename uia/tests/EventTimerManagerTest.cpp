@@ -1,4 +1,4 @@
-#include "uia/EventTimerManager.h"
+#include "uia/events/EventTimerManager.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
-#include "uia/EventTarget.h"
-#include "uia/platform/EventTimerManagerWinBridge.h"
+#include "uia/events/EventTarget.h"
+#include "uia/platform/events/EventTimerManagerWinBridge.h"
 
 using namespace HA;
 using namespace HA::UIA;

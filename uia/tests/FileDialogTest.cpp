@@ -1,8 +1,8 @@
-#include "uia/FileDialog.h"
+#include "uia/window/FileDialog.h"
 
 #include <gtest/gtest.h>
 
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/FileType.h"
 #include "os/kernel/Text.h"
 #include "os/shell/Ole.h"
 #include "os/windows/FileDialogs.h"

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FileStream.h"
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/FileStream.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "gp/tests/TestFiles.h"
-#include "uia/graphics/FTRenderCache.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FreeTypeContext.h"
+#include "uia/graphics/text/FTRenderCache.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FreeTypeContext.h"
 #include "uia/tests/FontTestSupport.h"
 #include "uia/tests/PictureTestSupport.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/TextAbbreviator.h"
-#include "gp/src/common/Utf8.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FreeTypeContext.h"
+#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/text/Utf8.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FreeTypeContext.h"
 #include "uia/tests/FontTestSupport.h"
 
 namespace HA::UIA {

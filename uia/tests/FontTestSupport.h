@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
 #include "os/kernel/Process.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FreeTypeContext.h"
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FreeTypeContext.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::TEST {
 

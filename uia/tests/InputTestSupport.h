@@ -10,8 +10,8 @@
 
 #include "os/windows/Input.h"
 #include "os/windows/Keyboard.h"
-#include "uia/Events.h"
-#include "uia/Input.h"
+#include "uia/events/Events.h"
+#include "uia/events/Input.h"
 #include "uia/tests/WindowTestSupport.h"
 
 namespace HA::UIA::TEST {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 
 extern char** environ;
 

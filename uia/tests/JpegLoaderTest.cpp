@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "uia/graphics/JpegIccProfile.h"
+#include "uia/graphics/codecs/JpegIccProfile.h"
 #include "uia/tests/LoaderTestSupport.h"
 
 namespace HA::UIA::TEST {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/Picture.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::TEST {
 

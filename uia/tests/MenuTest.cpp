@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "os/windows/Menu.h"
-#include "uia/Accelerators.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Menu.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/app/Accelerators.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/window/Menu.h"
+#include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
 
 using namespace HA;

@@ -1,4 +1,4 @@
-#include "uia/Monitor.h"
+#include "uia/window/Monitor.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include "os/kernel/Libraries.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Events.h"
-#include "uia/platform/ShcoreFunctions.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/events/Events.h"
+#include "uia/platform/window/ShcoreFunctions.h"
 
 using namespace HA;
 using namespace HA::UIA;

@@ -5,7 +5,7 @@
 #include "os/windows/Icon.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/InputTestSupport.h"
 
 using namespace HA;

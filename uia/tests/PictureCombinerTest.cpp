@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "uia/graphics/PictureCombiner.h"
+#include "uia/graphics/combine/PictureCombiner.h"
 #include "uia/tests/PictureTestSupport.h"
 
 namespace HA::UIA {

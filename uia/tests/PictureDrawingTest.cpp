@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/tests/PictureTestSupport.h"
 
 namespace HA::UIA {

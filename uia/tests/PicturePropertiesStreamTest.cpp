@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/RangeLimitingStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/PictureProperties.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/RangeLimitingStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/picture/PictureProperties.h"
 
 namespace HA::UIA {
 namespace {

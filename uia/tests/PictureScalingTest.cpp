@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/tests/PictureTestSupport.h"
 
 namespace HA::UIA {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/tests/PictureTestSupport.h"
 
 namespace HA::UIA {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::TEST {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "uia/graphics/PixelRows.h"
-#include "uia/graphics/PixelRules.h"
+#include "uia/graphics/combine/PixelRows.h"
+#include "uia/graphics/combine/PixelRules.h"
 
 namespace HA::UIA::DETAIL {
 namespace {

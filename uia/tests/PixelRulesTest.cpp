@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "uia/graphics/PixelRules.h"
+#include "uia/graphics/combine/PixelRules.h"
 
 namespace HA::UIA::DETAIL {
 namespace {

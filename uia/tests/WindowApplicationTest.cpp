@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "os/windows/WindowTimer.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Monitor.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/window/Monitor.h"
 #include "uia/tests/WindowTestSupport.h"
 
 using namespace HA;

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
 #include "os/windows/Menu.h"
 #include "os/windows/WindowFaults.h"
-#include "uia/Menu.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/window/Menu.h"
+#include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
 
 using namespace HA;

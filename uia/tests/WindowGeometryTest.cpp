@@ -2,8 +2,8 @@
 
 #include "os/windows/Menu.h"
 #include "os/windows/Monitors.h"
-#include "uia/Monitor.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/window/Monitor.h"
+#include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
 
 using namespace HA;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "gp/src/common/Region.h"
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/geometry/Region.h"
+#include "gp/src/common/memory/SmallPool.h"
 #include "os/kernel/Text.h"
 #include "uia/tests/WindowTestSupport.h"
 

@@ -3,9 +3,9 @@
 #include "os/kernel/Resources.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
-#include "uia/graphics/Picture.h"
-#include "uia/platform/DeviceContext.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/platform/window/DeviceContext.h"
+#include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowPixelsSupport.h"
 #include "uia/tests/WindowTestSupport.h"
 

@@ -14,10 +14,10 @@
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
 #include "os/windows/Window.h"
-#include "uia/Events.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/Events.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/WindowClasses.h"
 
 namespace HA::UIA::TEST {
 

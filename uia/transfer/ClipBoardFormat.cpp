@@ -1,10 +1,10 @@
-#include "uia/ClipBoardFormat.h"
+#include "uia/transfer/ClipBoardFormat.h"
 
 #include <cstdio>
 #include <cstring>
 #include <random>
 
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 #include "os/files/File.h"
 
 namespace HA::UIA {

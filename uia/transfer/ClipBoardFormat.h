@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 #include "os/shell/Ole.h"
 
 namespace HA::UIA {

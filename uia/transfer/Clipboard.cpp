@@ -1,7 +1,7 @@
-#include "uia/Clipboard.h"
+#include "uia/transfer/Clipboard.h"
 
-#include "uia/ClipBoardFormat.h"
-#include "uia/platform/DirectDataObject.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/platform/transfer/DirectDataObject.h"
 
 namespace HA::UIA {
 

@@ -1,8 +1,8 @@
-#include "uia/DragDrop.h"
+#include "uia/transfer/DragDrop.h"
 
-#include "uia/ClipBoardFormat.h"
-#include "uia/EventTarget.h"
-#include "uia/platform/DirectDataObject.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/events/EventTarget.h"
+#include "uia/platform/transfer/DirectDataObject.h"
 
 namespace HA::UIA {
 

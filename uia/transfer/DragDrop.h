@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 #include "os/shell/Ole.h"
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

@@ -1,6 +1,6 @@
-#include "uia/DropSource.h"
+#include "uia/transfer/DropSource.h"
 
-#include "gp/src/common/PlatformServices.h"
+#include "gp/src/common/process/PlatformServices.h"
 
 namespace HA::UIA {
 

@@ -2,7 +2,7 @@
 // The drag-start detector, a base of every widget: it watches a widget's mouse events and
 // decides when a left-button press becomes a drag. User-interface thread only.
 
-#include "uia/Events.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

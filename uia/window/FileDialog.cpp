@@ -1,16 +1,16 @@
-#include "uia/FileDialog.h"
+#include "uia/window/FileDialog.h"
 
 #include <algorithm>
 
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/FileType.h"
 #include "os/files/CurrentDirectory.h"
 #include "os/kernel/Module.h"
 #include "os/kernel/Text.h"
 #include "os/shell/Ole.h"
 #include "os/windows/FileDialogs.h"
 #include "os/windows/Message.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::UIA {
 

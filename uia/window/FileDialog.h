@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 
 namespace HA::GP {
 class FileType;

@@ -1,4 +1,4 @@
-#include "uia/Menu.h"
+#include "uia/window/Menu.h"
 
 #include "os/windows/Menu.h"
 

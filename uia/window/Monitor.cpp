@@ -1,12 +1,12 @@
-#include "uia/Monitor.h"
+#include "uia/window/Monitor.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "os/windows/Monitors.h"
-#include "uia/Application.h"
-#include "uia/Events.h"
-#include "uia/platform/ShcoreFunctions.h"
+#include "uia/app/Application.h"
+#include "uia/events/Events.h"
+#include "uia/platform/window/ShcoreFunctions.h"
 
 namespace HA::UIA {
 

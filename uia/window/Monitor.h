@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
+#include "gp/src/common/geometry/Geometry.h"
 #include "os/windows/Window.h"
 
 namespace HA::UIA {

@@ -1,12 +1,12 @@
-#include "uia/Window.h"
+#include "uia/window/Window.h"
 
 #include <utility>
 
-#include "uia/Events.h"
-#include "uia/Menu.h"
-#include "uia/WindowApplication.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/StandaloneWindowImpl.h"
+#include "uia/events/Events.h"
+#include "uia/window/Menu.h"
+#include "uia/window/WindowApplication.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/StandaloneWindowImpl.h"
 
 namespace HA::UIA {
 

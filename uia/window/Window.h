@@ -1,16 +1,16 @@
 #pragma once
 // Framework windows: the platform-independent window objects that receive framework
-// events. Each forwards its operations to its implementation (uia/WindowImpl.h) and does
+// events. Each forwards its operations to its implementation (uia/window/WindowImpl.h) and does
 // nothing, or answers the stated default, while it has none: before creation and after
 // its platform window is gone. User-interface thread only.
 
 #include <cstdint>
 
-#include "gp/src/common/Geometry.h"
+#include "gp/src/common/geometry/Geometry.h"
 #include "os/kernel/Module.h"
-#include "uia/EventTarget.h"
-#include "uia/WindowDescriptor.h"
-#include "uia/WindowTypes.h"
+#include "uia/events/EventTarget.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/window/WindowTypes.h"
 
 namespace HA::GP {
 class Region;

@@ -1,8 +1,8 @@
-#include "uia/WindowApplication.h"
+#include "uia/window/WindowApplication.h"
 
-#include "uia/Application.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
+#include "uia/app/Application.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -1,9 +1,9 @@
-#include "uia/WindowImpl.h"
+#include "uia/window/WindowImpl.h"
 
-#include "gp/src/common/Region.h"
-#include "uia/Events.h"
-#include "uia/Window.h"
-#include "uia/WindowApplication.h"
+#include "gp/src/common/geometry/Region.h"
+#include "uia/events/Events.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowApplication.h"
 
 namespace HA::UIA::DETAIL {
 

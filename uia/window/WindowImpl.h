@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "gp/src/common/Geometry.h"
+#include "gp/src/common/geometry/Geometry.h"
 #include "os/windows/Window.h"
-#include "uia/WindowTypes.h"
+#include "uia/window/WindowTypes.h"
 
 namespace HA::GP {
 class Region;

@@ -2,15 +2,15 @@
 
 #include <memory>
 
-#include "gp/src/common/MessageBox.h"
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/PlatformServices.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Window.h"
-#include "uia/Events.h"
-#include "uia/WindowDescriptor.h"
-#include "uia/platform/SingleInstance.h"
+#include "gp/src/common/process/MessageBox.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/process/PlatformServices.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/window/Window.h"
+#include "uia/events/Events.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/platform/app/SingleInstance.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 

@@ -6,7 +6,7 @@
 
 #include <boost/function.hpp>
 
-#include "hwl/core/src/App.h"
+#include "hwl/core/src/window/App.h"
 
 namespace HA {
 

@@ -1,6 +1,6 @@
 #include "updater/app/SpinningProgressWheel.h"
 
-#include "gp/src/common/FormatString.h"
+#include "gp/src/common/text/FormatString.h"
 
 namespace HA {
 

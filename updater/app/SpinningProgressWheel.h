@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "hwl/core/src/Bar.h"
+#include "hwl/core/src/widgets/Bar.h"
 
 namespace HA {
 

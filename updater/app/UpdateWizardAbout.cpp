@@ -4,8 +4,8 @@
 
 #include <boost/format.hpp>
 
-#include "hwl/core/src/Button.h"
-#include "hwl/core/src/Label.h"
+#include "hwl/core/src/widgets/Button.h"
+#include "hwl/core/src/widgets/Label.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 
 namespace HA {

@@ -4,11 +4,11 @@
 
 #include <boost/format.hpp>
 
-#include "hwl/core/src/Button.h"
-#include "hwl/core/src/Label.h"
-#include "hwl/core/src/MultilineLabel.h"
+#include "hwl/core/src/widgets/Button.h"
+#include "hwl/core/src/widgets/Label.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
 #include "os/kernel/Clock.h"
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 #include "updater/app/SpinningProgressWheel.h"
 
 namespace HA {

@@ -18,7 +18,7 @@
 
 #include <boost/function.hpp>
 
-#include "hwl/core/src/Bar.h"
+#include "hwl/core/src/widgets/Bar.h"
 #include "os/kernel/Types.h"
 #include "updater/app/UpdaterDescription.h"
 

@@ -4,7 +4,7 @@
 
 #include <boost/bind/bind.hpp>
 
-#include "uia/AppModule.h"
+#include "uia/app/AppModule.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 
 namespace HA {

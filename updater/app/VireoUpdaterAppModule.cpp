@@ -1,8 +1,8 @@
 #include "updater/app/VireoUpdaterAppModule.h"
 
-#include "gp/src/common/Init.h"
-#include "hwl/core/src/Init.h"
-#include "uia/Framework.h"
+#include "gp/src/common/library/Init.h"
+#include "hwl/core/src/library/Init.h"
+#include "uia/app/Framework.h"
 #include "updater/app/FirmwareUpdaterApp.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"

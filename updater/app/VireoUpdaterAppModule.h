@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "uia/AppModule.h"
+#include "uia/app/AppModule.h"
 
 namespace HA {
 

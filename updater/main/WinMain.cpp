@@ -3,7 +3,7 @@
 // module that the runner drives.
 
 #include "os/entry/WinMain.h"
-#include "uia/AppModule.h"
+#include "uia/app/AppModule.h"
 #include "updater/app/VireoUpdaterAppModule.h"
 
 static HA::VireoUpdaterAppModule gVireoUpdaterAppModule;

@@ -13,8 +13,8 @@
 
 #include "os/windows/MessageBox.h"
 #include "os/kernel/Text.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/picture/Picture.h"
 #include "updater/tests/ScreenshotSupport.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/Stream.h"
 #include "os/kernel/Resources.h"
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::TEST {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "updater/tests/SkinTestSupport.h"
 #include "updater/tests/WizardTestSupport.h"
 

@@ -9,8 +9,8 @@
 
 #include "os/devices/DeviceConfig.h"
 
-#include "uia/AppModule.h"
-#include "uia/Application.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
 #include "updater/tests/WizardTestSupport.h"
 
 using namespace HA;

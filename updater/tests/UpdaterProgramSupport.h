@@ -17,8 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 #include "os/kernel/Clock.h"
 #include "os/sim/SimulatedSetup.h"
 #include "os/sim/SimulatedVireo.h"
@@ -28,10 +28,10 @@
 #include "os/windows/MessageIds.h"
 #include "os/windows/MessagePump.h"
 #include "os/windows/Window.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Window.h"
-#include "uia/platform/SingleInstance.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/window/Window.h"
+#include "uia/platform/app/SingleInstance.h"
 #include "updater/app/FirmwareUpdaterApp.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/VireoUpdaterAppModule.h"

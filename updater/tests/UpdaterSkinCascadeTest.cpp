@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleConversions.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "updater/tests/SkinTestSupport.h"
 

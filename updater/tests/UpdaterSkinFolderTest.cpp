@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Stream.h"
-#include "hwl/core/src/ManagerContainer.h"
+#include "gp/src/common/storage/Stream.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/tests/ResourceTestSupport.h"
-#include "uia/graphics/FontDesc.h"
-#include "uia/graphics/PictureProperties.h"
+#include "uia/graphics/text/FontDesc.h"
+#include "uia/graphics/picture/PictureProperties.h"
 #include "updater/tests/SkinTestSupport.h"
 
 using namespace HA;

@@ -18,16 +18,16 @@
 #include <string_view>
 #include <vector>
 
-#include "gp/src/common/MemoryStorage.h"
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/MemoryStorage.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/storage/Stream.h"
 #include "os/kernel/Resources.h"
 #include "os/kernel/Text.h"
 #include "os/kernel/Version.h"
 #include "updater/tests/SkinTestSupport.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FontDesc.h"
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FontDesc.h"
+#include "uia/graphics/picture/Picture.h"
 
 using namespace HA;
 using namespace HA::TEST;

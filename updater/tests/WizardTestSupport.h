@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "hwl/core/src/Button.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/Label.h"
-#include "hwl/core/src/MultilineLabel.h"
-#include "hwl/core/src/Window.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "hwl/core/src/widgets/Button.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/widgets/Label.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
+#include "hwl/core/src/window/Window.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"
@@ -34,10 +34,10 @@
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
-#include "uia/EventTimerManager.h"
-#include "uia/WindowDescriptor.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/EventTimerManager.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/WindowClasses.h"
 #include "uia/tests/WindowPixelsSupport.h"
 
 // The resources ha_add_updater_skin links into the test program.

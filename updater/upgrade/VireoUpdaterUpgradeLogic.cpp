@@ -1,6 +1,6 @@
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 
-#include "gp/src/common/FormatString.h"
+#include "gp/src/common/text/FormatString.h"
 #include "hxl2/DeviceTable.h"
 #include "hxl2/USBDeviceFactory.h"
 #include "os/kernel/Clock.h"

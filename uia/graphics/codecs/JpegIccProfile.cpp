@@ -1,4 +1,4 @@
-#include "uia/graphics/JpegIccProfile.h"
+#include "uia/graphics/codecs/JpegIccProfile.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <cstddef>
@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/Stream.h"
-#include "uia/graphics/JpegIccProfile.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/codecs/JpegIccProfile.h"
 
 namespace HA::UIA {
 

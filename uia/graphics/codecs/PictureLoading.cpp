@@ -1,7 +1,7 @@
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::UIA {
 

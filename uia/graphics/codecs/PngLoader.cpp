@@ -1,12 +1,12 @@
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdlib>
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::UIA {
 

@@ -1,10 +1,10 @@
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::UIA {
 

@@ -1,10 +1,10 @@
-#include "uia/graphics/PictureCombiner.h"
+#include "uia/graphics/combine/PictureCombiner.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "uia/graphics/Coordinates.h"
-#include "uia/graphics/PixelRows.h"
+#include "uia/graphics/picture/Coordinates.h"
+#include "uia/graphics/combine/PixelRows.h"
 
 namespace HA::UIA {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA {
 

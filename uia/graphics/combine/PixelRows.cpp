@@ -1,8 +1,8 @@
-#include "uia/graphics/PixelRows.h"
+#include "uia/graphics/combine/PixelRows.h"
 
 #include <atomic>
 
-#include "uia/graphics/PixelRules.h"
+#include "uia/graphics/combine/PixelRules.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>

@@ -1,9 +1,9 @@
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "uia/graphics/Coordinates.h"
+#include "uia/graphics/picture/Coordinates.h"
 
 namespace HA::UIA {
 

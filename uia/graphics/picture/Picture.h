@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
-#include "uia/graphics/PictureProperties.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "uia/graphics/picture/PictureProperties.h"
 
 namespace HA::UIA {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <utility>
 
-#include "uia/graphics/Coordinates.h"
-#include "uia/graphics/Picture.h"
-#include "uia/graphics/PixelRules.h"
+#include "uia/graphics/picture/Coordinates.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/graphics/combine/PixelRules.h"
 
 namespace HA::UIA {
 

@@ -1,8 +1,8 @@
-#include "uia/graphics/PictureProperties.h"
+#include "uia/graphics/picture/PictureProperties.h"
 
 #include <algorithm>
 
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::UIA {
 

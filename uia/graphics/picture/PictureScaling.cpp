@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "resample/Resample.h"
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA {
 

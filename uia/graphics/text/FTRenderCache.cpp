@@ -1,6 +1,6 @@
 // Render caches: one face at one size, its metrics and its rendered glyphs.
 
-#include "uia/graphics/FTRenderCache.h"
+#include "uia/graphics/text/FTRenderCache.h"
 
 #include <algorithm>
 #include <cmath>

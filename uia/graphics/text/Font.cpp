@@ -1,21 +1,21 @@
 // Fonts: measuring, fitting and drawing UTF-8 text with a FreeType render cache.
 
-#include "uia/graphics/Font.h"
+#include "uia/graphics/text/Font.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/ResourceStream.h"
-#include "gp/src/common/Stream.h"
-#include "gp/src/common/TextAbbreviator.h"
-#include "gp/src/common/Utf8.h"
-#include "uia/graphics/Coordinates.h"
-#include "uia/graphics/Picture.h"
-#include "uia/graphics/PixelRules.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/storage/ResourceStream.h"
+#include "gp/src/common/storage/Stream.h"
+#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/text/Utf8.h"
+#include "uia/graphics/picture/Coordinates.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/graphics/combine/PixelRules.h"
 
 namespace HA::UIA {
 

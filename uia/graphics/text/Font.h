@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "gp/src/common/Geometry.h"
-#include "uia/graphics/FTRenderCache.h"
-#include "uia/graphics/FontDesc.h"
-#include "uia/graphics/FreeTypeContext.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "uia/graphics/text/FTRenderCache.h"
+#include "uia/graphics/text/FontDesc.h"
+#include "uia/graphics/text/FreeTypeContext.h"
 
 namespace HA::GP {
 class Stream;

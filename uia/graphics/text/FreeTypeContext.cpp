@@ -1,6 +1,6 @@
 // The FreeType context: font files by key and the render caches made from them.
 
-#include "uia/graphics/FreeTypeContext.h"
+#include "uia/graphics/text/FreeTypeContext.h"
 
 #include <utility>
 

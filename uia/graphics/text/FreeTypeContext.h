@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "uia/graphics/FTRenderCache.h"
+#include "uia/graphics/text/FTRenderCache.h"
 
 namespace HA::UIA {
 

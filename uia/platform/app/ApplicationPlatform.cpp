@@ -1,13 +1,13 @@
-#include "uia/platform/ApplicationPlatform.h"
+#include "uia/platform/app/ApplicationPlatform.h"
 
 #include <boost/uuid/random_generator.hpp>
 #include <boost/uuid/uuid_io.hpp>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
 #include "os/windows/WindowTimer.h"
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 namespace HA::UIA {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "os/windows/Window.h"
-#include "uia/platform/ShcoreFunctions.h"
+#include "uia/platform/window/ShcoreFunctions.h"
 
 namespace HA::UIA {
 

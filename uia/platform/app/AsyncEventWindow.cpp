@@ -1,4 +1,4 @@
-#include "uia/platform/AsyncEventWindow.h"
+#include "uia/platform/app/AsyncEventWindow.h"
 
 #include <cstdio>
 #include <map>
@@ -6,8 +6,8 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/MessageIds.h"
-#include "uia/EventTarget.h"
-#include "uia/Events.h"
+#include "uia/events/EventTarget.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

@@ -1,17 +1,17 @@
-#include "uia/platform/SingleInstance.h"
+#include "uia/platform/app/SingleInstance.h"
 
 #include <optional>
 #include <vector>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 #include "os/files/File.h"
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Text.h"
 #include "os/windows/InstanceMarker.h"
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Events.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

@@ -1,4 +1,4 @@
-#include "uia/platform/EventTimerManagerWinBridge.h"
+#include "uia/platform/events/EventTimerManagerWinBridge.h"
 
 #include <algorithm>
 #include <mutex>

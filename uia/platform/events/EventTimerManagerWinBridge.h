@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "os/windows/WindowTimer.h"
-#include "uia/EventTimerManager.h"
+#include "uia/events/EventTimerManager.h"
 
 namespace HA::UIA {
 

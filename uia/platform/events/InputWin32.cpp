@@ -1,4 +1,4 @@
-#include "uia/Input.h"
+#include "uia/events/Input.h"
 
 #include <array>
 #include <cstdlib>
@@ -8,8 +8,8 @@
 #include "os/windows/Input.h"
 #include "os/windows/Keyboard.h"
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/Events.h"
+#include "uia/app/AppModule.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 

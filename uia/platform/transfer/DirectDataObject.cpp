@@ -1,6 +1,6 @@
-#include "uia/platform/DirectDataObject.h"
+#include "uia/platform/transfer/DirectDataObject.h"
 
-#include "uia/ClipBoardFormat.h"
+#include "uia/transfer/ClipBoardFormat.h"
 
 namespace HA::UIA {
 

@@ -1,9 +1,9 @@
-#include "uia/platform/DropSourceImplWin32.h"
+#include "uia/platform/transfer/DropSourceImplWin32.h"
 
 #include <cstring>
 
-#include "uia/DragDrop.h"
-#include "uia/graphics/Picture.h"
+#include "uia/transfer/DragDrop.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA {
 

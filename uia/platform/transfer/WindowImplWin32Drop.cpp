@@ -1,5 +1,5 @@
-#include "uia/platform/DropTargetImplWin32.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/transfer/DropTargetImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -1,9 +1,9 @@
-#include "uia/platform/DeviceContext.h"
+#include "uia/platform/window/DeviceContext.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA {
 

@@ -1,4 +1,4 @@
-#include "uia/platform/PictureDC.h"
+#include "uia/platform/window/PictureDC.h"
 
 namespace HA::UIA {
 

@@ -1,4 +1,4 @@
-#include "uia/platform/ShcoreFunctions.h"
+#include "uia/platform/window/ShcoreFunctions.h"
 
 #include "os/kernel/Libraries.h"
 

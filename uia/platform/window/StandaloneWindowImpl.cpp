@@ -1,11 +1,11 @@
-#include "uia/platform/StandaloneWindowImpl.h"
+#include "uia/platform/window/StandaloneWindowImpl.h"
 
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
-#include "uia/Monitor.h"
-#include "uia/Events.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
+#include "uia/window/Monitor.h"
+#include "uia/events/Events.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::UIA::DETAIL {
 

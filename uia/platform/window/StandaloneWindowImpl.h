@@ -2,9 +2,9 @@
 // The implementation of the top-level application window: a child window kept at the
 // client width, and the state kept while full screen. User-interface thread only.
 
-#include "gp/src/common/Geometry.h"
-#include "uia/platform/WindowClasses.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "uia/platform/window/WindowClasses.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 namespace HA::UIA::DETAIL {
 

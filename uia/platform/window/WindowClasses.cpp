@@ -1,12 +1,12 @@
-#include "uia/platform/WindowClasses.h"
+#include "uia/platform/window/WindowClasses.h"
 
 #include <cstdio>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
 #include "os/windows/Icon.h"
 #include "os/windows/Message.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 namespace HA::UIA {
 

@@ -1,18 +1,18 @@
-#include "uia/platform/WindowImplBaseWin32.h"
+#include "uia/platform/window/WindowImplBaseWin32.h"
 
 #include <cmath>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
-#include "uia/Menu.h"
-#include "uia/Monitor.h"
-#include "uia/Window.h"
-#include "uia/WindowApplication.h"
-#include "uia/graphics/Picture.h"
+#include "uia/window/Menu.h"
+#include "uia/window/Monitor.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowApplication.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -3,7 +3,7 @@
 // platform window itself. Geometry and placement are in WindowImplBaseWin32Geometry.cpp.
 // User-interface thread only.
 
-#include "uia/WindowImpl.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -1,4 +1,4 @@
-#include "uia/platform/WindowImplBaseWin32.h"
+#include "uia/platform/window/WindowImplBaseWin32.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include "os/windows/Menu.h"
 #include "os/windows/Monitors.h"
 #include "os/windows/Window.h"
-#include "uia/Events.h"
-#include "uia/Monitor.h"
+#include "uia/events/Events.h"
+#include "uia/window/Monitor.h"
 
 // Positions here are those of the platform's window placement: for top-level windows,
 // work-area coordinates. The monitor look-ups work in screen coordinates, so points are

@@ -1,21 +1,21 @@
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
-#include "uia/Events.h"
-#include "uia/Monitor.h"
-#include "uia/Window.h"
-#include "uia/WindowApplication.h"
-#include "uia/WindowDescriptor.h"
-#include "uia/platform/DropTargetImplWin32.h"
-#include "uia/platform/WindowClasses.h"
+#include "uia/events/Events.h"
+#include "uia/window/Monitor.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowApplication.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/platform/transfer/DropTargetImplWin32.h"
+#include "uia/platform/window/WindowClasses.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 
-#include "uia/platform/DeviceContext.h"
-#include "uia/platform/WindowImplBaseWin32.h"
+#include "uia/platform/window/DeviceContext.h"
+#include "uia/platform/window/WindowImplBaseWin32.h"
 
 namespace HA::UIA {
 

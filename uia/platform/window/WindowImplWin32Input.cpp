@@ -8,11 +8,11 @@
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
 #include "os/windows/MouseTracking.h"
-#include "uia/AppModule.h"
-#include "uia/Events.h"
-#include "uia/Input.h"
-#include "uia/Window.h"
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/app/AppModule.h"
+#include "uia/events/Events.h"
+#include "uia/events/Input.h"
+#include "uia/window/Window.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 namespace HA::UIA::DETAIL {
 

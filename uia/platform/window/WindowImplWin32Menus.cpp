@@ -1,11 +1,11 @@
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
-#include "uia/AppModule.h"
-#include "uia/Events.h"
-#include "uia/Menu.h"
-#include "uia/WindowApplication.h"
+#include "uia/app/AppModule.h"
+#include "uia/events/Events.h"
+#include "uia/window/Menu.h"
+#include "uia/window/WindowApplication.h"
 
 namespace HA::UIA::DETAIL {
 

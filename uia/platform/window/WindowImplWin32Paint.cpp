@@ -1,9 +1,9 @@
-#include "uia/platform/WindowImplWin32.h"
+#include "uia/platform/window/WindowImplWin32.h"
 
 #include "os/windows/Drawing.h"
 #include "os/windows/Message.h"
-#include "uia/Events.h"
-#include "uia/Monitor.h"
+#include "uia/events/Events.h"
+#include "uia/window/Monitor.h"
 
 namespace HA::UIA::DETAIL {
 

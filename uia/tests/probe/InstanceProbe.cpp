@@ -7,15 +7,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Process.h"
 #include "os/windows/Message.h"
 #include "os/windows/WindowTimer.h"
-#include "uia/AppModule.h"
-#include "uia/Application.h"
-#include "uia/Events.h"
-#include "uia/platform/SingleInstance.h"
+#include "uia/app/AppModule.h"
+#include "uia/app/Application.h"
+#include "uia/events/Events.h"
+#include "uia/platform/app/SingleInstance.h"
 
 using namespace HA;
 

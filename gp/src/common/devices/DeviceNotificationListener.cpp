@@ -1,4 +1,4 @@
-#include "gp/src/common/DeviceNotificationListener.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
 
 #include <atomic>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/VolumeInfo.h"
+#include "gp/src/common/devices/VolumeInfo.h"
 
 namespace HA::GP {
 

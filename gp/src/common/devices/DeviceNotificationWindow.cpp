@@ -1,9 +1,9 @@
-#include "gp/src/common/DeviceNotificationWindow.h"
+#include "gp/src/common/devices/DeviceNotificationWindow.h"
 
 #include <cstdio>
 
-#include "gp/src/common/DeviceNotificationListener.h"
-#include "gp/src/common/Init.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
+#include "gp/src/common/library/Init.h"
 #include "os/devices/DeviceNotification.h"
 #include "os/windows/MessageIds.h"
 

@@ -1,13 +1,13 @@
-#include "gp/src/common/VolumeInfo.h"
+#include "gp/src/common/devices/VolumeInfo.h"
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 
-#include "gp/src/common/DeviceNotificationListener.h"
-#include "gp/src/common/FormatString.h"
-#include "gp/src/common/Trace.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/devices/DeviceNotificationListener.h"
+#include "gp/src/common/text/FormatString.h"
+#include "gp/src/common/process/Trace.h"
+#include "gp/src/common/text/Utf8.h"
 #include "os/files/Drives.h"
 #include "os/kernel/Kernel.h"
 

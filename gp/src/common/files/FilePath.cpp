@@ -1,9 +1,9 @@
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 
 #include <algorithm>
 
-#include "gp/src/common/FileType.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/files/FileType.h"
+#include "gp/src/common/text/Utf8.h"
 
 namespace HA::GP {
 

@@ -1,10 +1,10 @@
-#include "gp/src/common/FileType.h"
+#include "gp/src/common/files/FileType.h"
 
 #include <array>
 #include <memory>
 #include <mutex>
 
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 
 namespace HA::GP {
 

@@ -1,9 +1,9 @@
-#include "gp/src/common/FolderTags.h"
+#include "gp/src/common/files/FolderTags.h"
 
 #include <boost/filesystem/exception.hpp>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/Folders.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/files/Folders.h"
 
 namespace HA::GP::DETAIL {
 

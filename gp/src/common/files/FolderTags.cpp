@@ -1,4 +1,4 @@
-#include "gp/src/common/FolderTags.h"
+#include "gp/src/common/files/FolderTags.h"
 
 namespace HA::GP::DETAIL {
 

@@ -1,11 +1,11 @@
-#include "gp/src/common/Folders.h"
+#include "gp/src/common/files/Folders.h"
 
 #include <optional>
 
 #include <boost/filesystem/exception.hpp>
 #include <boost/system/error_code.hpp>
 
-#include "gp/src/common/FilePath.h"
+#include "gp/src/common/files/FilePath.h"
 #include "os/kernel/Process.h"
 
 namespace HA::GP {

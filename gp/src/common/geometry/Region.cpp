@@ -1,4 +1,4 @@
-#include "gp/src/common/Region.h"
+#include "gp/src/common/geometry/Region.h"
 
 #include <algorithm>
 #include <utility>

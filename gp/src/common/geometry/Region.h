@@ -7,14 +7,14 @@
 // - banded: nodes in list order form bands (maximal runs of equal top and bottom), ordered
 //   by top and not overlapping; within a band the rectangles are ordered by left and
 //   neither overlap nor touch. The bounds are the bounding box of the nodes.
-// Nodes come from the small pool (gp/src/common/SmallPool.h), which must be acquired around
+// Nodes come from the small pool (gp/src/common/memory/SmallPool.h), which must be acquired around
 // every region operation. Operations may throw std::bad_alloc when the pool cannot grow.
 // A region is not locked and belongs to one thread.
 
 #include <cstdint>
 
-#include "gp/src/common/Geometry.h"
-#include "gp/src/common/PooledList.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "gp/src/common/memory/PooledList.h"
 
 namespace HA::GP {
 

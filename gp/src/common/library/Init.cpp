@@ -1,18 +1,18 @@
-#include "gp/src/common/Init.h"
+#include "gp/src/common/library/Init.h"
 
 #include <atomic>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
 
-#include "gp/src/common/DeviceNotificationWindow.h"
-#include "gp/src/common/FatalError.h"
-#include "gp/src/common/FileType.h"
-#include "gp/src/common/Settings.h"
-#include "gp/src/common/SmallPool.h"
-#include "gp/src/common/SystemInfo.h"
-#include "gp/src/common/Trace.h"
-#include "gp/src/common/VolumeInfo.h"
+#include "gp/src/common/devices/DeviceNotificationWindow.h"
+#include "gp/src/common/process/FatalError.h"
+#include "gp/src/common/files/FileType.h"
+#include "gp/src/common/process/Settings.h"
+#include "gp/src/common/memory/SmallPool.h"
+#include "gp/src/common/machine/SystemInfo.h"
+#include "gp/src/common/process/Trace.h"
+#include "gp/src/common/devices/VolumeInfo.h"
 #include "os/shell/Com.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/SystemFacts.h"

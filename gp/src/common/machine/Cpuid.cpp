@@ -1,4 +1,4 @@
-#include "gp/src/common/Cpuid.h"
+#include "gp/src/common/machine/Cpuid.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/SystemInfo.h"
+#include "gp/src/common/machine/SystemInfo.h"
 
 #include <bitset>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "gp/src/common/Cpuid.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/machine/Cpuid.h"
+#include "gp/src/common/text/Utf8.h"
 #include "os/kernel/SystemFacts.h"
 
 namespace HA::GP {

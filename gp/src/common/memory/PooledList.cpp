@@ -1,9 +1,9 @@
-#include "gp/src/common/PooledList.h"
+#include "gp/src/common/memory/PooledList.h"
 
 #include <new>
 #include <utility>
 
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 namespace HA::GP {
 

@@ -1,9 +1,9 @@
 #pragma once
 // A doubly linked list of rectangle nodes whose memory comes from the small pool
-// (gp/src/common/SmallPool.h), which must be acquired while the list holds nodes.
+// (gp/src/common/memory/SmallPool.h), which must be acquired while the list holds nodes.
 // Not locked: a list belongs to one thread.
 
-#include "gp/src/common/Geometry.h"
+#include "gp/src/common/geometry/Geometry.h"
 
 namespace HA::GP {
 

@@ -1,11 +1,11 @@
-#include "gp/src/common/RegularAllocator.h"
+#include "gp/src/common/memory/RegularAllocator.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 
-#include "gp/src/common/FatalError.h"
+#include "gp/src/common/process/FatalError.h"
 
 namespace HA::GP::DETAIL {
 

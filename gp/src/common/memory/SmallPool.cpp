@@ -1,8 +1,8 @@
-#include "gp/src/common/SmallPool.h"
+#include "gp/src/common/memory/SmallPool.h"
 
 #include <mutex>
 
-#include "gp/src/common/PooledList.h"
+#include "gp/src/common/memory/PooledList.h"
 
 namespace HA::GP {
 

@@ -6,7 +6,7 @@
 // runs in between. Pool B is made by the library start-up and released by its shut-down;
 // nothing allocates from it yet.
 
-#include "gp/src/common/RegularAllocator.h"
+#include "gp/src/common/memory/RegularAllocator.h"
 
 namespace HA::GP {
 

@@ -1,11 +1,11 @@
-#include "gp/src/common/FatalError.h"
+#include "gp/src/common/process/FatalError.h"
 
 #include <atomic>
 #include <cstring>
 #include <mutex>
 
-#include "gp/src/common/FormatString.h"
-#include "gp/src/common/MessageBox.h"
+#include "gp/src/common/text/FormatString.h"
+#include "gp/src/common/process/MessageBox.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Process.h"
 

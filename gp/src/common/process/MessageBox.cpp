@@ -1,9 +1,9 @@
-#include "gp/src/common/MessageBox.h"
+#include "gp/src/common/process/MessageBox.h"
 
 #include <atomic>
 
-#include "gp/src/common/Init.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/library/Init.h"
+#include "gp/src/common/text/Utf8.h"
 #include "os/windows/MessageBox.h"
 
 namespace HA::GP {

@@ -1,4 +1,4 @@
-#include "gp/src/common/PlatformServices.h"
+#include "gp/src/common/process/PlatformServices.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/Settings.h"
+#include "gp/src/common/process/Settings.h"
 
 #include <mutex>
 

@@ -1,10 +1,10 @@
-#include "gp/src/common/Trace.h"
+#include "gp/src/common/process/Trace.h"
 
 #include <atomic>
 #include <mutex>
 #include <set>
 
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 #include "os/kernel/Debug.h"
 
 namespace HA::GP {

@@ -1,4 +1,4 @@
-#include "gp/src/common/FileContainerItemStorage.h"
+#include "gp/src/common/storage/FileContainerItemStorage.h"
 
 namespace HA::GP {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "gp/src/common/RangeLimitingStorage.h"
+#include "gp/src/common/storage/RangeLimitingStorage.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/FileStorage.h"
+#include "gp/src/common/storage/FileStorage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/IStorage.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/storage/IStorage.h"
 #include "os/kernel/Types.h"
 
 namespace HA::GP {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "gp/src/common/FileContainerItemStorage.h"
-#include "gp/src/common/FileStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/FileContainerItemStorage.h"
+#include "gp/src/common/storage/FileStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/MemoryMappedStorage.h"
+#include "gp/src/common/storage/MemoryMappedStorage.h"
 
 #include <cstring>
 

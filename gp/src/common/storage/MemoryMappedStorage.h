@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "gp/src/common/IStorage.h"
+#include "gp/src/common/storage/IStorage.h"
 #include "os/kernel/Types.h"
 
 namespace HA::GP {

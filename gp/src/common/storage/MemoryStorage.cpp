@@ -1,4 +1,4 @@
-#include "gp/src/common/MemoryStorage.h"
+#include "gp/src/common/storage/MemoryStorage.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 
 #include <atomic>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/ResourceStream.h"
-#include "gp/src/common/Symbol.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/storage/ResourceStream.h"
+#include "gp/src/common/text/Symbol.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/RangeLimitingStorage.h"
+#include "gp/src/common/storage/RangeLimitingStorage.h"
 
 namespace HA::GP {
 

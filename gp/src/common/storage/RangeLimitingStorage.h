@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "gp/src/common/IStorage.h"
+#include "gp/src/common/storage/IStorage.h"
 
 namespace HA::GP {
 

@@ -1,8 +1,8 @@
-#include "gp/src/common/ResourceStorage.h"
+#include "gp/src/common/storage/ResourceStorage.h"
 
 #include <iostream>
 
-#include "gp/src/common/ModuleResources.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Resources.h"
 
 namespace HA::GP {

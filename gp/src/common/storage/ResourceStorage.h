@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/MemoryStorage.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/MemoryStorage.h"
 #include "os/kernel/Module.h"
 
 namespace HA::GP {

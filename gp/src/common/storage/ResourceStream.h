@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "gp/src/common/ResourceStorage.h"
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/ResourceStorage.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/Stream.h"
+#include "gp/src/common/storage/Stream.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/CityHash.h"
+#include "gp/src/common/text/CityHash.h"
 
 #include <cstring>
 #include <utility>

@@ -1,10 +1,10 @@
-#include "gp/src/common/Symbol.h"
+#include "gp/src/common/text/Symbol.h"
 
 #include <cstring>
 #include <mutex>
 #include <ostream>
 
-#include "gp/src/common/CityHash.h"
+#include "gp/src/common/text/CityHash.h"
 
 namespace ha {
 

@@ -1,12 +1,12 @@
-#include "gp/src/common/TextAbbreviator.h"
+#include "gp/src/common/text/TextAbbreviator.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 #include <vector>
 
-#include "gp/src/common/FolderTags.h"
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/files/FolderTags.h"
+#include "gp/src/common/text/Utf8.h"
 
 namespace HA::GP {
 

@@ -1,4 +1,4 @@
-#include "gp/src/common/Utf8.h"
+#include "gp/src/common/text/Utf8.h"
 
 #include <iterator>
 #include <stdexcept>

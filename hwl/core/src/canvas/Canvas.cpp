@@ -1,11 +1,11 @@
-#include "hwl/core/src/Canvas.h"
+#include "hwl/core/src/canvas/Canvas.h"
 
 #include <cmath>
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/LazyPicture.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/PictureCombiner.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/combine/PictureCombiner.h"
 
 namespace HA::HWL {
 

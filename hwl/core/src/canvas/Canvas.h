@@ -11,8 +11,8 @@
 #include <memory>
 #include <optional>
 
-#include "gp/src/common/Geometry.h"
-#include "uia/graphics/Picture.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA {
 class Font;

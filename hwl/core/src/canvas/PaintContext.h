@@ -2,9 +2,9 @@
 // What a widget painter gets: the canvas, the region to repaint (pane coordinates), the
 // widget's bounds, the scale and the phase (1 before the children, 2 after them).
 
-#include "gp/src/common/Geometry.h"
-#include "gp/src/common/Region.h"
-#include "hwl/core/src/Canvas.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "gp/src/common/geometry/Region.h"
+#include "hwl/core/src/canvas/Canvas.h"
 
 namespace HA::HWL {
 

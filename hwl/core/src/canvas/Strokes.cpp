@@ -13,7 +13,7 @@
 #include <agg_rendering_buffer.h>
 #include <agg_scanline_u.h>
 
-#include "hwl/core/src/Canvas.h"
+#include "hwl/core/src/canvas/Canvas.h"
 
 namespace HA::HWL {
 

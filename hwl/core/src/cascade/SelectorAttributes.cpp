@@ -1,10 +1,10 @@
-#include "hwl/core/src/StyleGetters.h"
+#include "hwl/core/src/cascade/SelectorAttributes.h"
 
 #include <string>
 
-#include "hwl/core/src/Bar.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/widgets/Bar.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

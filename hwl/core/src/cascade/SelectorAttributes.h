@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "gp/src/common/Symbol.h"
-#include "hwl/core/src/Selector.h"
+#include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/style/Selector.h"
 
 namespace HA::HWL {
 

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleGetters.h"
-#include "hwl/core/src/StyleSheet.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/cascade/SelectorAttributes.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

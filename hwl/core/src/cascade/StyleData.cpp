@@ -1,15 +1,15 @@
 // A widget's resolved style: filling the record from the cascade, and its readers.
 
-#include "hwl/core/src/StyleData.h"
+#include "hwl/core/src/cascade/StyleData.h"
 
 #include <string>
 
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleConversions.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
-#include "uia/graphics/Font.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 

@@ -7,10 +7,10 @@
 #include <array>
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
-#include "hwl/core/src/LazyPicture.h"
-#include "hwl/core/src/Selector.h"
-#include "hwl/core/src/StyleNames.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/Selector.h"
+#include "hwl/core/src/style/StyleNames.h"
 
 namespace HA::UIA {
 class Font;

@@ -1,10 +1,10 @@
-#include "hwl/core/src/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 #include <cstring>
 
-#include "gp/src/common/Stream.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleConversions.h"
+#include "gp/src/common/storage/Stream.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/StyleConversions.h"
 
 namespace HA::HWL {
 

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "uia/graphics/PictureProperties.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "uia/graphics/picture/PictureProperties.h"
 
 namespace HA::GP {
 class Stream;

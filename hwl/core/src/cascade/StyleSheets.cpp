@@ -1,8 +1,8 @@
-#include "hwl/core/src/StyleSheets.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

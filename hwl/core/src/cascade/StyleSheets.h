@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "hwl/core/src/StyleData.h"
-#include "hwl/core/src/StyleSheet.h"
+#include "hwl/core/src/cascade/StyleData.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 namespace HA::HWL {
 

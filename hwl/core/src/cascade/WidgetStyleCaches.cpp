@@ -1,10 +1,10 @@
-#include "hwl/core/src/WidgetStyleCaches.h"
+#include "hwl/core/src/cascade/WidgetStyleCaches.h"
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL::DETAIL {
 

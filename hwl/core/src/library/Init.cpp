@@ -1,9 +1,9 @@
-#include "hwl/core/src/Init.h"
+#include "hwl/core/src/library/Init.h"
 
-#include "gp/src/common/FatalError.h"
-#include "gp/src/common/SmallPool.h"
-#include "hwl/core/src/ManagerContainer.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "gp/src/common/process/FatalError.h"
+#include "gp/src/common/memory/SmallPool.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 

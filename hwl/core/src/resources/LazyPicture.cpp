@@ -1,4 +1,4 @@
-#include "hwl/core/src/LazyPicture.h"
+#include "hwl/core/src/resources/LazyPicture.h"
 
 #include <cmath>
 #include <utility>

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "uia/graphics/Picture.h"
+#include "uia/graphics/picture/Picture.h"
 
 namespace HA::HWL {
 

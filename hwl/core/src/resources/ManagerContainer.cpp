@@ -1,4 +1,4 @@
-#include "hwl/core/src/ManagerContainer.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,15 +11,15 @@
 #include <boost/filesystem.hpp>
 #include <fmt/format.h>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/FileStream.h"
-#include "gp/src/common/ModuleResources.h"
-#include "gp/src/common/ResourceStream.h"
-#include "gp/src/common/Trace.h"
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/StyleConversions.h"
-#include "hwl/core/src/StyleSheets.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/storage/FileStream.h"
+#include "gp/src/common/storage/ModuleResources.h"
+#include "gp/src/common/storage/ResourceStream.h"
+#include "gp/src/common/process/Trace.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 

@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "hwl/core/src/LazyPicture.h"
-#include "uia/graphics/Font.h"
-#include "uia/graphics/FontDesc.h"
-#include "uia/graphics/Picture.h"
-#include "uia/graphics/PictureProperties.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FontDesc.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/graphics/picture/PictureProperties.h"
 
 namespace HA::GP {
 class Stream;

@@ -1,4 +1,4 @@
-#include "hwl/core/src/Selector.h"
+#include "hwl/core/src/style/Selector.h"
 
 namespace HA::HWL {
 

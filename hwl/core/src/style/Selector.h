@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "gp/src/common/Symbol.h"
-#include "hwl/core/src/StyleNames.h"
+#include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/style/StyleNames.h"
 
 namespace HA::HWL {
 

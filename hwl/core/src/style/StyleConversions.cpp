@@ -1,4 +1,4 @@
-#include "hwl/core/src/StyleConversions.h"
+#include "hwl/core/src/style/StyleConversions.h"
 
 #include <atomic>
 

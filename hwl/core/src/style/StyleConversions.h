@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "hwl/core/src/StyleValue.h"
+#include "hwl/core/src/style/StyleValue.h"
 
 namespace HA::HWL {
 

@@ -1,7 +1,7 @@
 // The style-sheet grammar, built with spirit qi. Values are filled by actions into the
 // grammar's own records: qi's attributes do not know std::variant.
 
-#include "hwl/core/src/StyleGrammar.h"
+#include "hwl/core/src/style/StyleGrammar.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,7 +15,7 @@
 #include <boost/range/iterator_range.hpp>
 #include <boost/spirit/include/qi.hpp>
 
-#include "hwl/core/src/StyleParser2.h"
+#include "hwl/core/src/style/StyleParser2.h"
 
 namespace HA::HWL {
 

@@ -1,10 +1,10 @@
-#include "hwl/core/src/StyleNames.h"
+#include "hwl/core/src/style/StyleNames.h"
 
 #include <map>
 #include <mutex>
 #include <utility>
 
-#include "gp/src/common/FormatString.h"
+#include "gp/src/common/text/FormatString.h"
 
 namespace HA::HWL {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "gp/src/common/Symbol.h"
+#include "gp/src/common/text/Symbol.h"
 
 namespace HA::HWL {
 

@@ -1,15 +1,15 @@
-#include "hwl/core/src/StyleParser2.h"
+#include "hwl/core/src/style/StyleParser2.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "gp/src/common/FilePath.h"
-#include "gp/src/common/FileStream.h"
-#include "gp/src/common/IStorage.h"
-#include "gp/src/common/Stream.h"
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/StyleGrammar.h"
-#include "hwl/core/src/StyleSheet.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/storage/FileStream.h"
+#include "gp/src/common/storage/IStorage.h"
+#include "gp/src/common/storage/Stream.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/style/StyleGrammar.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 namespace HA::HWL {
 

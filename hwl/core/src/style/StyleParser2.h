@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Symbol.h"
-#include "hwl/core/src/Selector.h"
-#include "hwl/core/src/StyleValue.h"
+#include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/style/Selector.h"
+#include "hwl/core/src/style/StyleValue.h"
 
 namespace HA::GP {
 class Stream;

@@ -4,10 +4,10 @@
 #include <string>
 #include <variant>
 
-#include "gp/src/common/Geometry.h"
-#include "hwl/core/src/LazyPicture.h"
-#include "hwl/core/src/Property.h"
-#include "uia/graphics/FontDesc.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/Property.h"
+#include "uia/graphics/text/FontDesc.h"
 
 namespace HA::UIA {
 class Font;

@@ -1,8 +1,8 @@
-#include "hwl/core/src/DragDropEventTarget.h"
+#include "hwl/core/src/tree/DragDropEventTarget.h"
 
 #include <utility>
 
-#include "uia/DragDrop.h"
+#include "uia/transfer/DragDrop.h"
 
 namespace HA::HWL {
 

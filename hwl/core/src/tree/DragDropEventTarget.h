@@ -9,8 +9,8 @@
 #include <list>
 #include <memory>
 
-#include "uia/EventTarget.h"
-#include "uia/Events.h"
+#include "uia/events/EventTarget.h"
+#include "uia/events/Events.h"
 
 namespace HA::HWL {
 

@@ -1,4 +1,4 @@
-#include "hwl/core/src/DragDropSource.h"
+#include "hwl/core/src/tree/DragDropSource.h"
 
 namespace HA::HWL {
 

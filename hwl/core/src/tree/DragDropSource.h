@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "uia/DropSource.h"
-#include "uia/Events.h"
+#include "uia/transfer/DropSource.h"
+#include "uia/events/Events.h"
 
 namespace HA::HWL {
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/PaintContext.h"
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/canvas/PaintContext.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

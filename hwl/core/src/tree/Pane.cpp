@@ -1,10 +1,10 @@
-#include "hwl/core/src/Pane.h"
+#include "hwl/core/src/tree/Pane.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
-#include "gp/src/common/Region.h"
-#include "hwl/core/src/Signal.h"
-#include "uia/Events.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "gp/src/common/geometry/Region.h"
+#include "hwl/core/src/tree/Signal.h"
+#include "uia/events/Events.h"
 
 namespace HA::UIA {
 class Window;

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

@@ -1,11 +1,11 @@
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/tree/Widget.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "hwl/core/src/Pane.h"
-#include "hwl/core/src/WidgetStyleCaches.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/cascade/WidgetStyleCaches.h"
 
 namespace HA::HWL {
 

@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/Geometry.h"
-#include "gp/src/common/Region.h"
-#include "gp/src/common/Symbol.h"
-#include "hwl/core/src/DragDropEventTarget.h"
-#include "hwl/core/src/DragDropSource.h"
-#include "hwl/core/src/StyleParser2.h"
-#include "uia/Events.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "gp/src/common/geometry/Region.h"
+#include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/tree/DragDropEventTarget.h"
+#include "hwl/core/src/tree/DragDropSource.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "uia/events/Events.h"
 
 namespace HA::HWL {
 

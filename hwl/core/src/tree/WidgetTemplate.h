@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
-#include "hwl/core/src/PaintContext.h"
-#include "hwl/core/src/Widget.h"
+#include "hwl/core/src/canvas/PaintContext.h"
+#include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
 

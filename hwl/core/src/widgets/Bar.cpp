@@ -1,13 +1,13 @@
-#include "hwl/core/src/Bar.h"
+#include "hwl/core/src/widgets/Bar.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/ErrorListeners.h"
-#include "hwl/core/src/StyleNames.h"
-#include "hwl/core/src/StyleSheet.h"
+#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/style/StyleNames.h"
+#include "hwl/core/src/cascade/StyleSheet.h"
 
 namespace HA::HWL {
 

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "hwl/core/src/PanelDrawer.h"
-#include "hwl/core/src/WidgetTemplate.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
+#include "hwl/core/src/tree/WidgetTemplate.h"
 
 namespace HA::HWL {
 

@@ -1,8 +1,8 @@
-#include "hwl/core/src/Button.h"
+#include "hwl/core/src/widgets/Button.h"
 
 #include <memory>
 
-#include "hwl/core/src/Pane.h"
+#include "hwl/core/src/tree/Pane.h"
 
 namespace HA::HWL {
 

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "gp/src/common/Geometry.h"
-#include "hwl/core/src/Signal.h"
-#include "hwl/core/src/TextPanel.h"
-#include "uia/Events.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "hwl/core/src/tree/Signal.h"
+#include "hwl/core/src/widgets/TextPanel.h"
+#include "uia/events/Events.h"
 
 namespace HA::HWL {
 

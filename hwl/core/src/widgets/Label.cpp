@@ -1,4 +1,4 @@
-#include "hwl/core/src/Label.h"
+#include "hwl/core/src/widgets/Label.h"
 
 namespace HA::HWL {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "hwl/core/src/TextPanel.h"
+#include "hwl/core/src/widgets/TextPanel.h"
 
 namespace HA::HWL {
 

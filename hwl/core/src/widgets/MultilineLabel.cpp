@@ -1,13 +1,13 @@
-#include "hwl/core/src/MultilineLabel.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
 
 #include <algorithm>
 #include <string>
 
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/PaintContext.h"
-#include "hwl/core/src/StyleData.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "uia/graphics/Font.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/canvas/PaintContext.h"
+#include "hwl/core/src/cascade/StyleData.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 

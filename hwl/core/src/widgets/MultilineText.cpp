@@ -1,10 +1,10 @@
-#include "hwl/core/src/MultilineText.h"
+#include "hwl/core/src/widgets/MultilineText.h"
 
 #include <cmath>
 
-#include "gp/src/common/Symbol.h"
-#include "gp/src/common/Utf8.h"
-#include "uia/graphics/Font.h"
+#include "gp/src/common/text/Symbol.h"
+#include "gp/src/common/text/Utf8.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL::DETAIL {
 

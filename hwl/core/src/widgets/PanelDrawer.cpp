@@ -1,15 +1,15 @@
-#include "hwl/core/src/PanelDrawer.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
 
 #include <cmath>
 
-#include "gp/src/common/Utf8.h"
-#include "hwl/core/src/Init.h"
-#include "hwl/core/src/LazyPicture.h"
-#include "hwl/core/src/PaintContext.h"
-#include "hwl/core/src/StyleData.h"
-#include "hwl/core/src/StyleSheets.h"
-#include "hwl/core/src/Widget.h"
-#include "uia/graphics/Font.h"
+#include "gp/src/common/text/Utf8.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/canvas/PaintContext.h"
+#include "hwl/core/src/cascade/StyleData.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Widget.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 

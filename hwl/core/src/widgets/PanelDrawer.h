@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "gp/src/common/Geometry.h"
-#include "gp/src/common/TextAbbreviator.h"
+#include "gp/src/common/geometry/Geometry.h"
+#include "gp/src/common/text/TextAbbreviator.h"
 
 namespace HA::UIA {
 class Font;

@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "gp/src/common/Utf8.h"
-#include "hwl/core/src/PanelDrawer.h"
-#include "hwl/core/src/WidgetTemplate.h"
-#include "uia/graphics/Font.h"
+#include "gp/src/common/text/Utf8.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
+#include "hwl/core/src/tree/WidgetTemplate.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 

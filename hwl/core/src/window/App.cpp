@@ -1,4 +1,4 @@
-#include "hwl/core/src/App.h"
+#include "hwl/core/src/window/App.h"
 
 namespace HA::HWL {
 

@@ -2,7 +2,7 @@
 // The application base of widget programs. It adds nothing to the framework's application;
 // programs derive from it so that they name the widget library's base.
 
-#include "uia/Application.h"
+#include "uia/app/Application.h"
 
 namespace HA::HWL {
 

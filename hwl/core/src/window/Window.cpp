@@ -1,10 +1,10 @@
-#include "hwl/core/src/Window.h"
+#include "hwl/core/src/window/Window.h"
 
 #include <utility>
 
-#include "uia/Events.h"
-#include "uia/WindowImpl.h"
-#include "uia/platform/DeviceContext.h"
+#include "uia/events/Events.h"
+#include "uia/window/WindowImpl.h"
+#include "uia/platform/window/DeviceContext.h"
 
 namespace HA::HWL {
 

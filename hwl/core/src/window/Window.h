@@ -13,11 +13,11 @@
 
 #include <memory>
 
-#include "gp/src/common/Region.h"
-#include "hwl/core/src/Canvas.h"
-#include "hwl/core/src/WindowingPane.h"
-#include "uia/EventTimerManager.h"
-#include "uia/Window.h"
+#include "gp/src/common/geometry/Region.h"
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/window/WindowingPane.h"
+#include "uia/events/EventTimerManager.h"
+#include "uia/window/Window.h"
 
 namespace HA::HWL {
 

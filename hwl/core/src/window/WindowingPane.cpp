@@ -1,17 +1,17 @@
-#include "hwl/core/src/WindowingPane.h"
+#include "hwl/core/src/window/WindowingPane.h"
 
 #include <memory>
 #include <utility>
 
-#include "gp/src/common/FilePath.h"
-#include "hwl/core/src/Widget.h"
-#include "uia/ClipBoardFormat.h"
-#include "uia/Clipboard.h"
-#include "uia/Events.h"
-#include "uia/FileDialog.h"
-#include "uia/Input.h"
-#include "uia/Window.h"
-#include "uia/WindowImpl.h"
+#include "gp/src/common/files/FilePath.h"
+#include "hwl/core/src/tree/Widget.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/transfer/Clipboard.h"
+#include "uia/events/Events.h"
+#include "uia/window/FileDialog.h"
+#include "uia/events/Input.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::HWL {
 

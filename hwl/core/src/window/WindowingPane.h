@@ -2,12 +2,12 @@
 // A pane hosted by a framework window: the operations that need a window (cursor, screen
 // coordinates, unbounded dragging, clipboard text, the open-file dialog, keyboard focus) go
 // to the window that getWindow answers, and do nothing while there is none. The window glue
-// (hwl/core/src/Window.h) supplies the window. User-interface thread only.
+// (hwl/core/src/window/Window.h) supplies the window. User-interface thread only.
 
 #include <functional>
 #include <string>
 
-#include "hwl/core/src/Pane.h"
+#include "hwl/core/src/tree/Pane.h"
 
 namespace HA::HWL {
 
