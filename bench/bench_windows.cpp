@@ -16,7 +16,7 @@
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"
 #include "uia/graphics/picture/Picture.h"
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 #include "uia/platform/window/WindowClasses.h"
 
 using namespace HA;

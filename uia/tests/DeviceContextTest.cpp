@@ -1,4 +1,4 @@
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
 #include "uia/graphics/picture/Picture.h"
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowPixelsSupport.h"
 #include "uia/tests/WindowTestSupport.h"

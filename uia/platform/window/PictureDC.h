@@ -3,7 +3,7 @@
 // memory context, for pictures drawn through the platform (the drag image). User-interface
 // thread only.
 
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 
 namespace HA::UIA {
 

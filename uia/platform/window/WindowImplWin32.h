@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 #include "uia/platform/window/WindowImplBaseWin32.h"
 
 namespace HA::UIA {

@@ -4,7 +4,7 @@
 
 #include "uia/events/Events.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/platform/window/DeviceContext.h"
+#include "uia/window/DeviceContext.h"
 
 namespace HA::HWL {
 
