@@ -22,7 +22,7 @@
 #include "os/windows/MessagePump.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
-#include "uia/platform/app/SingleInstance.h"
+#include "uia/app/SingleInstance.h"
 #include "updater/app/VireoUpdaterAppModule.h"
 
 using namespace HA;

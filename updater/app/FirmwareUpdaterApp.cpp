@@ -10,7 +10,7 @@
 #include "hwl/core/src/window/Window.h"
 #include "uia/events/Events.h"
 #include "uia/window/WindowDescriptor.h"
-#include "uia/platform/app/SingleInstance.h"
+#include "uia/app/SingleInstance.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 

@@ -31,7 +31,7 @@
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
 #include "uia/window/Window.h"
-#include "uia/platform/app/SingleInstance.h"
+#include "uia/app/SingleInstance.h"
 #include "updater/app/FirmwareUpdaterApp.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/VireoUpdaterAppModule.h"

@@ -19,7 +19,7 @@
 #include "os/windows/MessageBox.h"
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
-#include "uia/platform/app/SingleInstance.h"
+#include "uia/app/SingleInstance.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 #include "updater/app/UpdateWizardMainWidget.h"

@@ -37,7 +37,7 @@
 #include "uia/events/EventTimerManager.h"
 #include "uia/window/WindowDescriptor.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/platform/window/WindowClasses.h"
+#include "uia/window/WindowClasses.h"
 #include "uia/tests/WindowPixelsSupport.h"
 
 // The resources ha_add_updater_skin links into the test program.

@@ -1,30 +1,17 @@
 #pragma once
-// The single-instance hand-over: a second start of the program hands its first
-// command-line argument (when it names an existing path) to the running instance, which
-// brings its main window forward, and stops. The instance marker of the stand-in
-// (os/windows/InstanceMarker.h) finds the running instance. User-interface thread only.
-
-#include <string>
+// The platform side of the single-instance hand-over (uia/app/SingleInstance.h): the marker
+// window that receives a second start's path. User-interface thread only.
 
 #include "os/windows/Window.h"
+#include "uia/app/SingleInstance.h"
 
 namespace HA::UIA {
 
-// True when another instance holds `key` (the caller must not start): the path argument
-// went to it and it was asked to come forward. The first call claims the key for this
-// process when nobody holds it. False without an application. With flag 1 a start without
-// an argument may run beside the running instance (false).
-bool handOverToRunningInstance(const std::string& key, int flag);
-
-// The marker window's procedure in the running instance: WM_COPYDATA with tag 10003 and a
-// NUL-ended UTF-16 path that exists gives the application event 10003 (1 when handled);
-// the raise request brings the main window forward. Other messages: default.
+// The marker window's procedure in the running instance: WM_COPYDATA with tag
+// DETAIL::kOpenPathTag and a NUL-ended UTF-16 path that exists gives the application
+// kEventOpenPath (1 when handled); the raise request brings the main window forward. Other
+// messages: default.
 OS::LRESULT instanceWindowProc(OS::HWND hwnd, OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam);
-
-// The first top-level window whose title (at most 511 units, as UTF-8) begins with
-// `prefix`, code point by code point; windows with empty titles are skipped. Null for an
-// empty prefix or when none matches.
-OS::HWND findWindowByTitlePrefix(const std::string& prefix);
 
 namespace DETAIL {
 
@@ -32,8 +19,6 @@ constexpr int kOpenPathTag = 10003;
 // How long a second start waits for the running instance's answer (real time).
 constexpr unsigned kHandOverTimeoutMs = 5000;
 
-// Forgets the first-call state and ends this process's claim (tests).
-void resetSingleInstanceState();
 // This process's own marker window, null when it holds no claim.
 OS::HWND ownInstanceMarker();
 

@@ -1,16 +1,11 @@
 #pragma once
-// The framework's five window classes and the window procedure they share.
+// The window procedure that the framework's five window classes (uia/window/WindowClasses.h)
+// share, and the classes' names.
 
 #include "os/windows/Window.h"
+#include "uia/window/WindowClasses.h"
 
 namespace HA::UIA {
-
-// Registers the five classes under names made with the module handle; when one fails the
-// ones before it are unregistered and the result is false.
-bool registerWindowClasses();
-// Unregisters the five (nothing when they are not registered).
-void unregisterWindowClasses();
-bool areWindowClassesRegistered();
 
 // The window procedure of every framework window: binds the window being created to its
 // implementation at its first message, turns messages into events, and deletes the
