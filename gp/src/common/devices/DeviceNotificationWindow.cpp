@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "gp/src/common/devices/DeviceNotificationListener.h"
-#include "gp/src/common/library/Init.h"
+#include "gp/src/common/process/ApplicationIdentity.h"
 #include "os/devices/DeviceNotification.h"
 #include "os/windows/MessageIds.h"
 

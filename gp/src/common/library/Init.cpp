@@ -25,8 +25,6 @@ namespace {
 constexpr const char* kInitSource = "gp/src/common/init_gp";
 constexpr int kInitTwiceLine = 58;
 
-std::uint32_t gFourCC = fourCC("????");
-char gTitle[256] = "Harnwick Acoustics";
 char gLanguage[16] = "";
 bool gInitialized = false;
 std::atomic<std::uint8_t> gExiting{1};
@@ -74,9 +72,7 @@ bool init(std::uint32_t fourCC, const char* title)
 {
     if (gInitialized)
         fatalError(kInitSource, kInitTwiceLine, nullptr);
-    gFourCC = fourCC;
-    if (title != nullptr)
-        copyText(gTitle, sizeof(gTitle), title);
+    DETAIL::setApplicationIdentity(fourCC, title);
     bool started = false;
     try {
         started = startSteps();
@@ -110,9 +106,6 @@ void shutdown()
 }
 
 bool isInitialized() { return gInitialized; }
-
-std::uint32_t applicationFourCC() { return gFourCC; }
-const char* applicationTitle() { return gTitle; }
 
 void setLanguageCode(const char* code)
 {

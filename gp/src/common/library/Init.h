@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "gp/src/common/process/ApplicationIdentity.h"
+
 namespace HA::GP {
 
 // Stores the FourCC and the title (null keeps the current one; at most 255 bytes), then
@@ -17,12 +19,6 @@ bool init(std::uint32_t fourCC, const char* title);
 // Undoes every step of init that was done; safe after a failed or partial start-up.
 void shutdown();
 bool isInitialized();
-
-// 'VIRO' is held as the characters V, I, R, O from the most significant byte down;
-// '????' until init.
-std::uint32_t applicationFourCC();
-// "Harnwick Acoustics" until init; the default caption of message boxes.
-const char* applicationTitle();
 
 // A non-empty code is stored (at most 15 bytes); otherwise the code follows the user's
 // default language: "DEU", "SPA", "FRA", "ITA", "JPN", else "ENG".

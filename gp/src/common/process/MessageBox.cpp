@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "gp/src/common/library/Init.h"
+#include "gp/src/common/process/ApplicationIdentity.h"
 #include "gp/src/common/text/Utf8.h"
 #include "os/windows/MessageBox.h"
 
