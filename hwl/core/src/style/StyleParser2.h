@@ -10,6 +10,7 @@
 
 #include "gp/src/common/text/Symbol.h"
 #include "hwl/core/src/style/Selector.h"
+#include "hwl/core/src/style/StyleRule.h"
 #include "hwl/core/src/style/StyleValue.h"
 
 namespace HA::GP {
@@ -27,18 +28,8 @@ public:
         tStyleValue value;
         Property::eUnit unit = Property::Number;
     };
-    // One declaration of a rule, the form that sheets keep.
-    struct tDeclaration {
-        tStyleValue value;
-        ha::symbol name;
-        Property::eUnit unit = Property::Number;
-    };
-    // One rule: its selectors and declarations in source order.
-    struct tRule {
-        std::vector<Selector> selectors;
-        std::vector<tDeclaration> declarations;
-        int startLine = 0;
-    };
+    using tDeclaration = tStyleDeclaration;
+    using tRule = tStyleRule;
     // One "@define".
     struct tConstant {
         std::string name;  // without "$"

@@ -23,7 +23,7 @@
 #include "gp/src/common/text/Symbol.h"
 #include "hwl/core/src/tree/DragDropEventTarget.h"
 #include "hwl/core/src/tree/DragDropSource.h"
-#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/style/StyleRule.h"
 #include "uia/events/Events.h"
 
 namespace HA::HWL {
@@ -176,7 +176,7 @@ public:
     // Style values, read through the cascade of the widget's sheet.
     // The declaration of the best rule for the property that matches the widget (attributes
     // included) and whose states hold now; null when none, and always without a pane.
-    const StyleParser2::tDeclaration* findStyleValue(ha::symbol property) const;
+    const tStyleDeclaration* findStyleValue(ha::symbol property) const;
     // That value when it has the asked type, "no" as the type's zero (0, false, "", null);
     // both with found = true. Otherwise the default, with found = false. The bool form also
     // takes numbers of unit 0 and the words "yes", "true", "no", "false".
