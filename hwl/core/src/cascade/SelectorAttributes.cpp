@@ -1,8 +1,8 @@
 #include "hwl/core/src/cascade/SelectorAttributes.h"
 
+#include <optional>
 #include <string>
 
-#include "hwl/core/src/widgets/Bar.h"
 #include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"
 
@@ -35,8 +35,8 @@ AttibuteSelector::tValue getId(const Widget& widget)
 // Only a bar has a direction: left-to-right (1) and right-to-left (0x1000) are horizontal.
 AttibuteSelector::tValue isHorizontal(const Widget& widget)
 {
-    if (const auto* bar = dynamic_cast<const Bar*>(&widget))
-        return bar->isHorizontal();
+    if (const std::optional<bool> horizontal = widget.getHorizontalAttribute())
+        return *horizontal;
     return AttibuteSelector::tDoesntExist{};
 }
 

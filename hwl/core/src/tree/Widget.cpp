@@ -49,6 +49,8 @@ Widget::~Widget()
 
 bool Widget::isDormant() const { return false; }
 
+std::optional<bool> Widget::getHorizontalAttribute() const { return std::nullopt; }
+
 void Widget::onRegistered(bool) {}
 
 void Widget::layout() {}

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,9 @@ public:
     virtual ha::symbol getClass() const = 0;
     // The style state "dormant"; false.
     virtual bool isDormant() const;
+    // The attribute "isHorizontal" for selectors: only a widget with a direction has it;
+    // nothing here.
+    virtual std::optional<bool> getHorizontalAttribute() const;
     // Called when the widget's registration with its pane changes.
     virtual void onRegistered(bool registered);
     // Places the children; nothing here.

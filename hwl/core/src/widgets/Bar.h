@@ -4,6 +4,7 @@
 // (extent across its direction) to its children.
 
 #include <functional>
+#include <optional>
 
 #include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/core/src/tree/WidgetTemplate.h"
@@ -31,6 +32,7 @@ public:
 
     // Directions 1 and 0x1000 are horizontal; every other one counts as vertical.
     bool isHorizontal() const { return mDirection == kLineLeftToRight || mDirection == kLineRightToLeft; }
+    std::optional<bool> getHorizontalAttribute() const override { return isHorizontal(); }
     int getDirection() const { return mDirection; }
     int getSpacing() const { return mSpacing; }
     void setSpacing(int spacing);
