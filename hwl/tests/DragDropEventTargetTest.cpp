@@ -1,4 +1,5 @@
-// A widget's drop handlers: offers (1300), drops (1301) and leaves (1303).
+// A widget's drop handlers: offers (kEventDragOver), drops (kEventDrop) and leaves
+// (kEventDragLeave).
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,8 @@ using Testing::TestWidget;
 using Testing::tJournal;
 using Testing::tRecord;
 
-// One framework event: for 1000 button and kind, for 1003 the wheel delta in `button`.
+// One framework event: for kEventMouseButton button and kind, for kEventMouseWheel the wheel
+// delta in `button`.
 struct tStep {
     int code;
     int x;

@@ -68,7 +68,7 @@ protected:
         OS::pumpMessages();
     }
 
-    // The widget events (codes 1000 and above) of the journal.
+    // The widget events (codes from kEventMouseButton up) of the journal.
     tJournal widgetEvents() const
     {
         tJournal out;

@@ -4,11 +4,11 @@
 // created by the process module's initialize and attached to it. User-interface thread
 // only, except postToMainThread, startTimer and stopTimer.
 //
-// Quitting: quit() asks the main window's command 30002 through the queue; the command
-// raises the cancellable quit request 10002 and, unless it is vetoed, sets the quit flag
-// and destroys the main window. Without a main window quit() sets the flag at once. The
-// destroyed main window (event 1000001) sets the flag without asking again. Once the flag
-// is set, the loop ends after the next message.
+// Quitting: quit() asks the main window's command kCommandQuit through the queue; the
+// command raises the cancellable kEventQuitRequest and, unless it is vetoed, sets the quit
+// flag and destroys the main window. Without a main window quit() sets the flag at once.
+// The destroyed main window (kEventWindowDestroyed) sets the flag without asking again.
+// Once the flag is set, the loop ends after the next message.
 
 #include <cstdint>
 #include <functional>
@@ -40,7 +40,7 @@ public:
 
     // EventTarget: handleEvent goes through dispatchEvent with the main window as source.
     bool handleEvent(int code, void* data) override;
-    // Command 30002 (quit): see above. Everything else is not handled.
+    // kCommandQuit: see above. Everything else is not handled.
     bool onEvent(int code, void* data) override;
 
     virtual std::string getApplicationType() const { return "Standalone"; }
@@ -76,7 +76,7 @@ public:
     void setMainWindow(StandaloneWindow* window, Window* asWindow, OS::HWND hwnd);
     StandaloneWindow* getMainWindow() const { return mMainWindow; }
     OS::HWND getMainWindowHandle() const { return mMainWindowHandle; }
-    // Event 1000001 of the main window: forgets it and sets the quit flag.
+    // kEventWindowDestroyed of the main window: forgets it and sets the quit flag.
     void mainWindowDestroyed(StandaloneWindow* window);
 
     bool isQuitting() const { return mQuitting; }

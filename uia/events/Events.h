@@ -2,8 +2,9 @@
 // The framework's event codes with their data records, the modifier bits and the key codes
 // that input events carry. Widget-level codes (100001 and up) belong to the widget library.
 //
-// Routing: window events (1000000 and up) and mouse events never bubble to the application;
-// key, command and menu events do, except command 30311 from the system menu.
+// Routing: window events (kFirstWindowEvent and up) and mouse events never bubble to the
+// application; key, command and menu events do, except kCommandShowToolbar from the system
+// menu.
 
 #include <cstdint>
 #include <string>

@@ -210,7 +210,7 @@ TEST_F(SingleInstanceThreaded, TheMarkerTakesOnlyWellFormedRecordsOfExistingPath
         std::optional<std::uint32_t> cbData;  // default: the bytes' size
         bool handles;
         OS::LRESULT answer;
-        std::size_t events;  // of 10003
+        std::size_t events;  // of kEventOpenPath
     };
     const std::vector<Case> cases = {
         {"existing file", 10003, utf16(file, true), std::nullopt, true, 1, 1},

@@ -1,8 +1,8 @@
 #pragma once
 // Drag and drop for the widget library: a process-wide delegate answers questions about the
 // data of a drag and starts drags; DragDrop keeps the process's drag state. A drag's data is
-// the framework's drag record (events 1300, 1301, 1303), whose data field is a
-// DataObjectHolder. User-interface thread only.
+// the framework's drag record (kEventDragOver, kEventDrop, kEventDragLeave), whose data
+// field is a DataObjectHolder. User-interface thread only.
 
 #include <cstdint>
 #include <functional>
@@ -110,8 +110,9 @@ public:
     static bool hasClipboardFormat(DragEventData* data, unsigned formatId);
     static void* getInternalObject(DragEventData* data);
 
-    // Runs an outgoing drag of the format; the source target gets 1304 with the effect; then
-    // the completion callback runs once. The in-process object (may be null) lives until then.
+    // Runs an outgoing drag of the format; the source target gets kEventDragFinished with the
+    // effect; then the completion callback runs once. The in-process object (may be null)
+    // lives until then.
     static void runDrag(ClipBoardFormat& format, EventTarget* source, std::shared_ptr<void> object, int typeId,
                         int allowed, std::shared_ptr<DragImage> image, std::function<void()> done);
 };

@@ -19,7 +19,8 @@ public:
     // The minimum time in milliseconds a press is held before a move starts a drag.
     virtual void setHoldTime(int ms);
 
-    // Feeds one event (1000, 1001, 1002 or 1005 with its mouse record) to the detector:
+    // Feeds one event (kEventMouseButton, kEventMouseDrag, kEventMouseMove or kEventMouseLeave
+    // with its mouse record) to the detector:
     // eDragWaiting while a pending press is taken or waits for enough distance or time,
     // eDragStarts when the pointer moved far enough after the hold time, else eNoDrag.
     int detectDragStart(int code, const MouseEventData* data);

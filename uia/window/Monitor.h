@@ -50,7 +50,7 @@ float getDisplayScale(OS::HWND hwnd);
 namespace DETAIL {
 
 // The window procedure's WM_DISPLAYCHANGE: when the list is built, rebuilds it and sends
-// event 10005 (with the message's lParam) to the application; true then (answer 1).
+// kEventDisplayChanged (with the message's lParam) to the application; true then (answer 1).
 bool onDisplayChange(OS::LPARAM lParam);
 
 }  // namespace DETAIL

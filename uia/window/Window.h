@@ -64,7 +64,7 @@ public:
     bool isVisible() const;
     void invalidate();
     void invalidateRegion(const GP::Region& region);
-    // Showing a hidden window sends 1000013 first.
+    // Showing a hidden window sends kEventWindowShowing first.
     void setVisible(bool visible);
     void setIcon(OS::HMODULE module, int resourceId);
     void clientToScreen(GP::Point& point);
@@ -98,9 +98,10 @@ public:
     // a menu. False when no platform window was made.
     bool create(const WindowDescriptor& descriptor);
 
-    // 1000001: the application learns that its main window is gone (not handled);
-    // 1000012: asks the application (10002) and copies its veto back (handled);
-    // 1300 to 1399: to the application with this window as the source.
+    // kEventWindowDestroyed: the application learns that its main window is gone (not
+    // handled); kEventCloseRequest: asks the application (kEventQuitRequest) and copies its
+    // veto back (handled); kEventDragOver to 1399: to the application with this window as
+    // the source.
     bool onEvent(int code, void* data) override;
 };
 

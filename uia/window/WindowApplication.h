@@ -18,7 +18,7 @@ bool sendToApplication(int code, void* data);
 bool dispatchToApplication(int code, void* data, Window* source);
 // The main window registers itself when it is created.
 void setApplicationMainWindow(StandaloneWindow* window);
-// The main window's platform window is gone (event 1000001).
+// The main window's platform window is gone (kEventWindowDestroyed).
 void mainWindowDestroyed(StandaloneWindow* window);
 // The application's menu bar, installed into the main window when it holds a menu.
 const HMenuBar* getApplicationMenuBar();

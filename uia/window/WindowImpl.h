@@ -47,12 +47,13 @@ public:
     virtual void maximize() {}
     virtual void minimize() {}
     virtual void restore() {}
-    // In the normal state: asks 1000011 for the ideal client size and takes it.
+    // In the normal state: asks kEventZoomSize for the ideal client size and takes it.
     virtual void zoom();
     virtual bool isZoomed() const { return false; }
     virtual bool isIconic() const { return false; }
     virtual bool isNormal() const { return !isZoomed() && !isIconic(); }
-    // True only in the normal state when 1000011 is answered with the current client size.
+    // True only in the normal state when kEventZoomSize is answered with the current client
+    // size.
     virtual bool isZoomedToIdeal();
     // Invalidation never asks for erasing.
     virtual void invalidate() = 0;

@@ -14,7 +14,7 @@ struct UpdaterDescription;
 
 class FirmwareUpdaterApp : public HWL::App {
 public:
-    // Commands of the application (event 1200).
+    // Commands of the application (UIA::kEventCommand).
     static constexpr int kCommandAbout = 30003;
     static constexpr int kCommandKnowledgeBase = 40000;
     static constexpr int kCommandHomePage = 40001;

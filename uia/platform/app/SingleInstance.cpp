@@ -43,7 +43,8 @@ Application* markerApplication(OS::HWND hwnd)
 
 bool ignoresHandOvers(int hostKind) { return hostKind == 2 || hostKind == 5 || hostKind == 8; }
 
-// The path of a hand-over record: tag 10003, at most cbData / 2 units, ended by a NUL.
+// The path of a hand-over record: tag DETAIL::kOpenPathTag, at most cbData / 2 units, ended
+// by a NUL.
 std::optional<OS::WString> pathOf(const OS::COPYDATASTRUCT& record)
 {
     if (record.dwData != static_cast<std::uintptr_t>(DETAIL::kOpenPathTag) || !record.lpData)

@@ -1,7 +1,7 @@
 #pragma once
 // A window's drop target: it turns the platform's drag callbacks into the framework's drag
-// events (1300 over, 1301 drop, 1303 leave) for the window and the drag listeners, and tells
-// the drag-image service. Its window owns it; its reference count never deletes it.
+// events (kEventDragOver, kEventDrop, kEventDragLeave) for the window and the drag listeners,
+// and tells the drag-image service. Its window owns it; its reference count never deletes it.
 // User-interface thread only.
 
 #include <cstdint>

@@ -19,7 +19,8 @@ public:
 
     // A resize that is not a minimise first fits the child to the new client width.
     OS::LRESULT defaultProc(OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam) override;
-    // Only with a visible child: sizes it to (width, its client height) and sends 1000003.
+    // Only with a visible child: sizes it to (width, its client height) and sends
+    // kEventSizeState.
     bool resizeChild(int width) override;
     bool isFullScreen() const override { return mFullScreen; }
     // Over the whole monitor (under the foreground window's centre when there are several)

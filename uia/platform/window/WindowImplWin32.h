@@ -54,14 +54,14 @@ public:
     static WindowImplWin32* beingCreated() { return sCreating; }
 
     // The accelerator table's command for a key (a function key, or with Control held):
-    // 30301 zooms a normal window, other positive commands go out as event 1200
+    // 30301 zooms a normal window, other positive commands go out as kEventCommand
     // (bubbling). True when that event was handled.
     bool runAccelerator(int key);
     // For the key path: only with host kind 1. When the accelerator's event was handled,
     // clears the pending key and answers 0.
     std::optional<OS::LRESULT> acceleratorLookUp(int& pendingKey);
-    // A popup menu about to open (1202, else 1201 per plain item); nullopt: default
-    // processing.
+    // A popup menu about to open (kEventMenuPopupShowing, else kEventMenuItemShowing per
+    // plain item); nullopt: default processing.
     std::optional<OS::LRESULT> onMenuPopup(OS::HMENU popup);
 
     DeviceContext* getDeviceContext() const { return mDc.get(); }

@@ -1,6 +1,6 @@
 #pragma once
-// The widget as a receiver of framework events and of drag-and-drop offers (1300 drag over,
-// 1301 drop, 1303 drag leave). A widget keeps drop handlers: generic ones asked with the drag
+// The widget as a receiver of framework events and of drag-and-drop offers (kEventDragOver,
+// kEventDrop, kEventDragLeave). A widget keeps drop handlers: generic ones asked with the drag
 // record, typed ones asked with the in-process object of their type, and handlers to tell
 // about a leave; the handler that accepted the last offer is the current one.
 // User-interface thread only.
@@ -35,10 +35,12 @@ public:
     DragDropEventTarget& operator=(const DragDropEventTarget&) = delete;
     ~DragDropEventTarget() override;
 
-    // 1300, 1301 and 1303 run the drop handlers (data: the framework's drag record, its point
-    // in widget coordinates); every other code answers false.
+    // kEventDragOver, kEventDrop and kEventDragLeave run the drop handlers (data: the
+    // framework's drag record, its point in widget coordinates); every other code answers
+    // false.
     bool onEvent(int code, void* data) override;
-    // 1303 as a notification runs the leave action of every handler of the leave list.
+    // kEventDragLeave as a notification runs the leave action of every handler of the leave
+    // list.
     void onNotify(int code, void* data) override;
 
     // Appends a handler to one of the lists; a null handler is not added.

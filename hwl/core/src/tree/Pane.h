@@ -94,7 +94,8 @@ public:
     virtual void removeOverlay(Widget* widget);
     // Key routing: the input chain, then the focus chain; true when a widget took the key.
     virtual bool dispatchKeyEvent(int code, void* data);
-    // 1000-1099: mouse dispatch (true with a root); 1100-1199: key routing; else false.
+    // Mouse events (kEventMouseButton to 1099): mouse dispatch (true with a root); key events
+    // (kEventKeyDown to 1199): key routing; else false.
     virtual bool handleEvent(int code, void* data);
     virtual void updatePaneFlag(bool inputActive);
     // The window takes the keyboard focus; nothing here.

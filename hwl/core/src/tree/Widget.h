@@ -33,7 +33,8 @@ class Canvas;
 class Pane;
 class PaintContext;
 
-// Widget events (framework codes 1002-1006 keep their meaning for widgets). b is the button
+// Widget events (the framework's kEventMouseMove to kEventRawMouseMotion keep their meaning
+// for widgets). b is the button
 // code: 1 left, 2 right, 4 middle.
 constexpr int kWidgetMouseMove = 1002;   // no button held, to the hovered widget
 constexpr int kWidgetWheel = 1003;       // by onWheel: button = -(delta / 120), kind = vertical
@@ -127,12 +128,13 @@ public:
     // x and y are pane coordinates. False here.
     virtual bool interceptMouseEvent(bool inside, int x, int y);
     virtual bool interceptDragEvent(bool inside, int x, int y);
-    // Widget mouse events (codes above), x and y local to the widget. For 1006 the pointer is
-    // the framework's raw-motion record; cast it back before reading it.
+    // Widget mouse events (codes above), x and y local to the widget. For kWidgetRawMotion the
+    // pointer is the framework's raw-motion record; cast it back before reading it.
     virtual void onMouseEvent(int code, const UIA::MouseEventData* data);
     // Passes the wheel to the parent; nothing at the root.
     virtual void onWheel(const UIA::MouseEventData* data);
-    // Key events 1100-1199 with the framework's key record; true when taken. False here.
+    // Key events (kEventKeyDown to 1199) with the framework's key record; true when taken.
+    // False here.
     virtual bool onKeyEvent(int code, void* data);
     // The widget timer ran out.
     virtual void onTimer();

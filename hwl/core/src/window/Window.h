@@ -35,11 +35,12 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // The framework window's events: 1000001 stops the timer before the base hears it;
-    // 2 ticks the tree; 1000000 starts the timer and, like 1000003, sizes the pane and
-    // the canvas to the client area and repaints everything; 1000013 repaints everything;
-    // 1000002 copies the canvas (not for a layered window); 1000015 rescales the canvas;
-    // mouse, key and drag events go to the pane.
+    // The framework window's events: kEventWindowDestroyed stops the timer before the base
+    // hears it; kEventTimerTick ticks the tree; kEventWindowCreated starts the timer and, like
+    // kEventSizeState, sizes the pane and the canvas to the client area and repaints
+    // everything; kEventWindowShowing repaints everything; kEventPaint copies the canvas (not
+    // for a layered window); kEventScaleChanged rescales the canvas; mouse, key and drag
+    // events go to the pane.
     bool onEvent(int code, void* data) override;
     // Events given to the pane take the window's road (both bases' entry point).
     bool handleEvent(int code, void* data) override;

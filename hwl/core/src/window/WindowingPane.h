@@ -39,9 +39,9 @@ public:
     // nothing is shown.
     void showOpenFileDialog(bool save, const std::string& title, const std::string& initialPath,
                             std::function<void(const std::u16string&)> callback) override;
-    // 1300: drag routing; 1301-1399: false (the framework gives those to the drop targets
-    // itself); 1000007: no hovered or pressed widget; 1000009: no focus widget; else the
-    // pane's dispatch.
+    // kEventDragOver: drag routing; the other drag events (to 1399): false (the framework
+    // gives those to the drop targets itself); kEventCaptureLost: no hovered or pressed
+    // widget; kEventFocusLost: no focus widget; else the pane's dispatch.
     bool handleEvent(int code, void* data) override;
     void updatePaneFlag(bool inputActive) override;
     void setFocus() override;
