@@ -10,7 +10,7 @@
 
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleParser2.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 namespace {
 

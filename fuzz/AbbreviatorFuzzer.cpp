@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 #include "gp/src/common/text/Utf8.h"
 
 using namespace HA;

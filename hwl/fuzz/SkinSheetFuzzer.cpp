@@ -11,7 +11,7 @@
 #include "fuzz/FuzzInput.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 #include "uia/graphics/text/Font.h"
 
 using namespace HA;

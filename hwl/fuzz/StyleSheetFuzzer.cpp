@@ -7,7 +7,7 @@
 #include "fuzz/FuzzInput.h"
 #include "gp/src/common/storage/ModuleResources.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 using namespace HA;
 

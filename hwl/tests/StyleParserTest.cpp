@@ -16,7 +16,7 @@
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleGrammar.h"
 #include "hwl/core/src/style/StyleParser2.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {

@@ -10,7 +10,7 @@
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/style/StyleNames.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {

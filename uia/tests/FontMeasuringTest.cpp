@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 #include "gp/src/common/text/Utf8.h"
 #include "uia/graphics/text/Font.h"
 #include "uia/graphics/text/FreeTypeContext.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "uia/graphics/combine/PixelRows.h"
-#include "uia/graphics/combine/PixelRules.h"
+#include "uia/graphics/picture/PixelRules.h"
 
 namespace HA::UIA::DETAIL {
 namespace {

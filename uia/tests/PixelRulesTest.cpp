@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "uia/graphics/combine/PixelRules.h"
+#include "uia/graphics/picture/PixelRules.h"
 
 namespace HA::UIA::DETAIL {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "uia/graphics/combine/PixelRules.h"
+#include "uia/graphics/picture/PixelRules.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>

@@ -6,7 +6,7 @@
 
 #include "uia/graphics/picture/Coordinates.h"
 #include "uia/graphics/picture/Picture.h"
-#include "uia/graphics/combine/PixelRules.h"
+#include "uia/graphics/picture/PixelRules.h"
 
 namespace HA::UIA {
 

@@ -11,11 +11,11 @@
 #include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/storage/ResourceStream.h"
 #include "gp/src/common/storage/Stream.h"
-#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 #include "gp/src/common/text/Utf8.h"
 #include "uia/graphics/picture/Coordinates.h"
 #include "uia/graphics/picture/Picture.h"
-#include "uia/graphics/combine/PixelRules.h"
+#include "uia/graphics/picture/PixelRules.h"
 
 namespace HA::UIA {
 

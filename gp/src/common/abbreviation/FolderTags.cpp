@@ -1,4 +1,4 @@
-#include "gp/src/common/files/FolderTags.h"
+#include "gp/src/common/abbreviation/FolderTags.h"
 
 namespace HA::GP::DETAIL {
 

@@ -1,11 +1,11 @@
-#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 #include <vector>
 
-#include "gp/src/common/files/FolderTags.h"
+#include "gp/src/common/abbreviation/FolderTags.h"
 #include "gp/src/common/text/Utf8.h"
 
 namespace HA::GP {

@@ -6,7 +6,7 @@
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/cascade/SelectorAttributes.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/tree/Widget.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "hwl/core/src/cascade/StyleData.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 namespace HA::HWL {
 

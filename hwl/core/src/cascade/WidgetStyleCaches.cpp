@@ -1,4 +1,4 @@
-#include "hwl/core/src/cascade/WidgetStyleCaches.h"
+#include "hwl/core/src/tree/WidgetStyleCaches.h"
 
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"

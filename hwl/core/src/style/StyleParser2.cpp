@@ -9,7 +9,7 @@
 #include "gp/src/common/storage/Stream.h"
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleGrammar.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 namespace HA::HWL {
 

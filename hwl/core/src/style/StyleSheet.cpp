@@ -1,4 +1,4 @@
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/cascade/WidgetStyleCaches.h"
+#include "hwl/core/src/tree/WidgetStyleCaches.h"
 
 namespace HA::HWL {
 

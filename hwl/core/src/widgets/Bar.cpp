@@ -7,7 +7,7 @@
 
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleNames.h"
-#include "hwl/core/src/cascade/StyleSheet.h"
+#include "hwl/core/src/style/StyleSheet.h"
 
 namespace HA::HWL {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gp/src/common/geometry/Geometry.h"
-#include "gp/src/common/text/TextAbbreviator.h"
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 
 namespace HA::UIA {
 class Font;
