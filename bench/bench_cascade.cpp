@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/tree/Widget.h"
 
 namespace {

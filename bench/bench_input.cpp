@@ -12,9 +12,9 @@
 #include "os/windows/MessagePump.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"
+#include "uia/platform/window/WindowClasses.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/platform/window/WindowClasses.h"
 
 using namespace HA;
 using namespace HA::UIA;

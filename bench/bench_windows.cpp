@@ -13,11 +13,11 @@
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
 #include "uia/events/Events.h"
+#include "uia/graphics/picture/Picture.h"
+#include "uia/platform/window/WindowClasses.h"
+#include "uia/window/DeviceContext.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/graphics/picture/Picture.h"
-#include "uia/window/DeviceContext.h"
-#include "uia/platform/window/WindowClasses.h"
 
 using namespace HA;
 using namespace HA::UIA;

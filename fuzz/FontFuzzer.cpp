@@ -5,9 +5,9 @@
 #include "fuzz/FuzzInput.h"
 #include "gp/src/common/storage/MemoryStorage.h"
 #include "gp/src/common/storage/Stream.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/text/Font.h"
 #include "uia/graphics/text/FreeTypeContext.h"
-#include "uia/graphics/picture/Picture.h"
 
 using namespace HA;
 

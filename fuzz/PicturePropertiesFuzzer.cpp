@@ -7,8 +7,8 @@
 #include "fuzz/FuzzInput.h"
 #include "gp/src/common/storage/MemoryStorage.h"
 #include "gp/src/common/storage/Stream.h"
-#include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/combine/PictureCombiner.h"
+#include "uia/graphics/picture/Picture.h"
 
 using namespace HA;
 

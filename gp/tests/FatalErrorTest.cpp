@@ -1,6 +1,6 @@
-#include "gp/src/common/process/FatalError.h"
 #include "gp/src/common/files/FileType.h"
 #include "gp/src/common/library/Init.h"
+#include "gp/src/common/process/FatalError.h"
 
 #include <cstdio>
 #include <string>

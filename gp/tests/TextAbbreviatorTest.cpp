@@ -1,7 +1,7 @@
-#include "gp/src/common/files/FilePath.h"
 #include "gp/src/common/abbreviation/FolderTags.h"
-#include "gp/src/common/files/Folders.h"
 #include "gp/src/common/abbreviation/TextAbbreviator.h"
+#include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/files/Folders.h"
 #include "gp/src/common/text/Utf8.h"
 
 #include <stdexcept>

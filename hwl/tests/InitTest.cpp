@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "gp/src/common/process/FatalError.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "hwl/core/src/canvas/Canvas.h"
-#include "hwl/core/src/widgets/MultilineLabel.h"
 #include "hwl/core/src/cascade/StyleData.h"
+#include "hwl/core/src/widgets/MultilineLabel.h"
 #include "hwl/tests/TextWidgetTestSupport.h"
 
 namespace HA::HWL {

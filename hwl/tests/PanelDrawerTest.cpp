@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/widgets/Bar.h"
-#include "hwl/core/src/library/Init.h"
-#include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/widgets/Bar.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "uia/tests/FontTestSupport.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/widgets/Bar.h"
-#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/widgets/Bar.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "hwl/tests/WidgetTestSupport.h"
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "gp/src/common/storage/ModuleResources.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleParser2.h"
 #include "hwl/core/src/style/StyleSheet.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "uia/graphics/text/Font.h"
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/style/StyleNames.h"
 #include "hwl/core/src/style/StyleSheet.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/widgets/Button.h"
 #include "hwl/core/src/widgets/Label.h"
 #include "hwl/core/src/widgets/MultilineLabel.h"
-#include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "hwl/tests/TextWidgetTestSupport.h"
 

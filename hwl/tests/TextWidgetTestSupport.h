@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/style/StyleParser2.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Pane.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "hwl/tests/WidgetTestSupport.h"
 #include "uia/graphics/text/Font.h"

@@ -12,9 +12,9 @@
 #include "os/shell/Ole.h"
 #include "os/windows/FileDialogs.h"
 #include "os/windows/Input.h"
+#include "uia/events/Input.h"
 #include "uia/transfer/ClipBoardFormat.h"
 #include "uia/transfer/Clipboard.h"
-#include "uia/events/Input.h"
 
 namespace HA::HWL {
 namespace {

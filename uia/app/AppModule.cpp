@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "gp/src/common/library/Init.h"
-#include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/process/Settings.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Module.h"
 #include "os/kernel/Text.h"
 #include "os/kernel/Version.h"

@@ -2,10 +2,10 @@
 
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
-#include "uia/transfer/DragDrop.h"
 #include "uia/events/Events.h"
-#include "uia/window/Monitor.h"
 #include "uia/platform/app/ApplicationPlatform.h"
+#include "uia/transfer/DragDrop.h"
+#include "uia/window/Monitor.h"
 
 namespace HA::UIA {
 

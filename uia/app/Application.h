@@ -17,9 +17,9 @@
 
 #include "os/windows/Window.h"
 #include "uia/app/Accelerators.h"
+#include "uia/app/IApplication.h"
 #include "uia/events/EventTarget.h"
 #include "uia/events/EventTimerManager.h"
-#include "uia/app/IApplication.h"
 #include "uia/window/Menu.h"
 
 namespace HA::UIA {

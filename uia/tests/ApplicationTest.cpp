@@ -18,10 +18,10 @@
 #include "os/windows/Message.h"
 #include "os/windows/WindowTimer.h"
 #include "uia/app/AppModule.h"
-#include "uia/events/Events.h"
 #include "uia/app/Framework.h"
-#include "uia/window/Monitor.h"
+#include "uia/events/Events.h"
 #include "uia/platform/app/AsyncEventWindow.h"
+#include "uia/window/Monitor.h"
 
 using namespace HA;
 using namespace HA::UIA;

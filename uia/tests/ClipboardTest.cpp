@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "os/shell/Ole.h"
+#include "uia/platform/transfer/DirectDataObject.h"
 #include "uia/transfer/ClipBoardFormat.h"
 #include "uia/transfer/Clipboard.h"
-#include "uia/platform/transfer/DirectDataObject.h"
 
 namespace HA::UIA {
 namespace {

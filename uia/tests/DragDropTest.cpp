@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "os/shell/Ole.h"
-#include "uia/transfer/ClipBoardFormat.h"
-#include "uia/transfer/DragDrop.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/platform/transfer/DirectDataObject.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/transfer/DragDrop.h"
 
 namespace HA::UIA {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/text/Font.h"
 #include "uia/graphics/text/FreeTypeContext.h"
-#include "uia/graphics/picture/Picture.h"
 #include "uia/tests/FontTestSupport.h"
 #include "uia/tests/PictureTestSupport.h"
 #include "uia/tests/TinyFont.h"

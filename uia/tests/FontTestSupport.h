@@ -12,9 +12,9 @@
 #include "gp/src/common/storage/MemoryStorage.h"
 #include "gp/src/common/storage/Stream.h"
 #include "os/kernel/Process.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/text/Font.h"
 #include "uia/graphics/text/FreeTypeContext.h"
-#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::TEST {
 

@@ -6,9 +6,9 @@
 #include "uia/app/Accelerators.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
-#include "uia/window/Menu.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/window/Menu.h"
 
 using namespace HA;
 using namespace HA::UIA;

@@ -3,8 +3,8 @@
 #include "os/windows/WindowTimer.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
-#include "uia/window/Monitor.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/window/Monitor.h"
 
 using namespace HA;
 using namespace HA::UIA;

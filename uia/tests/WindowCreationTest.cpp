@@ -6,9 +6,9 @@
 #include "os/kernel/Text.h"
 #include "os/windows/Menu.h"
 #include "os/windows/WindowFaults.h"
-#include "uia/window/Menu.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/window/Menu.h"
 
 using namespace HA;
 using namespace HA::UIA;

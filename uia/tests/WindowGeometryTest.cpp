@@ -2,9 +2,9 @@
 
 #include "os/windows/Menu.h"
 #include "os/windows/Monitors.h"
-#include "uia/window/Monitor.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/window/Monitor.h"
 
 using namespace HA;
 using namespace HA::UIA;

@@ -4,10 +4,10 @@
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
 #include "uia/graphics/picture/Picture.h"
-#include "uia/window/DeviceContext.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowPixelsSupport.h"
 #include "uia/tests/WindowTestSupport.h"
+#include "uia/window/DeviceContext.h"
 
 using namespace HA;
 using namespace HA::UIA;

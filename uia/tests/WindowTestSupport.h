@@ -15,9 +15,9 @@
 #include "os/windows/MessagePump.h"
 #include "os/windows/Window.h"
 #include "uia/events/Events.h"
+#include "uia/platform/window/WindowClasses.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/platform/window/WindowClasses.h"
 
 namespace HA::UIA::TEST {
 

@@ -1,7 +1,7 @@
 #include "uia/transfer/Clipboard.h"
 
-#include "uia/transfer/ClipBoardFormat.h"
 #include "uia/platform/transfer/DirectDataObject.h"
+#include "uia/transfer/ClipBoardFormat.h"
 
 namespace HA::UIA {
 

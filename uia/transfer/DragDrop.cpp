@@ -1,8 +1,8 @@
 #include "uia/transfer/DragDrop.h"
 
-#include "uia/transfer/ClipBoardFormat.h"
 #include "uia/events/EventTarget.h"
 #include "uia/platform/transfer/DirectDataObject.h"
+#include "uia/transfer/ClipBoardFormat.h"
 
 namespace HA::UIA {
 

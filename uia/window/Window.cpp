@@ -3,10 +3,10 @@
 #include <utility>
 
 #include "uia/events/Events.h"
+#include "uia/platform/window/StandaloneWindowImpl.h"
 #include "uia/window/Menu.h"
 #include "uia/window/WindowApplication.h"
 #include "uia/window/WindowImpl.h"
-#include "uia/platform/window/StandaloneWindowImpl.h"
 
 namespace HA::UIA {
 

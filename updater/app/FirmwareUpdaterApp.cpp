@@ -3,14 +3,14 @@
 #include <memory>
 
 #include "gp/src/common/process/MessageBox.h"
-#include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/process/PlatformServices.h"
-#include "hwl/core/src/library/Init.h"
+#include "gp/src/common/storage/ModuleResources.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/window/Window.h"
+#include "uia/app/SingleInstance.h"
 #include "uia/events/Events.h"
 #include "uia/window/WindowDescriptor.h"
-#include "uia/app/SingleInstance.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 #include "updater/tests/SkinTestSupport.h"
 #include "updater/tests/WizardTestSupport.h"
 

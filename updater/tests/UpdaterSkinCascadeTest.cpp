@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/style/StyleParser2.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "updater/tests/SkinTestSupport.h"

@@ -13,8 +13,8 @@
 #include "gp/src/common/storage/Stream.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/tests/ResourceTestSupport.h"
-#include "uia/graphics/text/FontDesc.h"
 #include "uia/graphics/picture/PictureProperties.h"
+#include "uia/graphics/text/FontDesc.h"
 #include "updater/tests/SkinTestSupport.h"
 
 using namespace HA;

@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleNames.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "updater/tests/SkinTestSupport.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "uia/graphics/picture/Coordinates.h"
 #include "uia/graphics/combine/PixelRows.h"
+#include "uia/graphics/picture/Coordinates.h"
 
 namespace HA::UIA {
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "gp/src/common/abbreviation/TextAbbreviator.h"
 #include "gp/src/common/storage/IStorage.h"
 #include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/storage/ResourceStream.h"
 #include "gp/src/common/storage/Stream.h"
-#include "gp/src/common/abbreviation/TextAbbreviator.h"
 #include "gp/src/common/text/Utf8.h"
 #include "uia/graphics/picture/Coordinates.h"
 #include "uia/graphics/picture/Picture.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "uia/transfer/DragDrop.h"
 #include "uia/graphics/picture/Picture.h"
+#include "uia/transfer/DragDrop.h"
 
 namespace HA::UIA {
 

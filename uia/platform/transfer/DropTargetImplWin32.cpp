@@ -1,11 +1,11 @@
 #include "uia/platform/transfer/DropTargetImplWin32.h"
 
-#include "uia/transfer/ClipBoardFormat.h"
-#include "uia/transfer/DragDrop.h"
 #include "uia/events/EventTarget.h"
-#include "uia/window/Window.h"
 #include "uia/platform/transfer/DirectDataObject.h"
 #include "uia/platform/window/WindowImplWin32.h"
+#include "uia/transfer/ClipBoardFormat.h"
+#include "uia/transfer/DragDrop.h"
+#include "uia/window/Window.h"
 
 namespace HA::UIA::DETAIL {
 

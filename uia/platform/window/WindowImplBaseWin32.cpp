@@ -8,11 +8,11 @@
 #include "os/windows/Icon.h"
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
+#include "uia/graphics/picture/Picture.h"
 #include "uia/window/Menu.h"
 #include "uia/window/Monitor.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowApplication.h"
-#include "uia/graphics/picture/Picture.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -10,12 +10,12 @@
 #include "os/windows/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/events/Events.h"
+#include "uia/platform/transfer/DropTargetImplWin32.h"
+#include "uia/platform/window/WindowClasses.h"
 #include "uia/window/Monitor.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowApplication.h"
 #include "uia/window/WindowDescriptor.h"
-#include "uia/platform/transfer/DropTargetImplWin32.h"
-#include "uia/platform/window/WindowClasses.h"
 
 namespace HA::UIA::DETAIL {
 

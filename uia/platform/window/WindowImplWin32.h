@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 
-#include "uia/window/DeviceContext.h"
 #include "uia/platform/window/WindowImplBaseWin32.h"
+#include "uia/window/DeviceContext.h"
 
 namespace HA::UIA {
 

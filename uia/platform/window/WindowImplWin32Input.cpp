@@ -11,8 +11,8 @@
 #include "uia/app/AppModule.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"
-#include "uia/window/Window.h"
 #include "uia/platform/window/WindowImplWin32.h"
+#include "uia/window/Window.h"
 
 namespace HA::UIA::DETAIL {
 

@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "gp/src/common/devices/DeviceNotificationListener.h"
-#include "gp/src/common/text/FormatString.h"
 #include "gp/src/common/process/Trace.h"
+#include "gp/src/common/text/FormatString.h"
 #include "gp/src/common/text/Utf8.h"
 #include "os/files/Drives.h"
 #include "os/kernel/Kernel.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "gp/src/common/text/FormatString.h"
 #include "gp/src/common/process/MessageBox.h"
+#include "gp/src/common/text/FormatString.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Process.h"
 

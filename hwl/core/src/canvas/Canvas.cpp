@@ -4,8 +4,8 @@
 
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/LazyPicture.h"
-#include "uia/graphics/text/Font.h"
 #include "uia/graphics/combine/PictureCombiner.h"
+#include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
 

@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "hwl/core/src/cascade/SelectorAttributes.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/cascade/SelectorAttributes.h"
 #include "hwl/core/src/style/StyleSheet.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {

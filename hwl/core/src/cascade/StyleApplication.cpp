@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleConversions.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {

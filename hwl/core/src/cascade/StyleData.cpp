@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "hwl/core/src/resources/ManagerContainer.h"
-#include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"
 #include "uia/graphics/text/Font.h"
 

@@ -1,7 +1,7 @@
 #include "hwl/core/src/cascade/StyleSheets.h"
 
-#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {

@@ -1,9 +1,9 @@
 #include "hwl/core/src/library/Init.h"
 
-#include "gp/src/common/process/FatalError.h"
 #include "gp/src/common/memory/SmallPool.h"
-#include "hwl/core/src/resources/ManagerContainer.h"
+#include "gp/src/common/process/FatalError.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 
 namespace HA::HWL {
 

@@ -12,14 +12,14 @@
 #include <fmt/format.h>
 
 #include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/process/Trace.h"
 #include "gp/src/common/storage/FileStream.h"
 #include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/storage/ResourceStream.h"
-#include "gp/src/common/process/Trace.h"
+#include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/style/StyleConversions.h"
-#include "hwl/core/src/cascade/StyleSheets.h"
 
 namespace HA::HWL {
 

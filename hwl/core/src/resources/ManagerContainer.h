@@ -10,10 +10,10 @@
 #include <string>
 
 #include "hwl/core/src/resources/LazyPicture.h"
-#include "uia/graphics/text/Font.h"
-#include "uia/graphics/text/FontDesc.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/picture/PictureProperties.h"
+#include "uia/graphics/text/Font.h"
+#include "uia/graphics/text/FontDesc.h"
 
 namespace HA::GP {
 class Stream;

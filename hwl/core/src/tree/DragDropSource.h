@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "uia/transfer/DropSource.h"
 #include "uia/events/Events.h"
+#include "uia/transfer/DropSource.h"
 
 namespace HA::HWL {
 

@@ -22,9 +22,9 @@
 #include "gp/src/common/geometry/Geometry.h"
 #include "gp/src/common/geometry/Region.h"
 #include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/style/StyleRule.h"
 #include "hwl/core/src/tree/DragDropEventTarget.h"
 #include "hwl/core/src/tree/DragDropSource.h"
-#include "hwl/core/src/style/StyleRule.h"
 #include "uia/events/Events.h"
 
 namespace HA::HWL {

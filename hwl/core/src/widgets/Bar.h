@@ -6,8 +6,8 @@
 #include <functional>
 #include <optional>
 
-#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/core/src/tree/WidgetTemplate.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
 
 namespace HA::HWL {
 

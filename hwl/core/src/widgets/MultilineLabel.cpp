@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
 #include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {

@@ -3,8 +3,8 @@
 // height follows the text; without it, a line after which the next one would not fit whole is
 // the last one drawn, with ".." appended.
 
-#include "hwl/core/src/widgets/MultilineText.h"
 #include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/widgets/MultilineText.h"
 
 namespace HA::HWL {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/core/src/tree/WidgetTemplate.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
 
 namespace HA::HWL::DETAIL {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "gp/src/common/text/Utf8.h"
-#include "hwl/core/src/library/Init.h"
-#include "hwl/core/src/resources/LazyPicture.h"
 #include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/LazyPicture.h"
 #include "hwl/core/src/tree/Widget.h"
 #include "uia/graphics/text/Font.h"
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "gp/src/common/geometry/Geometry.h"
 #include "gp/src/common/abbreviation/TextAbbreviator.h"
+#include "gp/src/common/geometry/Geometry.h"
 
 namespace HA::UIA {
 class Font;

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "gp/src/common/text/Utf8.h"
-#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "hwl/core/src/tree/WidgetTemplate.h"
+#include "hwl/core/src/widgets/PanelDrawer.h"
 #include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "uia/events/Events.h"
-#include "uia/window/WindowImpl.h"
 #include "uia/window/DeviceContext.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::HWL {
 

@@ -5,11 +5,11 @@
 
 #include "gp/src/common/files/FilePath.h"
 #include "hwl/core/src/tree/Widget.h"
+#include "uia/events/Events.h"
+#include "uia/events/Input.h"
 #include "uia/transfer/ClipBoardFormat.h"
 #include "uia/transfer/Clipboard.h"
-#include "uia/events/Events.h"
 #include "uia/window/FileDialog.h"
-#include "uia/events/Input.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"
 
