@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "hwl/core/src/widgets/Button.h"
-#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
+#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/widgets/Button.h"
 #include "hwl/core/src/window/Window.h"
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"
@@ -22,14 +22,14 @@
 #include "os/windows/Input.h"
 #include "os/windows/MessagePump.h"
 #include "os/windows/Window.h"
+#include "uia/events/EventTimerManager.h"
+#include "uia/window/WindowClasses.h"
+#include "uia/window/WindowDescriptor.h"
+#include "uia/window/WindowImpl.h"
 #include "updater/app/SpinningProgressWheel.h"
 #include "updater/app/UpdateWizardMainWidget.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
-#include "uia/events/EventTimerManager.h"
-#include "uia/window/WindowDescriptor.h"
-#include "uia/window/WindowImpl.h"
-#include "uia/platform/window/WindowClasses.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "uia/events/Input.h"
 #include "uia/platform/app/AsyncEventWindow.h"
-#include "uia/platform/window/WindowClasses.h"
+#include "uia/window/WindowClasses.h"
 
 namespace HA::UIA {
 

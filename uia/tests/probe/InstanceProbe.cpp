@@ -14,8 +14,8 @@
 #include "os/windows/WindowTimer.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
+#include "uia/app/SingleInstance.h"
 #include "uia/events/Events.h"
-#include "uia/platform/app/SingleInstance.h"
 
 using namespace HA;
 
