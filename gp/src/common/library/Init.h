@@ -1,8 +1,9 @@
 #pragma once
-// Start-up and shut-down of the general-purpose library and the process-wide identity it
-// keeps: the application FourCC and title, the language code, COM initialisation and the
-// elevation flag. The library is started once, on the user-interface thread, before the
-// window framework and the widget library, and shut down last.
+// Start-up and shut-down of the general-purpose library and the process-wide state it
+// keeps: the application FourCC and title (stored in process/ApplicationIdentity.h), the
+// language code, COM initialisation and the elevation flag. The library is started once, on
+// the user-interface thread, before the window framework and the widget library, and shut
+// down last.
 
 #include <cstdint>
 
