@@ -20,8 +20,10 @@
 #include "uia/AppModule.h"
 #include "uia/Events.h"
 #include "uia/Framework.h"
+#include "uia/Input.h"
 #include "uia/Monitor.h"
 #include "uia/platform/AsyncEventWindow.h"
+#include "uia/platform/WindowClasses.h"
 
 using namespace HA;
 using namespace HA::UIA;
@@ -477,16 +479,24 @@ TEST_F(ApplicationTest, FrameworkStartUpUndoesAFailedStep)
     ASSERT_TRUE(initialize());
     EXPECT_TRUE(isInitialized());
     EXPECT_NE(DETAIL::asyncEventWindow(), nullptr);
+    EXPECT_TRUE(areWindowClassesRegistered());
+    EXPECT_TRUE(isCursorTableLoaded());
     shutDown();
     EXPECT_FALSE(isInitialized());
     EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr);
+    EXPECT_FALSE(areWindowClassesRegistered());
+    EXPECT_FALSE(isCursorTableLoaded());
     shutDown();  // nothing to undo
+    // Each failed step leaves nothing of the steps before it.
     for (auto step : {DETAIL::eInitStep::KeyTables, DETAIL::eInitStep::WindowClasses, DETAIL::eInitStep::CursorTable,
                       DETAIL::eInitStep::AsyncEventWindow}) {
         DETAIL::InitFaultScope fault(step);
-        EXPECT_FALSE(initialize());
-        EXPECT_FALSE(isInitialized());
-        EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr);
+        const int name = static_cast<int>(step);
+        EXPECT_FALSE(initialize()) << name;
+        EXPECT_FALSE(isInitialized()) << name;
+        EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr) << name;
+        EXPECT_FALSE(areWindowClassesRegistered()) << name;
+        EXPECT_FALSE(isCursorTableLoaded()) << name;
     }
     EXPECT_TRUE(initialize());
     shutDown();
