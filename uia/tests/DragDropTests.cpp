@@ -135,6 +135,23 @@ TEST_F(DragDropTest, TheScrollEffectWithATargetListMakesTheFirstTargetCurrentWit
     EXPECT_EQ(target.events, (std::vector<int>{kEventDragLeave}));
 }
 
+TEST_F(DragDropTest, ADropWithoutACurrentTargetEndsTheDragForTheListeners)
+{
+    RecordingTarget listener;
+    accept(&listener, 1, false);
+    OS::IDataObject* data = textData(u"x");
+    {
+        OS::IncomingDrag drag(window.hwnd(), data, 1);
+        EXPECT_EQ(drag.enter(screen(1, 1)), 1u);
+        // No acceptor and no scroll effect: nothing is current, nothing is dropped.
+        EXPECT_EQ(drag.drop(screen(1, 1)), 0u);
+    }
+    data->Release();
+    EXPECT_TRUE(listener.events.empty());
+    // Its leave actions run from this notice, as they do when the drag leaves the window.
+    EXPECT_EQ(listener.notified, (std::vector<int>{kEventDragLeave}));
+}
+
 TEST_F(DragDropTest, LeavingAndRefusingTellTheTargetThatStopsBeingCurrent)
 {
     RecordingTarget target;
