@@ -19,6 +19,7 @@ constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 struct ImageService {
     std::mutex mutex;
     std::vector<std::string> imageCalls;
+    BitmapPixels lastImage;
     int imageServices = 0;
     int imageFaults = 0;
 };
@@ -113,6 +114,13 @@ public:
             std::snprintf(key, sizeof key, "0x%06X", static_cast<unsigned>(image->crColorKey));
         record("InitializeFromBitmap " + std::to_string(image->sizeDragImage.cx) + "x" +
                std::to_string(image->sizeDragImage.cy) + " offset " + pointText(&image->ptOffset) + " key " + key);
+        // The service copies the picture as it is now, as the platform's does.
+        BitmapPixels copy;
+        readBitmapPixels(image->hbmpDragImage, copy);
+        {
+            std::lock_guard<std::mutex> lock(state().mutex);
+            state().lastImage = std::move(copy);
+        }
         if (state().imageFaults > 0 || !image->hbmpDragImage)
             return E_FAIL;
         if (mBitmap)
@@ -158,6 +166,13 @@ void clearDragImageCalls()
 {
     std::lock_guard<std::mutex> lock(state().mutex);
     state().imageCalls.clear();
+    state().lastImage = BitmapPixels{};
+}
+
+BitmapPixels lastDragImage()
+{
+    std::lock_guard<std::mutex> lock(state().mutex);
+    return state().lastImage;
 }
 
 int dragImageServicesAlive() { return state().imageServices; }

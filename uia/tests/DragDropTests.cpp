@@ -288,6 +288,46 @@ TEST_F(DragDropTest, TheDragImageWithAlphaOrWithTheColourKey)
     EXPECT_EQ(OS::dragImageServicesAlive(), 1);  // the window's
 }
 
+TEST_F(DragDropTest, TheDragImageIsASectionWithAlphaOrTheFirstFrameDrawnIntoAScreenBitmap)
+{
+    struct Row {
+        const char* name;
+        bool alpha;
+        bool sideBySide;
+        bool section;  // with the alpha mask; else a bitmap in the screen's format
+        int width;
+        int height;
+    };
+    const Row rows[] = {
+        {"alpha: the whole picture in a section with masks", true, true, true, 4, 2},
+        {"no alpha: the left frame drawn", false, true, false, 2, 2},
+        {"no alpha: the top frame drawn", false, false, false, 4, 1},
+    };
+    const int bitmaps = OS::countDrawingObjects().bitmaps;
+    for (const Row& r : rows) {
+        auto picture = std::make_shared<Picture>();
+        ASSERT_TRUE(picture->setSize(4, 2, Picture::eBlock::Discard));
+        for (int i = 0; i < 8; ++i)
+            picture->getPixels()[i] = 0x80102030u + static_cast<std::uint32_t>(i);
+        picture->setHasAlpha(r.alpha);
+        picture->setFrameCount(2);
+        picture->setFramesSideBySide(r.sideBySide);
+        auto image = std::make_shared<DragImage>();
+        image->picture = picture;
+        OS::clearDragImageCalls();
+        DragDrop::getDelegate().startTextDrag("t", 1, image, nullptr);
+        const OS::BitmapPixels handed = OS::lastDragImage();
+        EXPECT_EQ(handed.section, r.section) << r.name;
+        EXPECT_EQ(handed.alphaMask, r.section) << r.name;
+        ASSERT_EQ(handed.width, r.width) << r.name;
+        ASSERT_EQ(handed.height, r.height) << r.name;
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x)
+                EXPECT_EQ(handed.at(x, y), picture->getPixels()[y * 4 + x]) << r.name << " " << x << "," << y;
+    }
+    EXPECT_EQ(OS::countDrawingObjects().bitmaps, bitmaps) << "the service deletes what it took";
+}
+
 TEST_F(DragDropTest, TypeIdsCountFromTheStartValue)
 {
     IDragDropDelegate& d = DragDrop::getDelegate();
