@@ -239,6 +239,9 @@ TEST_F(WindowGeometry, PlacementIsValidatedAgainstTheMonitors)
     }
 }
 
+// The styles of a framed window.
+constexpr OS::DWORD kOverlapped = OS::WS_OVERLAPPEDWINDOW | OS::WS_CLIPCHILDREN;
+
 // A top-level window created with the given styles, hidden.
 std::unique_ptr<RecordingWindow> windowWithStyles(OS::DWORD style, OS::DWORD exStyle)
 {
@@ -302,9 +305,10 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
     impl().setPlacement(saved);
     EXPECT_EQ(screenRect(hwnd).left, 100 + kTaskbar);
     EXPECT_EQ(window.getSize(true), (Size{400, 300}));
+}
 
-    // The layer follows the styles.
-    constexpr OS::DWORD kOverlapped = 0x02CF0000;
+TEST_F(WindowGeometry, PlacementLayerFollowsTheStyles)
+{
     struct LayerRow {
         const char* name;
         OS::DWORD style;
@@ -329,8 +333,10 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
         w->getImpl()->getPlacement(&p);
         EXPECT_EQ(p.layer, r.layer) << r.name;
     }
+}
 
-    // Only consecutive windows of the same layer directly above count.
+TEST_F(WindowGeometry, PlacementCountsOnlyTheWindowsOfItsLayerDirectlyAbove)
+{
     struct Stack {
         const char* name;
         std::vector<OS::DWORD> above;  // extended styles, lowest first
@@ -356,7 +362,6 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
         EXPECT_EQ(p.zIndex, stack.zIndex) << stack.name;
     }
 }
-
 
 struct FullScreenRow {
     const char* name;
