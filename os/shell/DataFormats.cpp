@@ -25,21 +25,9 @@ FormatTable& state()
     return *s;
 }
 
-class StdEnumFormatEtc final : public Counted<IEnumFORMATETC> {
+class StdEnumFormatEtc final : public Counted<IEnumFORMATETC, IID_IEnumFORMATETC> {
 public:
     explicit StdEnumFormatEtc(std::vector<FORMATETC> formats) : mFormats(std::move(formats)) {}
-    HRESULT QueryInterface(const GUID& iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumFORMATETC) {
-            *object = static_cast<IEnumFORMATETC*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT Next(ULONG count, FORMATETC* out, ULONG* fetched) override
     {
         ULONG n = 0;
@@ -80,21 +68,9 @@ private:
 
 // What another program put on the clipboard or drags: every GetData hands out a fresh copy
 // that the receiver owns.
-class ForeignDataObject final : public Counted<IDataObject> {
+class ForeignDataObject final : public Counted<IDataObject, IID_IDataObject> {
 public:
     explicit ForeignDataObject(std::vector<ForeignFormat> formats) : mFormats(std::move(formats)) {}
-    HRESULT QueryInterface(const GUID& iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
         if (!medium)

@@ -39,22 +39,10 @@ void record(std::string call)
 
 std::string pointText(const POINT* p) { return p ? std::to_string(p->x) + "," + std::to_string(p->y) : "null"; }
 
-class TargetHelper final : public Counted<IDropTargetHelper> {
+class TargetHelper final : public Counted<IDropTargetHelper, IID_IDropTargetHelper> {
 public:
     TargetHelper() { ++state().imageServices; }
     ~TargetHelper() override { --state().imageServices; }
-    HRESULT QueryInterface(const GUID& iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDropTargetHelper) {
-            *object = static_cast<IDropTargetHelper*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT DragEnter(HWND, IDataObject*, POINT* point, DWORD effect) override
     {
         record("DragEnter " + pointText(point) + " " + std::to_string(effect));
@@ -82,7 +70,7 @@ public:
     }
 };
 
-class SourceHelper final : public Counted<IDragSourceHelper> {
+class SourceHelper final : public Counted<IDragSourceHelper, IID_IDragSourceHelper> {
 public:
     SourceHelper() { ++state().imageServices; }
     ~SourceHelper() override
@@ -90,18 +78,6 @@ public:
         if (mBitmap)
             deleteObject(mBitmap);
         --state().imageServices;
-    }
-    HRESULT QueryInterface(const GUID& iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDragSourceHelper) {
-            *object = static_cast<IDragSourceHelper*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
     }
     HRESULT InitializeFromBitmap(SHDRAGIMAGE* image, IDataObject*) override
     {

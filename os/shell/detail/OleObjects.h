@@ -6,10 +6,23 @@
 
 namespace HA::OS::DETAIL {
 
-// Reference counting shared by the stand-in's own objects.
-template <typename Base>
+// Reference counting shared by the stand-in's own objects, each answering IUnknown and its
+// one interface `iid`.
+template <typename Base, const GUID& iid>
 class Counted : public Base {
 public:
+    HRESULT QueryInterface(const GUID& asked, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (asked == IID_IUnknown || asked == iid) {
+            *object = static_cast<Base*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
     ULONG AddRef() override { return ++mRefs; }
     ULONG Release() override
     {
