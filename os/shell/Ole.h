@@ -321,7 +321,10 @@ HRESULT coCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, cons
 // Every call of the drag-image services, as text ("DragEnter 10,20 1", "Show 0",
 // "InitializeFromBitmap 16x8 offset 2,3 key 0xC0C0C0", ...), and the services alive.
 std::vector<std::string> dragImageCalls();
+// Clears the calls and the last image.
 void clearDragImageCalls();
+// The bitmap of the last InitializeFromBitmap as it was handed over (empty without one).
+BitmapPixels lastDragImage();
 int dragImageServicesAlive();
 
 // Makes every InitializeFromBitmap of its life fail.

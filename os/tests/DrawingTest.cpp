@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "os/tests/WindowTestSupport.h"
 #include "os/windows/MessagePump.h"
 
@@ -140,6 +142,75 @@ TEST_F(Drawing, CopiesLeaveOutWhatLiesOutsideTheSource)
     selectObject(mem, old);
     EXPECT_TRUE(deleteObject(section));
     EXPECT_TRUE(deleteDC(mem));
+}
+
+TEST_F(Drawing, SectionsTakeMasksOnlyOfTheOneLayoutAndShowTheirRowsTopFirst)
+{
+    auto masked = [](int height, DWORD red, DWORD alpha, DWORD size) {
+        BITMAPV5HEADER h{};
+        h.bV5Size = size;
+        h.bV5Width = 3;
+        h.bV5Height = height;
+        h.bV5Planes = 1;
+        h.bV5BitCount = 32;
+        h.bV5Compression = BI_BITFIELDS;
+        h.bV5RedMask = red;
+        h.bV5GreenMask = 0xFF00;
+        h.bV5BlueMask = 0xFF;
+        h.bV5AlphaMask = alpha;
+        return h;
+    };
+    struct Case {
+        const char* name;
+        BITMAPV5HEADER header;
+        bool made;
+        bool alphaMask;
+    };
+    const BITMAPINFO uncompressed = dibInfo(3, -2);
+    BITMAPV5HEADER plain{};
+    std::memcpy(&plain, &uncompressed.bmiHeader, sizeof(BITMAPINFOHEADER));
+    const Case cases[] = {
+        {"uncompressed", plain, true, false},
+        {"the layout's masks, top-down", masked(-2, 0xFF0000, 0xFF000000u, sizeof(BITMAPV5HEADER)), true, true},
+        {"the layout's masks, bottom-up", masked(2, 0xFF0000, 0xFF000000u, sizeof(BITMAPV5HEADER)), true, true},
+        {"red and blue swapped", masked(-2, 0xFF, 0xFF000000u, sizeof(BITMAPV5HEADER)), false, false},
+        {"no alpha mask", masked(-2, 0xFF0000, 0, sizeof(BITMAPV5HEADER)), false, false},
+        {"masks after a short header", masked(-2, 0xFF0000, 0xFF000000u, sizeof(BITMAPINFOHEADER)), false, false},
+    };
+    for (const Case& c : cases) {
+        void* bits = nullptr;
+        HBITMAP section = createDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&c.header), DIB_RGB_COLORS,
+                                           &bits, nullptr, 0);
+        ASSERT_EQ(section != nullptr, c.made) << c.name;
+        if (!section) {
+            EXPECT_EQ(getLastError(), ERROR_INVALID_PARAMETER) << c.name;
+            continue;
+        }
+        // Memory rows are top first for a negative height, bottom first otherwise.
+        const std::vector<std::uint32_t> rows = codedRows(3, 2);
+        const bool topDown = c.header.bV5Height < 0;
+        for (int y = 0; y < 2; ++y)
+            std::memcpy(static_cast<std::uint32_t*>(bits) + 3 * (topDown ? y : 1 - y), rows.data() + 3 * y, 12);
+        BitmapPixels read;
+        ASSERT_TRUE(readBitmapPixels(section, read)) << c.name;
+        EXPECT_TRUE(read.section) << c.name;
+        EXPECT_EQ(read.alphaMask, c.alphaMask) << c.name;
+        EXPECT_EQ(read.width, 3) << c.name;
+        EXPECT_EQ(read.height, 2) << c.name;
+        EXPECT_EQ(read.pixels, rows) << c.name;
+        EXPECT_TRUE(deleteObject(section));
+    }
+    HDC mem = createCompatibleDC(nullptr);
+    HBITMAP compatible = createCompatibleBitmap(mem, 2, 1);
+    BitmapPixels read;
+    ASSERT_TRUE(readBitmapPixels(compatible, read));
+    EXPECT_FALSE(read.section);
+    EXPECT_FALSE(read.alphaMask);
+    EXPECT_EQ(read.pixels, (std::vector<std::uint32_t>{0, 0}));
+    EXPECT_TRUE(deleteObject(compatible));
+    EXPECT_TRUE(deleteDC(mem));
+    EXPECT_FALSE(readBitmapPixels(compatible, read));
+    EXPECT_EQ(read.width, 0);
 }
 
 TEST_F(Drawing, ObjectsSelectedSomewhereCannotBeDeletedOrSelectedTwice)

@@ -288,6 +288,36 @@ TEST_F(Windows, TopLevelListIsInZOrder)
     EXPECT_EQ(getTopLevelWindows(), (std::vector<HWND>{b, a}));
 }
 
+TEST_F(Windows, AChildPlacedWithActivationIsTold)
+{
+    HWND parent = create(WS_OVERLAPPEDWINDOW);
+    ASSERT_TRUE(parent);
+    struct Case {
+        const char* name;
+        DWORD style;
+        UINT flags;
+        std::vector<UINT> expected;
+    };
+    const Case cases[] = {
+        {"child moved", WS_CHILD, SWP_NOSIZE | SWP_NOZORDER, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_CHILDACTIVATE}},
+        {"child neither moved nor sized", WS_CHILD, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER,
+         {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_CHILDACTIVATE}},
+        {"child moved without activation", WS_CHILD, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE,
+         {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED}},
+        {"child hidden", WS_CHILD | WS_VISIBLE, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW,
+         {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED}},
+        {"pop-up", WS_POPUP, SWP_NOSIZE | SWP_NOZORDER, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED}},
+    };
+    for (const Case& c : cases) {
+        HWND hwnd = create(c.style, (c.style & WS_CHILD) ? parent : nullptr);
+        ASSERT_TRUE(hwnd) << c.name;
+        clearJournal();
+        ASSERT_TRUE(setWindowPos(hwnd, nullptr, 0, 0, 0, 0, c.flags)) << c.name;
+        EXPECT_EQ(messages(hwnd, {WM_NCCALCSIZE, WM_MOVE, WM_SIZE, WM_ERASEBKGND, WM_PAINT}), c.expected) << c.name;
+        EXPECT_TRUE(destroyWindow(hwnd));
+    }
+}
+
 TEST_F(Windows, ClientSizeFromTheFrameOfTheStyle)
 {
     struct Case {

@@ -86,8 +86,18 @@ bool readDib(const BITMAPINFO* info, UINT usage, Dib& dib)
         return false;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1 ||
-        h.biBitCount != 32 || h.biCompression != BI_RGB)
+        h.biBitCount != 32 || (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS))
         return false;
+    if (h.biCompression == BI_BITFIELDS) {
+        // Only masks that describe the one layout every bitmap here has.
+        if (h.biSize < sizeof(BITMAPV5HEADER))
+            return false;
+        const auto* v5 = reinterpret_cast<const BITMAPV5HEADER*>(info);
+        if (v5->bV5RedMask != 0xFF0000u || v5->bV5GreenMask != 0xFF00u || v5->bV5BlueMask != 0xFFu ||
+            v5->bV5AlphaMask != 0xFF000000u)
+            return false;
+        dib.alphaMask = true;
+    }
     if (h.biHeight == INT32_MIN)
         return false;
     dib.width = h.biWidth;
@@ -278,6 +288,10 @@ HBITMAP createDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
     if (hdc && !contextLocked(hdc))
         return nullptr;
     HBITMAP h = makeBitmapLocked(dib.width, dib.height, !dib.topDown);
+    if (h) {
+        objects().bitmaps[h].section = true;
+        objects().bitmaps[h].alphaMask = dib.alphaMask;
+    }
     if (h && bits)
         *bits = objects().bitmaps[h].bits.get();
     return h;

@@ -55,7 +55,38 @@ struct BITMAPINFO {
     RGBQUAD bmiColors[1];
 };
 
+// The header of a DIB with colour masks, read up to the alpha mask; the colour-space
+// fields after it are taken and ignored.
+struct BITMAPV5HEADER {
+    DWORD bV5Size;
+    LONG bV5Width;
+    LONG bV5Height;  // negative: top-down rows
+    WORD bV5Planes;
+    WORD bV5BitCount;
+    DWORD bV5Compression;
+    DWORD bV5SizeImage;
+    LONG bV5XPelsPerMeter;
+    LONG bV5YPelsPerMeter;
+    DWORD bV5ClrUsed;
+    DWORD bV5ClrImportant;
+    DWORD bV5RedMask;
+    DWORD bV5GreenMask;
+    DWORD bV5BlueMask;
+    DWORD bV5AlphaMask;
+    DWORD bV5CSType;
+    LONG bV5Endpoints[9];
+    DWORD bV5GammaRed;
+    DWORD bV5GammaGreen;
+    DWORD bV5GammaBlue;
+    DWORD bV5Intent;
+    DWORD bV5ProfileData;
+    DWORD bV5ProfileSize;
+    DWORD bV5Reserved;
+};
+static_assert(sizeof(BITMAPV5HEADER) == 124, "the fifth bitmap header is 124 bytes");
+
 constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 
@@ -102,8 +133,10 @@ HGDIOBJ selectObject(HDC hdc, HGDIOBJ object);
 // False while the object is selected into a context, and for stock objects.
 bool deleteObject(HGDIOBJ object);
 
-// A 32-bit, uncompressed section; *bits receives its pixel memory (zeroed). Other
-// formats fail with ERROR_INVALID_PARAMETER. `section` and `offset` must be null and 0.
+// A 32-bit section, uncompressed or with the masks of that same layout (BI_BITFIELDS with a
+// BITMAPV5HEADER: red 0xFF0000, green 0xFF00, blue 0xFF, alpha 0xFF000000); *bits receives
+// its pixel memory (zeroed). Other formats fail with ERROR_INVALID_PARAMETER. `section` and
+// `offset` must be null and 0.
 HBITMAP createDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 // A 32-bit bitmap in the screen's format, zeroed; its pixels are reached only by drawing.
 HBITMAP createCompatibleBitmap(HDC hdc, int width, int height);
@@ -152,6 +185,20 @@ struct WindowPixels {
 };
 // False (and an empty record) for an invalid window.
 bool readWindowPixels(HWND hwnd, WindowPixels& out);
+
+// The stand-in's: a bitmap's pixels as WindowPixels holds them, whether it is a section
+// (else a compatible bitmap) and whether its header gave an alpha mask. False (and an
+// empty record) for no bitmap.
+struct BitmapPixels {
+    int width = 0;
+    int height = 0;
+    bool section = false;
+    bool alphaMask = false;
+    std::vector<std::uint32_t> pixels;
+
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+bool readBitmapPixels(HBITMAP bitmap, BitmapPixels& out);
 
 // Live device contexts and drawing objects of the process (leak checks in tests).
 struct DrawingObjectCounts {

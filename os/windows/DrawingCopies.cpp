@@ -233,4 +233,25 @@ bool readWindowPixels(HWND hwnd, WindowPixels& out)
     return true;
 }
 
+bool readBitmapPixels(HBITMAP bitmap, BitmapPixels& out)
+{
+    out = BitmapPixels{};
+    auto lock = kernelLock();
+    auto it = objects().bitmaps.find(bitmap);
+    if (it == objects().bitmaps.end())
+        return false;
+    const Bitmap& b = it->second;
+    out.width = b.width;
+    out.height = b.height;
+    out.section = b.section;
+    out.alphaMask = b.alphaMask;
+    out.pixels.resize(static_cast<size_t>(b.width) * static_cast<size_t>(b.height));
+    for (int y = 0; y < b.height; ++y) {
+        const int row = b.bottomUp ? b.height - 1 - y : y;
+        std::memcpy(out.pixels.data() + static_cast<size_t>(y) * b.width, b.bits.get() + static_cast<size_t>(row) * b.width,
+                    static_cast<size_t>(b.width) * sizeof(std::uint32_t));
+    }
+    return true;
+}
+
 }  // namespace HA::OS

@@ -341,6 +341,8 @@ bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);
 // (os/windows/Monitors.h; by default 1920 x 1080 with the work area (0, 0, 1920, 1040)).
 bool getWindowRect(HWND hwnd, RECT& rect);  // screen coordinates
 bool getClientRect(HWND hwnd, RECT& rect);  // (0, 0, width, height)
+// A child window placed without SWP_NOACTIVATE or SWP_HIDEWINDOW gets WM_CHILDACTIVATE after
+// WM_WINDOWPOSCHANGED.
 bool setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 bool moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint = true);
 bool clientToScreen(HWND hwnd, POINT& point);

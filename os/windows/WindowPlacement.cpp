@@ -218,7 +218,7 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
     sendRecord(hwnd, WM_WINDOWPOSCHANGING, 0, &pos);
 
     NCCALCSIZE_PARAMS calc{};
-    bool sized = false, moved = false, clientSized = false;
+    bool sized = false, moved = false, clientSized = false, childActivated = false;
     {
         auto lock = kernelLock();
         auto w = findWindowLocked(hwnd);
@@ -285,8 +285,13 @@ bool applyWindowPos(HWND hwnd, HWND insertAfter, RECT target, UINT flags)
             pos.flags |= SWP_NOSIZE;
         if (!moved)
             pos.flags |= SWP_NOMOVE;
+        childActivated = (w->style & (WS_CHILD | WS_POPUP)) == WS_CHILD && !(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW));
     }
     sendRecord(hwnd, WM_WINDOWPOSCHANGED, 0, &pos);
+    // A child window that is placed with activation is told so; top-level windows are
+    // activated by their callers.
+    if (childActivated && isWindow(hwnd))
+        sendMessage(hwnd, WM_CHILDACTIVATE, 0, 0);
     return true;
 }
 

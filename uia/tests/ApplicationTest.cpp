@@ -20,7 +20,9 @@
 #include "uia/app/AppModule.h"
 #include "uia/app/Framework.h"
 #include "uia/events/Events.h"
+#include "uia/events/Input.h"
 #include "uia/platform/app/AsyncEventWindow.h"
+#include "uia/platform/window/WindowClasses.h"
 #include "uia/window/Monitor.h"
 
 using namespace HA;
@@ -477,16 +479,24 @@ TEST_F(ApplicationTest, FrameworkStartUpUndoesAFailedStep)
     ASSERT_TRUE(initialize());
     EXPECT_TRUE(isInitialized());
     EXPECT_NE(DETAIL::asyncEventWindow(), nullptr);
+    EXPECT_TRUE(areWindowClassesRegistered());
+    EXPECT_TRUE(isCursorTableLoaded());
     shutDown();
     EXPECT_FALSE(isInitialized());
     EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr);
+    EXPECT_FALSE(areWindowClassesRegistered());
+    EXPECT_FALSE(isCursorTableLoaded());
     shutDown();  // nothing to undo
+    // Each failed step leaves nothing of the steps before it.
     for (auto step : {DETAIL::eInitStep::KeyTables, DETAIL::eInitStep::WindowClasses, DETAIL::eInitStep::CursorTable,
                       DETAIL::eInitStep::AsyncEventWindow}) {
         DETAIL::InitFaultScope fault(step);
-        EXPECT_FALSE(initialize());
-        EXPECT_FALSE(isInitialized());
-        EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr);
+        const int name = static_cast<int>(step);
+        EXPECT_FALSE(initialize()) << name;
+        EXPECT_FALSE(isInitialized()) << name;
+        EXPECT_EQ(DETAIL::asyncEventWindow(), nullptr) << name;
+        EXPECT_FALSE(areWindowClassesRegistered()) << name;
+        EXPECT_FALSE(isCursorTableLoaded()) << name;
     }
     EXPECT_TRUE(initialize());
     shutDown();

@@ -240,9 +240,17 @@ TEST_F(DataObjectTest, FindAnswersForEveryKindOfRequest)
     f = request(13);
     f.ptd = &device;
     EXPECT_EQ(object->QueryGetData(&f), OS::DV_E_DVTARGETDEVICE);
+    // GetData answers every failure to find alike.
     OS::STGMEDIUM medium{};
     f = request(15);
     EXPECT_EQ(object->GetData(&f, &medium), OS::DV_E_FORMATETC);
+    f = request(13, OS::TYMED_ISTREAM);
+    EXPECT_EQ(object->GetData(&f, &medium), OS::DV_E_FORMATETC);
+    f = request(13);
+    f.ptd = &device;
+    EXPECT_EQ(object->GetData(&f, &medium), OS::DV_E_FORMATETC);
+    EXPECT_EQ(medium.tymed, OS::TYMED_NULL);
+    f = request(15);
     EXPECT_EQ(object->GetDataHere(&f, &medium), OS::DV_E_FORMATETC);
 
     OS::FORMATETC out{};

@@ -176,6 +176,22 @@ TEST_F(BlitTest, APictureContextOwnsItsBitmapUntilItEnds)
     }
     PictureDC none(0, 5);
     EXPECT_EQ(none.getHdc(), nullptr);
+    EXPECT_EQ(none.releaseBitmap(), nullptr);
+
+    // A released bitmap outlives the context and is the caller's to delete.
+    OS::HBITMAP released = nullptr;
+    {
+        PictureDC dc(8, 4);
+        released = dc.releaseBitmap();
+        ASSERT_TRUE(released);
+        EXPECT_EQ(dc.getBitmap(), nullptr);
+        EXPECT_EQ(dc.releaseBitmap(), nullptr);
+    }
+    OS::BitmapPixels pixels;
+    ASSERT_TRUE(OS::readBitmapPixels(released, pixels));
+    EXPECT_FALSE(pixels.section);
+    EXPECT_EQ(pixels.width, 8);
+    EXPECT_TRUE(OS::deleteObject(released));
 }
 
 }  // namespace

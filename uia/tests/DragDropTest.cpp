@@ -135,6 +135,23 @@ TEST_F(DragDropTest, TheScrollEffectWithATargetListMakesTheFirstTargetCurrentWit
     EXPECT_EQ(target.events, (std::vector<int>{kEventDragLeave}));
 }
 
+TEST_F(DragDropTest, ADropWithoutACurrentTargetEndsTheDragForTheListeners)
+{
+    RecordingTarget listener;
+    accept(&listener, 1, false);
+    OS::IDataObject* data = textData(u"x");
+    {
+        OS::IncomingDrag drag(window.hwnd(), data, 1);
+        EXPECT_EQ(drag.enter(screen(1, 1)), 1u);
+        // No acceptor and no scroll effect: nothing is current, nothing is dropped.
+        EXPECT_EQ(drag.drop(screen(1, 1)), 0u);
+    }
+    data->Release();
+    EXPECT_TRUE(listener.events.empty());
+    // Its leave actions run from this notice, as they do when the drag leaves the window.
+    EXPECT_EQ(listener.notified, (std::vector<int>{kEventDragLeave}));
+}
+
 TEST_F(DragDropTest, LeavingAndRefusingTellTheTargetThatStopsBeingCurrent)
 {
     RecordingTarget target;
@@ -269,6 +286,46 @@ TEST_F(DragDropTest, TheDragImageWithAlphaOrWithTheColourKey)
                                                               "InitializeFromBitmap 4x2 offset 1,1 key none",
                                                               "InitializeFromBitmap 4x2 offset 1,1 key none"}));
     EXPECT_EQ(OS::dragImageServicesAlive(), 1);  // the window's
+}
+
+TEST_F(DragDropTest, TheDragImageIsASectionWithAlphaOrTheFirstFrameDrawnIntoAScreenBitmap)
+{
+    struct Row {
+        const char* name;
+        bool alpha;
+        bool sideBySide;
+        bool section;  // with the alpha mask; else a bitmap in the screen's format
+        int width;
+        int height;
+    };
+    const Row rows[] = {
+        {"alpha: the whole picture in a section with masks", true, true, true, 4, 2},
+        {"no alpha: the left frame drawn", false, true, false, 2, 2},
+        {"no alpha: the top frame drawn", false, false, false, 4, 1},
+    };
+    const int bitmaps = OS::countDrawingObjects().bitmaps;
+    for (const Row& r : rows) {
+        auto picture = std::make_shared<Picture>();
+        ASSERT_TRUE(picture->setSize(4, 2, Picture::eBlock::Discard));
+        for (int i = 0; i < 8; ++i)
+            picture->getPixels()[i] = 0x80102030u + static_cast<std::uint32_t>(i);
+        picture->setHasAlpha(r.alpha);
+        picture->setFrameCount(2);
+        picture->setFramesSideBySide(r.sideBySide);
+        auto image = std::make_shared<DragImage>();
+        image->picture = picture;
+        OS::clearDragImageCalls();
+        DragDrop::getDelegate().startTextDrag("t", 1, image, nullptr);
+        const OS::BitmapPixels handed = OS::lastDragImage();
+        EXPECT_EQ(handed.section, r.section) << r.name;
+        EXPECT_EQ(handed.alphaMask, r.section) << r.name;
+        ASSERT_EQ(handed.width, r.width) << r.name;
+        ASSERT_EQ(handed.height, r.height) << r.name;
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x)
+                EXPECT_EQ(handed.at(x, y), picture->getPixels()[y * 4 + x]) << r.name << " " << x << "," << y;
+    }
+    EXPECT_EQ(OS::countDrawingObjects().bitmaps, bitmaps) << "the service deletes what it took";
 }
 
 TEST_F(DragDropTest, TypeIdsCountFromTheStartValue)

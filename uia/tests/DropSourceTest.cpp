@@ -63,6 +63,15 @@ INSTANTIATE_TEST_SUITE_P(
         tDetectCase{"SmallMoveWaitsLargerMoveStarts", 0, true,
                     {{kButton, 10, 10, 1, 1, 0, 1}, {kDrag, 12, 11, 0, 0, 0, 1}, {kDrag, 13, 10, 0, 0, 0, 2},
                      {kDrag, 30, 30, 0, 0, 0, 0}}},
+        // The two squares on either side of the limit: 5 waits, 8 (no sum of two squares lies
+        // between) starts; backwards and upwards alike.
+        tDetectCase{"DistanceSquaredFiveWaits", 0, true,
+                    {{kButton, 10, 10, 1, 1, 0, 1}, {kDrag, 12, 11, 0, 0, 0, 1}, {kDrag, 8, 9, 0, 0, 0, 1},
+                     {kDrag, 11, 8, 0, 0, 0, 1}}},
+        tDetectCase{"DistanceSquaredEightStarts", 0, true,
+                    {{kButton, 10, 10, 1, 1, 0, 1}, {kDrag, 12, 12, 0, 0, 0, 2}}},
+        tDetectCase{"DistanceSquaredEightUpwardsStarts", 0, true,
+                    {{kButton, 10, 10, 1, 1, 0, 1}, {kMove, 8, 8, 0, 0, 0, 2}}},
         tDetectCase{"HoldTimeMustPass", 200, true,
                     {{kButton, 10, 10, 1, 1, 0, 1}, {kMove, 20, 10, 0, 0, 100, 1}, {kMove, 20, 10, 0, 0, 100, 2}}},
         tDetectCase{"RightPressCancels", 0, true,

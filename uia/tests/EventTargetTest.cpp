@@ -54,21 +54,3 @@ TEST(EventTargetDefaults, ThePlainTargetHandlesNothing)
     target.notifyEvent(kEventDragLeave, noEventData());
 }
 
-TEST(EventCodes, KeyCodesAndModifierBitsCombine)
-{
-    struct Case {
-        int keyCode;
-        std::uint32_t modifiers;
-        int expected;
-    };
-    const std::vector<Case> cases = {
-        {kKeyNumpad | '5', 0, 0x800035},
-        {kKeyNumpad | '5', kModifierShift, 0x10800035},
-        {kKeyNumpad | kKeyEnter, 0, 0x800005},
-        {keyF(1), 0, 0x10001},
-        {keyF(12), kModifierControl | kModifierAlt, 0x6001000C},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(static_cast<int>(c.keyCode | c.modifiers), c.expected);
-    EXPECT_EQ(keyF(12), kKeyF12);
-}

@@ -99,6 +99,28 @@ TEST_F(KeyInput, KeysBecomeKeyCodesAndScanKeys)
          {{kEventKeyDown, kAlt | 0x10004, 0x10004}}},
         {"F5 with Alt", OS::HKL_US, [] { INPUT::key(0x38, true); }, [] { INPUT::tap(0x3F); },
          {{kEventKeyDown, kAlt | 0x10005, 0x10005}, {kEventKeyUp, kAlt | 0x10005, 0x10005}}},
+        // The code names of uia/events/Events.h describe what the translation gives.
+        {"F1 by its name", OS::HKL_US, none, [] { INPUT::tap(0x3B); },
+         {{kEventKeyDown, keyF(1), keyF(1)}, {kEventKeyUp, keyF(1), keyF(1)}}},
+        {"F12 with Control and Alt by their names", OS::HKL_US,
+         [] {
+             INPUT::key(0x1D, true);
+             INPUT::key(0x38, true);
+         },
+         [] { INPUT::tap(0x58); },
+         {{kEventKeyDown, static_cast<int>(kModifierControl | kModifierAlt) | keyF(12), kKeyF12},
+          {kEventKeyUp, static_cast<int>(kModifierControl | kModifierAlt) | keyF(12), kKeyF12}}},
+        {"numpad 5 with Shift by their names", OS::HKL_US,
+         [] {
+             INPUT::tap(0x45);
+             INPUT::key(0x2A, true);
+         },
+         [] { INPUT::tap(0x4C); },
+         {{kEventKeyDown, static_cast<int>(kModifierShift) | kKeyNumpad | '5', kKeyNumpad | '5'},
+          {kEventChar, 0, 0, "5"},
+          {kEventKeyUp, static_cast<int>(kModifierShift) | kKeyNumpad | '5', kKeyNumpad | '5'}}},
+        {"numpad Enter by its name", OS::HKL_US, none, [] { INPUT::tap(0x1C, true); },
+         {{kEventKeyDown, kKeyNumpad | kKeyEnter, -1}, {kEventKeyUp, kKeyNumpad | kKeyEnter, -1}}},
         {"F10 alone is a system key", OS::HKL_US, none, [] { INPUT::tap(0x44); },
          {{kEventKeyDown, 0x1000A, 0x1000A}, {kEventKeyUp, 0x1000A, 0x1000A}}},
         {"Windows key alone", OS::HKL_US, none, [] { INPUT::tap(0x5B, true); },

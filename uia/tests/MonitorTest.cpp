@@ -72,6 +72,11 @@ TEST_F(MonitorList, ArrangementSortAndBoundingBox)
         {"left of the primary and enumerated first", {desc(kLeft), desc(kPrimary)}, false,
          {rect(-1920, 0, 0, 1080), rect(0, 0, 1920, 1080)}, rect(-1920, 0, 1920, 1080)},
         {"one monitor", {desc(kPrimary)}, false, {rect(0, 0, 1920, 1080)}, rect(0, 0, 1920, 1080)},
+        // The box grows from (0, 0, 1, 1), not from the first monitor.
+        {"one monitor away from the origin", {desc(OS::RECT{100, 50, 900, 650})}, false, {rect(100, 50, 900, 650)},
+         rect(0, 0, 900, 650)},
+        {"one monitor left of and above the origin", {desc(OS::RECT{-800, -600, -10, -5})}, false,
+         {rect(-800, -600, -10, -5)}, rect(-800, -600, 1, 1)},
     };
     for (const Case& c : cases) {
         OS::MonitorLayoutScope layout(layoutOf(c.monitors));

@@ -2,6 +2,7 @@
 
 #include "os/windows/Menu.h"
 #include "os/windows/Monitors.h"
+#include "uia/platform/window/StandaloneWindowImpl.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
 #include "uia/window/Monitor.h"
@@ -145,15 +146,27 @@ TEST_F(WindowGeometry, ResizingAMaximisedWindowChangesItsRestoreSize)
     EXPECT_EQ(window.getSize(true), (Size{500, 250}));
     EXPECT_EQ(screenRect(hwnd).left, 100 + kTaskbar);
 
-    // A position while maximised keeps the restore size.
+    // A position while maximised keeps the restore size and reports the normal state.
     impl().maximize();
     states.clear();
     impl().setPosition(GP::Point{200, 150}, false);
     EXPECT_EQ(screenRect(hwnd), maximised);
+    EXPECT_EQ(states, (std::vector<int>{kSizeStateNormal}));
     impl().restore();
     EXPECT_EQ(window.getSize(true), (Size{500, 250}));
     EXPECT_EQ(screenRect(hwnd).left, 200 + kTaskbar);
     EXPECT_EQ(screenRect(hwnd).top, 150);
+
+    // So does a position while minimised.
+    impl().minimize();
+    states.clear();
+    impl().setPosition(GP::Point{250, 160}, false);
+    EXPECT_TRUE(impl().isIconic());
+    EXPECT_EQ(states, (std::vector<int>{kSizeStateNormal}));
+    impl().restore();
+    EXPECT_EQ(window.getSize(true), (Size{500, 250}));
+    EXPECT_EQ(screenRect(hwnd).left, 250 + kTaskbar);
+    EXPECT_EQ(screenRect(hwnd).top, 160);
 
     // So does a rectangle, which reports the normal state.
     impl().minimize();
@@ -226,6 +239,28 @@ TEST_F(WindowGeometry, PlacementIsValidatedAgainstTheMonitors)
     }
 }
 
+// The styles of a framed window.
+constexpr OS::DWORD kOverlapped = OS::WS_OVERLAPPEDWINDOW | OS::WS_CLIPCHILDREN;
+
+// A top-level window created with the given styles, hidden.
+std::unique_ptr<RecordingWindow> windowWithStyles(OS::DWORD style, OS::DWORD exStyle)
+{
+    auto window = std::make_unique<RecordingWindow>();
+    auto* impl = new DETAIL::StandaloneWindowImpl(window.get());
+    window->setImpl(impl);
+    WindowDescriptor d;
+    d.contentFlags |= WindowDescriptor::kSizeGiven | WindowDescriptor::kClientSize;
+    d.right = 200;
+    d.bottom = 100;
+    const int type = (style & OS::WS_POPUP) ? DETAIL::kFramelessWindowClass : DETAIL::kNormalWindowClass;
+    if (!impl->create(d, type, style, exStyle)) {
+        window->setImpl(nullptr);
+        delete impl;
+        return nullptr;
+    }
+    return window;
+}
+
 TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
 {
     impl().setPosition(GP::Point{100, 60}, false);
@@ -247,13 +282,19 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
     for (const Row& r : rows) {
         r.act(impl());
         WindowPlacement p;
+        p.minX = 7;
+        p.minY = 8;
         impl().getPlacement(&p);
         EXPECT_EQ(p.state, r.state) << r.name;
         EXPECT_EQ(p.x, 100) << r.name;
         EXPECT_EQ(p.y, 60) << r.name;
         EXPECT_EQ(p.width, 400) << r.name;
         EXPECT_EQ(p.height, 300) << r.name;
+        // The platform parks minimised windows at negative positions: the caller's values stay.
+        EXPECT_EQ(p.minX, 7) << r.name;
+        EXPECT_EQ(p.minY, 8) << r.name;
         EXPECT_EQ(p.layer, 0) << r.name;
+        EXPECT_EQ(p.zIndex, 0) << r.name;
     }
     // A round trip puts the window back.
     impl().show(true);
@@ -264,6 +305,62 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
     impl().setPlacement(saved);
     EXPECT_EQ(screenRect(hwnd).left, 100 + kTaskbar);
     EXPECT_EQ(window.getSize(true), (Size{400, 300}));
+}
+
+TEST_F(WindowGeometry, PlacementLayerFollowsTheStyles)
+{
+    struct LayerRow {
+        const char* name;
+        OS::DWORD style;
+        OS::DWORD exStyle;
+        int layer;
+    };
+    const LayerRow layers[] = {
+        {"ordinary", kOverlapped, 0, 0},
+        {"extended style bit 0x40", kOverlapped, 0x40, 3},
+        {"bit 0x40 before topmost", kOverlapped, 0x40 | OS::WS_EX_TOPMOST, 3},
+        {"topmost", kOverlapped, OS::WS_EX_TOPMOST, 4},
+        {"tool pop-up", OS::WS_POPUP, OS::WS_EX_TOOLWINDOW, 5},
+        {"tool pop-up before topmost", OS::WS_POPUP, OS::WS_EX_TOOLWINDOW | OS::WS_EX_TOPMOST, 5},
+        {"tool pop-up that does not activate", OS::WS_POPUP, OS::WS_EX_TOOLWINDOW | OS::WS_EX_NOACTIVATE, 10},
+        {"a tool window that is no pop-up", kOverlapped, OS::WS_EX_TOOLWINDOW, 0},
+        {"a pop-up that is no tool window", OS::WS_POPUP, OS::WS_EX_NOACTIVATE, 0},
+    };
+    for (const LayerRow& r : layers) {
+        auto w = windowWithStyles(r.style, r.exStyle);
+        ASSERT_TRUE(w) << r.name;
+        WindowPlacement p;
+        w->getImpl()->getPlacement(&p);
+        EXPECT_EQ(p.layer, r.layer) << r.name;
+    }
+}
+
+TEST_F(WindowGeometry, PlacementCountsOnlyTheWindowsOfItsLayerDirectlyAbove)
+{
+    struct Stack {
+        const char* name;
+        std::vector<OS::DWORD> above;  // extended styles, lowest first
+        int zIndex;
+    };
+    const Stack stacks[] = {
+        {"none above", {}, 0},
+        {"two of its layer", {0, 0}, 2},
+        {"another layer directly above", {OS::WS_EX_TOPMOST}, 0},
+        {"another layer between", {OS::WS_EX_TOPMOST, 0}, 0},
+        {"counting stops at another layer", {0, OS::WS_EX_TOPMOST, 0}, 1},
+    };
+    for (const Stack& stack : stacks) {
+        auto base = windowWithStyles(kOverlapped, 0);
+        ASSERT_TRUE(base) << stack.name;
+        std::vector<std::unique_ptr<RecordingWindow>> above;
+        for (OS::DWORD ex : stack.above) {
+            above.push_back(windowWithStyles(kOverlapped, ex));
+            ASSERT_TRUE(above.back()) << stack.name;
+        }
+        WindowPlacement p;
+        base->getImpl()->getPlacement(&p);
+        EXPECT_EQ(p.zIndex, stack.zIndex) << stack.name;
+    }
 }
 
 struct FullScreenRow {

@@ -77,6 +77,7 @@ TEST_F(WindowMessages, WindowEventsComeFromTheirMessages)
     const Case cases[] = {
         {OS::WM_ACTIVATE, OS::WA_ACTIVE, 0, {kEventWindowActivated}},
         {OS::WM_ACTIVATE, OS::WA_INACTIVE, 0, {kEventWindowDeactivated}},
+        {OS::WM_CHILDACTIVATE, 0, 0, {kEventWindowActivated}},
         {OS::WM_SETFOCUS, 0, 0, {kEventFocusGained}},
         {OS::WM_KILLFOCUS, 0, 0, {kEventFocusLost}},
         {OS::WM_CANCELMODE, 0, 0, {kEventCaptureLost, kEventFocusLost}},

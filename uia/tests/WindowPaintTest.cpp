@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "gp/src/common/storage/ModuleResources.h"
+#include "os/kernel/Module.h"
 #include "os/kernel/Resources.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
@@ -201,24 +205,30 @@ TEST_F(WindowPaint, IconsComeFromTheModulesIconResource)
 {
     static TestIcons icons;
     (void)icons;
+    // A module of the C library: it holds no icons.
+    const OS::HMODULE library = OS::getModuleHandleFromAddress(reinterpret_cast<const void*>(&std::abort));
+    ASSERT_NE(library, nullptr);
+    ASSERT_NE(library, GP::getModuleHandle());
     struct Case {
         const char* name;
+        OS::HMODULE module;
         int id;
         uint32_t big;  // 0: no icon
         uint32_t small;
         int smallSize;
     };
     const Case cases[] = {
-        {"both sizes", 601, 0xFF112233u, 0xFF445566u, 16},
-        {"small image missing", 602, 0xFF112233u, 0xFF112233u, 32},
-        {"large only", 604, 0xFF112233u, 0xFF112233u, 16},
-        {"missing", 603, 0, 0, 0},
+        {"both sizes", nullptr, 601, 0xFF112233u, 0xFF445566u, 16},
+        {"small image missing", nullptr, 602, 0xFF112233u, 0xFF112233u, 32},
+        {"large only", nullptr, 604, 0xFF112233u, 0xFF112233u, 16},
+        {"missing", nullptr, 603, 0, 0, 0},
+        {"another module named", library, 601, 0xFF112233u, 0xFF445566u, 16},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingWindow window;
         ASSERT_TRUE(window.create(mainDescriptor()));
-        window.setIcon(nullptr, c.id);
+        window.setIcon(c.module, c.id);
         OS::HICON big = OS::getWindowIcon(window.hwnd(), OS::ICON_BIG);
         OS::HICON small = OS::getWindowIcon(window.hwnd(), OS::ICON_SMALL);
         if (!c.big) {

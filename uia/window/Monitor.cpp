@@ -29,10 +29,9 @@ OS::BOOL addMonitor(OS::HMONITOR monitor, OS::HDC, OS::RECT*, OS::LPARAM)
     record.monitor = toRect(info.rcMonitor);
     record.work = toRect(info.rcWork);
     record.valid = true;
-    gBounds = gList.empty() ? record.monitor
-                            : GP::Rect{std::min(gBounds.left, record.monitor.left), std::min(gBounds.top, record.monitor.top),
-                                       std::max(gBounds.right, record.monitor.right),
-                                       std::max(gBounds.bottom, record.monitor.bottom)};
+    // Grows from (0, 0, 1, 1): the box always holds the origin, where the primary monitor starts.
+    gBounds = GP::Rect{std::min(gBounds.left, record.monitor.left), std::min(gBounds.top, record.monitor.top),
+                       std::max(gBounds.right, record.monitor.right), std::max(gBounds.bottom, record.monitor.bottom)};
     gList.push_back(record);
     return 1;
 }

@@ -37,6 +37,9 @@ public:
     // UTF-8; null is empty. The window shows it with "*" appended while modified.
     virtual void setTitle(const char* title) = 0;
     virtual void setMenuBar(const HMenuBar& menuBar) = 0;
+    // The icon `resourceId` of the program's module at the default and at the small size (the
+    // large one where the small one is missing); `module` is not consulted. Nothing when the
+    // icon is missing.
     virtual void setIcon(OS::HMODULE module, int resourceId) = 0;
     virtual void setCursor(OS::HANDLE cursor) = 0;
     virtual void resetCursor() = 0;

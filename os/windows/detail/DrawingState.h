@@ -16,6 +16,8 @@ struct Bitmap {
     int height = 0;
     bool bottomUp = false;
     bool stock = false;
+    bool section = false;
+    bool alphaMask = false;  // a section whose header has masks, alpha among them
     std::unique_ptr<std::uint32_t[]> bits;
     HDC selectedInto = nullptr;
 };
@@ -80,6 +82,7 @@ struct Dib {
     int width = 0;
     int height = 0;  // rows, positive
     bool topDown = false;
+    bool alphaMask = false;
 };
 
 bool readDib(const BITMAPINFO* info, UINT usage, Dib& dib);

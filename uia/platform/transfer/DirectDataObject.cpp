@@ -89,7 +89,7 @@ OS::HRESULT DirectDataObject::GetData(OS::FORMATETC* format, OS::STGMEDIUM* medi
     Entry* entry = nullptr;
     OS::HRESULT hr = find(format, false, &entry);
     if (hr != OS::S_OK)
-        return hr == OS::DV_E_TYMED || hr == OS::DV_E_DVTARGETDEVICE ? hr : OS::DV_E_FORMATETC;
+        return OS::DV_E_FORMATETC;
     // The copy shares the block; whoever releases it releases us, never the block.
     *medium = entry->medium;
     if (entry->medium.tymed == OS::TYMED_ISTREAM || entry->medium.tymed == OS::TYMED_ISTORAGE) {

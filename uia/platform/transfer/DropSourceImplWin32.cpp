@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "uia/graphics/picture/Picture.h"
+#include "uia/platform/window/PictureDC.h"
 #include "uia/transfer/DragDrop.h"
 
 namespace HA::UIA {
@@ -13,26 +14,48 @@ namespace {
 
 constexpr OS::COLORREF kColourKey = OS::rgbColour(192, 192, 192);
 
-// A 32-bit top-down section with the rows of the picture's area (width × height from 0, 0).
-OS::HBITMAP sectionOf(const Picture& picture, int width, int height)
+// A 32-bit top-down section that carries the picture's alpha, with the masks that say so.
+OS::HBITMAP alphaSectionOf(const Picture& picture)
 {
+    const int width = picture.getWidth(), height = picture.getHeight();
+    OS::BITMAPV5HEADER header{};
+    header.bV5Size = sizeof header;
+    header.bV5Width = width;
+    header.bV5Height = -height;
+    header.bV5Planes = 1;
+    header.bV5BitCount = 32;
+    header.bV5Compression = OS::BI_BITFIELDS;
+    header.bV5RedMask = 0x00FF0000u;
+    header.bV5GreenMask = 0x0000FF00u;
+    header.bV5BlueMask = 0x000000FFu;
+    header.bV5AlphaMask = 0xFF000000u;
+    void* bits = nullptr;
+    OS::HBITMAP bitmap = OS::createDIBSection(nullptr, reinterpret_cast<const OS::BITMAPINFO*>(&header),
+                                              OS::DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits)
+        std::memcpy(bits, picture.getPixels(), 4u * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    return bitmap;
+}
+
+// The picture's first frame drawn into a bitmap in the screen's format.
+OS::HBITMAP firstFrameBitmapOf(const Picture& picture)
+{
+    const int width = picture.getFrameWidth(), height = picture.getFrameHeight();
+    PictureDC dc(width, height);
+    if (!dc.getHdc())
+        return nullptr;
     OS::BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(OS::BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biWidth = picture.getWidth();
+    info.bmiHeader.biHeight = -picture.getHeight();
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = OS::BI_RGB;
-    void* bits = nullptr;
-    OS::HBITMAP bitmap = OS::createDIBSection(nullptr, &info, OS::DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits)
-        return bitmap;
-    const std::uint32_t* source = picture.getPixels();
-    auto* destination = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(destination + static_cast<std::size_t>(y) * width,
-                    source + static_cast<std::size_t>(y) * picture.getWidth(), 4u * static_cast<std::size_t>(width));
-    return bitmap;
+    // The source origin is the lower-left corner: the top-left frame starts that many rows up.
+    OS::setDIBitsToDevice(dc.getHdc(), 0, 0, static_cast<OS::DWORD>(width), static_cast<OS::DWORD>(height), 0,
+                          picture.getHeight() - height, 0, static_cast<OS::UINT>(picture.getHeight()),
+                          picture.getPixels(), &info, OS::DIB_RGB_COLORS);
+    return dc.releaseBitmap();
 }
 
 }  // namespace
@@ -52,12 +75,12 @@ DropSourceImplWin32::DropSourceImplWin32(OS::IDataObject* data, const std::share
     description.ptOffset = {image->hotSpotX, image->hotSpotY};
     if (picture.hasAlpha()) {
         description.sizeDragImage = {picture.getWidth(), picture.getHeight()};
-        description.hbmpDragImage = sectionOf(picture, picture.getWidth(), picture.getHeight());
+        description.hbmpDragImage = alphaSectionOf(picture);
         description.crColorKey = OS::CLR_NONE;
     } else {
         // Without alpha only the first frame shows; the key colour is transparent.
         description.sizeDragImage = {picture.getFrameWidth(), picture.getFrameHeight()};
-        description.hbmpDragImage = sectionOf(picture, picture.getFrameWidth(), picture.getFrameHeight());
+        description.hbmpDragImage = firstFrameBitmapOf(picture);
         description.crColorKey = kColourKey;
     }
     if (description.hbmpDragImage && mHelper->InitializeFromBitmap(&description, data) != OS::S_OK)

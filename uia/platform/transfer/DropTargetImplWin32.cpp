@@ -213,6 +213,8 @@ OS::HRESULT DropTargetImplWin32::Drop(OS::IDataObject* data, OS::DWORD keyState,
         for (EventTarget* listener : listeners)
             listener->notifyEvent(kEventDrop, &record);
     }
+    // The listeners hear the end even when nothing was current: their leave actions undo what
+    // the offers showed, and no later notice would reach them.
     sendLeave(target, listeners, record);
     *effect = static_cast<OS::DWORD>(accepted);
     return OS::S_OK;

@@ -24,9 +24,21 @@ PictureDC::~PictureDC()
 {
     if (!getHdc())
         return;
-    OS::selectObject(getHdc(), mPrevious);
-    OS::deleteObject(mBitmap);
+    if (mBitmap) {
+        OS::selectObject(getHdc(), mPrevious);
+        OS::deleteObject(mBitmap);
+    }
     OS::deleteDC(getHdc());
+}
+
+OS::HBITMAP PictureDC::releaseBitmap()
+{
+    if (!mBitmap)
+        return nullptr;
+    OS::selectObject(getHdc(), mPrevious);
+    OS::HBITMAP bitmap = mBitmap;
+    mBitmap = nullptr;
+    return bitmap;
 }
 
 }  // namespace HA::UIA

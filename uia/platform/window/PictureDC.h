@@ -11,10 +11,13 @@ class PictureDC : public DeviceContext {
 public:
     // A width x height bitmap; without it (a failure or an empty size) the context has no hdc.
     PictureDC(int width, int height);
-    // Deselects the bitmap, then deletes it and the memory context.
+    // Deselects the bitmap (unless released), then deletes it and the memory context.
     ~PictureDC() override;
 
     OS::HBITMAP getBitmap() const { return mBitmap; }
+    // Deselects the bitmap and hands it to the caller, who deletes it; the context then
+    // keeps only itself (null when it has no bitmap).
+    OS::HBITMAP releaseBitmap();
 
 private:
     OS::HBITMAP mBitmap = nullptr;

@@ -121,12 +121,13 @@ void WindowImplBaseWin32::setMenuBar(const HMenuBar& menuBar)
                      OS::SWP_NOMOVE | OS::SWP_NOZORDER | OS::SWP_NOACTIVATE);
 }
 
-void WindowImplBaseWin32::setIcon(OS::HMODULE module, int resourceId)
+void WindowImplBaseWin32::setIcon(OS::HMODULE, int resourceId)
 {
     if (!mHwnd || resourceId < 0 || resourceId > 0xFFFF)
         return;
-    if (!module)
-        module = GP::getModuleHandle();
+    // The icons are the program's own resources, whatever module a caller names: the one
+    // module that the window classes are registered with.
+    const OS::HMODULE module = GP::getModuleHandle();
     const auto id = static_cast<OS::WORD>(resourceId);
     OS::HICON big = OS::loadIconImage(module, id, 0, 0, OS::LR_DEFAULTSIZE);
     if (!big)

@@ -159,6 +159,7 @@ void WindowImplBaseWin32::setPosition(GP::Point point, bool client)
         GP::Rect normal;
         getNormalRect(&normal, false);
         setNormalRect(GP::Rect{point.x, point.y, point.x + normal.width(), point.y + normal.height()}, false);
+        sendNormalState(*this);
         return;
     }
     if (!placementOf(mHwnd, p)) {

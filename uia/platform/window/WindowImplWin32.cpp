@@ -249,6 +249,9 @@ std::optional<OS::LRESULT> WindowImplWin32::dispatchWindowMessage(OS::UINT messa
         sendEvent(OS::loWord(wParam) != OS::WA_INACTIVE ? kEventWindowActivated : kEventWindowDeactivated,
                   noEventData(), false);
         return std::nullopt;
+    case OS::WM_CHILDACTIVATE:
+        sendEvent(kEventWindowActivated, noEventData(), false);
+        return std::nullopt;
     case OS::WM_CANCELMODE:
         mCaptured = false;
         sendEvent(kEventCaptureLost, noEventData(), false);
