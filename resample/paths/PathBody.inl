@@ -34,10 +34,10 @@ bool copyWholeTile(const Tile& t, const int32_t* cols, const int32_t* rows)
     const int64_t column = int64_t(cols[0] / 4) + t.x0;
     if (column < 0 || column + t.width > s.cols.srcSize || first + t.y0 < 0 || first + t.y0 + t.height > s.rows.srcSize)
         return false;
-#if LEVEL >= 4
-    if (rowStreaming(4 * int64_t(t.width) * t.height).on)
-        return false;  // the rows stream past the cache
-#endif
+    if constexpr (kWideIntegers) {
+        if (rowStreaming(4 * int64_t(t.width) * t.height).on)
+            return false;  // the rows stream past the cache
+    }
     __builtin_memmove(t.dst, t.src + t.srcStep * ptrdiff_t(first) + cols[0], rowBytes * size_t(t.height));
     return true;
 }

@@ -1,14 +1,14 @@
 // Part of the body of every code path (PathBody.inl): the bilinear edge rows and columns,
 // in one pass with 14-bit weights straight into the destination, and the edges' counts.
 
-#if LEVEL < 2
-uint8_t edgeRound(uint32_t v) { return uint8_t((v + ((v >> 14) & 1u) + 8192u) >> 14); }
-#endif
+// The edge sums' rounding: the constant 8192 plus the lowest bit of the integer part.
+[[maybe_unused]] uint8_t edgeRound(uint32_t v) { return uint8_t((v + ((v >> 14) & 1u) + 8192u) >> 14); }
 
-#if LEVEL >= 2
+// The four-channel forms of SSE4.1 are templates, so the paths without it never make them.
+
 // edgeRound of four 32-bit values, each cut to its low byte as the scalar form does; the
 // bytes of one pixel.
-uint32_t edgeRound4(__m128i v)
+template <int = kLevel> uint32_t edgeRound4(__m128i v)
 {
     const __m128i odd = _mm_and_si128(_mm_srli_epi32(v, 14), _mm_set1_epi32(1));
     const __m128i r = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(v, odd), _mm_set1_epi32(8192)), 14);
@@ -16,8 +16,10 @@ uint32_t edgeRound4(__m128i v)
     return uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(r, lowBytes)));
 }
 
-__m128i widen4(const uint8_t* p) { return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(load32(p)))); }
-#endif
+template <int = kLevel> __m128i widen4(const uint8_t* p)
+{
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(load32(p))));
+}
 
 struct EdgeCounts {
     int32_t top, bottom, left, right;
@@ -47,83 +49,81 @@ void linearEdgeRow(const Tile& t, const uint8_t* p, uint8_t* d, const int32_t* c
         return Taps{tap, tap + 4};
     };
     int32_t j = 0;
-#if LEVEL >= 4
-    // Two pixels a step, their interleaved taps and weight pairs in one multiply-add, while
-    // every weight fits its signed 16-bit operands; the pixel loop takes the rest.
-    const __m128i interleave2 = _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
-    const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-    const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                              0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    for (; j + 2 <= width; j += 2) {
-        uint64_t weights;
-        __builtin_memcpy(&weights, cw + 2 * ptrdiff_t(j), 8);
-        if (weights & 0x8000800080008000ull)
-            break;
-        const Taps a = tapsOf(j), b = tapsOf(j + 1);
-        const __m128i taps = _mm_shuffle_epi8(_mm_setr_epi32(int(load32(p + a.left)), int(load32(p + a.right)),
-                                                             int(load32(p + b.left)), int(load32(p + b.right))),
-                                              interleave2);
-        const __m256i v = _mm256_madd_epi16(
-            _mm256_cvtepu8_epi16(taps),
-            _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_cvtsi64_si128(int64_t(weights))), spread));
-        const __m256i odd = _mm256_and_si256(_mm256_srli_epi32(v, 14), _mm256_set1_epi32(1));
-        const __m256i r = _mm256_shuffle_epi8(
-            _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, odd), _mm256_set1_epi32(8192)), 14), lowBytes);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)),
-                         _mm_unpacklo_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1)));
+    if constexpr (kWideIntegers) {
+        // Two pixels a step, their interleaved taps and weight pairs in one multiply-add, while
+        // every weight fits its signed 16-bit operands; the pixel loop takes the rest.
+        const __m128i interleave2 = _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+        const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+        const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                  0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+        for (; j + 2 <= width; j += 2) {
+            uint64_t weights;
+            __builtin_memcpy(&weights, cw + 2 * ptrdiff_t(j), 8);
+            if (weights & 0x8000800080008000ull)
+                break;
+            const Taps a = tapsOf(j), b = tapsOf(j + 1);
+            const __m128i taps = _mm_shuffle_epi8(_mm_setr_epi32(int(load32(p + a.left)), int(load32(p + a.right)),
+                                                                 int(load32(p + b.left)), int(load32(p + b.right))),
+                                                  interleave2);
+            const __m256i v = _mm256_madd_epi16(
+                _mm256_cvtepu8_epi16(taps),
+                _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_cvtsi64_si128(int64_t(weights))), spread));
+            const __m256i odd = _mm256_and_si256(_mm256_srli_epi32(v, 14), _mm256_set1_epi32(1));
+            const __m256i r = _mm256_shuffle_epi8(
+                _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, odd), _mm256_set1_epi32(8192)), 14), lowBytes);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)),
+                             _mm_unpacklo_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1)));
+        }
     }
-#endif
-#if LEVEL >= 2
     const __m128i interleave = _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, -1, -1, -1, -1, -1, -1, -1, -1);
-#endif
     for (; j < width; ++j) {
         const Taps at = tapsOf(j);
         const ptrdiff_t tap0 = at.left, tap1 = at.right;
         const uint32_t w0 = cw[2 * ptrdiff_t(j)], w1 = cw[2 * ptrdiff_t(j) + 1];
-#if LEVEL >= 2
-        // The same 32-bit products and sum, four channels at once: by one multiply-add of the
-        // interleaved taps where both weights fit its signed 16-bit operands.
-        __m128i v;
-        if ((w0 | w1) < 32768) {
-            const __m128i pair = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(load32(p + tap0))),
-                                                    _mm_cvtsi32_si128(int(load32(p + tap1))));
-            v = _mm_madd_epi16(_mm_cvtepu8_epi16(_mm_shuffle_epi8(pair, interleave)),
-                               _mm_set1_epi32(int(w0 | (w1 << 16))));
-        } else
-            v = _mm_add_epi32(_mm_mullo_epi32(widen4(p + tap0), _mm_set1_epi32(int(w0))),
-                              _mm_mullo_epi32(widen4(p + tap1), _mm_set1_epi32(int(w1))));
-        store32(d + 4 * ptrdiff_t(j), edgeRound4(v));
-#else
-        for (int c = 0; c < 4; ++c)
-            d[4 * ptrdiff_t(j) + c] = edgeRound(w0 * p[tap0 + c] + w1 * p[tap1 + c]);
-#endif
+        if constexpr (kSse41) {
+            // The same 32-bit products and sum, four channels at once: by one multiply-add of
+            // the interleaved taps where both weights fit its signed 16-bit operands.
+            __m128i v;
+            if ((w0 | w1) < 32768) {
+                const __m128i pair = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(load32(p + tap0))),
+                                                        _mm_cvtsi32_si128(int(load32(p + tap1))));
+                v = _mm_madd_epi16(_mm_cvtepu8_epi16(_mm_shuffle_epi8(pair, interleave)),
+                                   _mm_set1_epi32(int(w0 | (w1 << 16))));
+            } else
+                v = _mm_add_epi32(_mm_mullo_epi32(widen4(p + tap0), _mm_set1_epi32(int(w0))),
+                                  _mm_mullo_epi32(widen4(p + tap1), _mm_set1_epi32(int(w1))));
+            store32(d + 4 * ptrdiff_t(j), edgeRound4(v));
+        } else {
+            for (int c = 0; c < 4; ++c)
+                d[4 * ptrdiff_t(j) + c] = edgeRound(w0 * p[tap0 + c] + w1 * p[tap1 + c]);
+        }
     }
 }
 
 // The pixel of an edge column: one source column's two rows, by the row weight.
 uint32_t linearEdgePixel(const uint8_t* p0, const uint8_t* p1, uint32_t wr)
 {
-#if LEVEL >= 2
-    // The same 32-bit sums, four channels at once: 16384 a + (b - a) wr is
-    // a (16384 - wr) + b wr, one multiply-add where wr fits its signed 16-bit operands.
-    __m128i v;
-    if (wr < 32768) {
-        const __m128i taps = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(load32(p0))), _mm_cvtsi32_si128(int(load32(p1))));
-        v = _mm_madd_epi16(_mm_cvtepu8_epi16(taps), _mm_set1_epi32(int((16384 - wr) & 0xFFFF) | int(wr << 16)));
+    if constexpr (kSse41) {
+        // The same 32-bit sums, four channels at once: 16384 a + (b - a) wr is
+        // a (16384 - wr) + b wr, one multiply-add where wr fits its signed 16-bit operands.
+        __m128i v;
+        if (wr < 32768) {
+            const __m128i taps = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(load32(p0))), _mm_cvtsi32_si128(int(load32(p1))));
+            v = _mm_madd_epi16(_mm_cvtepu8_epi16(taps), _mm_set1_epi32(int((16384 - wr) & 0xFFFF) | int(wr << 16)));
+        } else {
+            const __m128i a = widen4(p0);
+            v = _mm_add_epi32(_mm_slli_epi32(a, 14),
+                              _mm_mullo_epi32(_mm_sub_epi32(widen4(p1), a), _mm_set1_epi32(int32_t(wr))));
+        }
+        return edgeRound4(v);
     } else {
-        const __m128i a = widen4(p0);
-        v = _mm_add_epi32(_mm_slli_epi32(a, 14),
-                          _mm_mullo_epi32(_mm_sub_epi32(widen4(p1), a), _mm_set1_epi32(int32_t(wr))));
+        uint8_t px[4];
+        for (int c = 0; c < 4; ++c)
+            px[c] = edgeRound(uint32_t(16384 * int32_t(p0[c]) + (int32_t(p1[c]) - int32_t(p0[c])) * int32_t(wr)));
+        uint32_t v;
+        __builtin_memcpy(&v, px, 4);
+        return v;
     }
-    return edgeRound4(v);
-#else
-    uint8_t px[4];
-    for (int c = 0; c < 4; ++c)
-        px[c] = edgeRound(uint32_t(16384 * int32_t(p0[c]) + (int32_t(p1[c]) - int32_t(p0[c])) * int32_t(wr)));
-    uint32_t v;
-    __builtin_memcpy(&v, px, 4);
-    return v;
-#endif
 }
 
 void linearEdges(const Tile& t, const int32_t* cols, const int32_t* rows, const EdgeCounts& e)

@@ -7,42 +7,42 @@ void nearestAxis(int32_t* index, int32_t src, int32_t dst)
 {
     const double r = double(src) / double(dst);
     int32_t i = 0;
-#if LEVEL >= 3
-    const __m256d rv = _mm256_set1_pd(r), half = _mm256_set1_pd(0.5);
-    const __m256d eps = _mm256_set1_pd(1e-10);
-    const __m128i step = _mm_setr_epi32(0, 1, 2, 3);
-#if LEVEL >= 4
-    for (; i + 8 <= dst; i += 8) {
-        const __m256i iv = _mm256_add_epi32(_mm256_set1_epi32(i),
-                                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        const __m256d lo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(iv));
-        const __m256d hi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(iv, 1));
-        const __m128i a = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(lo, half), rv), eps));
-        const __m128i b = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(hi, half), rv), eps));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(index + i), _mm256_set_m128i(b, a));
-    }
-#endif
-    for (; i + 4 <= dst; i += 4) {
-        const __m256d iv = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
-        const __m128i v = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(iv, half), rv), eps));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + i), v);
-    }
-#elif LEVEL == 0 || LEVEL == 2
-    const __m128d rv = _mm_set1_pd(r), half = _mm_set1_pd(0.5), eps = _mm_set1_pd(1e-10);
-    const __m128i step = _mm_setr_epi32(0, 1, 0, 0);
-    for (; i + 8 <= dst; i += 8) {
-        for (int k = 0; k < 8; k += 2) {
-            const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i + k), step));
+    if constexpr (kWide) {
+        const __m256d rv = _mm256_set1_pd(r), half = _mm256_set1_pd(0.5);
+        const __m256d eps = _mm256_set1_pd(1e-10);
+        const __m128i step = _mm_setr_epi32(0, 1, 2, 3);
+        if constexpr (kWideIntegers) {
+            for (; i + 8 <= dst; i += 8) {
+                const __m256i iv = _mm256_add_epi32(_mm256_set1_epi32(i),
+                                                    _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+                const __m256d lo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(iv));
+                const __m256d hi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(iv, 1));
+                const __m128i a = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(lo, half), rv), eps));
+                const __m128i b = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(hi, half), rv), eps));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(index + i), _mm256_set_m128i(b, a));
+            }
+        }
+        for (; i + 4 <= dst; i += 4) {
+            const __m256d iv = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
+            const __m128i v = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(iv, half), rv), eps));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(index + i), v);
+        }
+    } else if constexpr (kLevel != 1) {  // path 1 takes one index a step
+        const __m128d rv = _mm_set1_pd(r), half = _mm_set1_pd(0.5), eps = _mm_set1_pd(1e-10);
+        const __m128i step = _mm_setr_epi32(0, 1, 0, 0);
+        for (; i + 8 <= dst; i += 8) {
+            for (int k = 0; k < 8; k += 2) {
+                const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i + k), step));
+                const __m128i v = _mm_cvttpd_epi32(_mm_sub_pd(_mm_mul_pd(_mm_add_pd(iv, half), rv), eps));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i + k), v);
+            }
+        }
+        for (; i + 2 <= dst; i += 2) {
+            const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
             const __m128i v = _mm_cvttpd_epi32(_mm_sub_pd(_mm_mul_pd(_mm_add_pd(iv, half), rv), eps));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i + k), v);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i), v);
         }
     }
-    for (; i + 2 <= dst; i += 2) {
-        const __m128d iv = _mm_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(i), step));
-        const __m128i v = _mm_cvttpd_epi32(_mm_sub_pd(_mm_mul_pd(_mm_add_pd(iv, half), rv), eps));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(index + i), v);
-    }
-#endif
     for (; i < dst; ++i)
         index[i] = int32_t((double(i) + 0.5) * r - 1e-10);
 }
@@ -71,17 +71,19 @@ void fillOffsets(const Tile& t, int32_t** cols, int32_t** rows)
     *rows = r;
 }
 
-#if LEVEL >= 2
-// Four pixels by element inserts, then pairs, then one; from column j on.
-void copyPixelsInserted(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
-                        const int32_t* cols)
+// Pixels picked by their column offsets from column j on: four by element inserts where
+// the path has them, then pairs, then one.
+void copyPixelsPicked(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
+                      const int32_t* cols)
 {
-    for (; j + 4 <= width; j += 4) {
-        __m128i v = _mm_cvtsi32_si128(int(load32(row + cols[j])));
-        v = _mm_insert_epi32(v, int(load32(row + cols[j + 1])), 1);
-        v = _mm_insert_epi32(v, int(load32(row + cols[j + 2])), 2);
-        v = _mm_insert_epi32(v, int(load32(row + cols[j + 3])), 3);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), v);
+    if constexpr (kSse41) {
+        for (; j + 4 <= width; j += 4) {
+            __m128i v = _mm_cvtsi32_si128(int(load32(row + cols[j])));
+            v = _mm_insert_epi32(v, int(load32(row + cols[j + 1])), 1);
+            v = _mm_insert_epi32(v, int(load32(row + cols[j + 2])), 2);
+            v = _mm_insert_epi32(v, int(load32(row + cols[j + 3])), 3);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), v);
+        }
     }
     for (; j + 2 <= width; j += 2) {
         const uint32_t a = load32(row + cols[j]), b = load32(row + cols[j + 1]);
@@ -91,29 +93,24 @@ void copyPixelsInserted(const uint8_t* row, uint8_t* d, int32_t j, int32_t width
     if (j < width)
         store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
 }
-#endif
-
-#if LEVEL >= 4
-__m256i gather8(const uint8_t* row, const int32_t* cols)
-{
-    const __m256i offsets = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols));
-    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(row), offsets, 1);
-}
 
 enum class eStore { Plain, Streaming };
 
-// Returns the column after the last 32-pixel step.
+// Path 4's gathers, 32 pixels a step; returns the column after the last step.
 int32_t copyGathered32(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
                        const int32_t* cols, eStore store)
 {
-    for (; j + 32 <= width; j += 32) {
-        for (int k = 0; k < 32; k += 8) {
-            const __m256i v = gather8(row, cols + j + k);
-            __m256i* out = reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j + k));
-            if (store == eStore::Streaming)
-                _mm256_stream_si256(out, v);
-            else
-                _mm256_storeu_si256(out, v);
+    if constexpr (kWideIntegers) {
+        for (; j + 32 <= width; j += 32) {
+            for (int k = 0; k < 32; k += 8) {
+                const __m256i offsets = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j + k));
+                const __m256i v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row), offsets, 1);
+                __m256i* out = reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j + k));
+                if (store == eStore::Streaming)
+                    _mm256_stream_si256(out, v);
+                else
+                    _mm256_storeu_si256(out, v);
+            }
         }
     }
     return j;
@@ -145,7 +142,6 @@ StreamPlan planStores(const uint8_t* dst, int32_t width, int32_t height, const i
     plan.lineSize = uint32_t(lineSize);
     return plan;
 }
-#endif
 
 // Whether column j holds cols[0] + first[j % 4] + step * (j / 4) for every j, four columns a
 // test, in wrapping 32-bit arithmetic as the offsets are made.
@@ -203,20 +199,20 @@ int32_t copyPixelsDoubled(const uint8_t* row, uint8_t* d, int32_t width, const i
     const int32_t span = cols[width - 1] + 4 - cols[0];
     const uint8_t* from = row + cols[0];
     int32_t j = 0;
-#if LEVEL >= 4
-    const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
-                            _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four), twice));
+    if constexpr (kWideIntegers) {
+        const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                                _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four), twice));
+        }
+    } else {
+        for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_unpacklo_epi32(four, four));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j) + 16), _mm_unpackhi_epi32(four, four));
+        }
     }
-#else
-    for (; j + 8 <= width && 2 * j + 16 <= span; j += 8) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * ptrdiff_t(j)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_unpacklo_epi32(four, four));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j) + 16), _mm_unpackhi_epi32(four, four));
-    }
-#endif
     return j;
 }
 
@@ -234,14 +230,14 @@ int32_t copyPixelsSkipping(const uint8_t* row, uint8_t* d, int32_t width, const 
     const int64_t span = int64_t(cols[width - 1]) + 4 - cols[0];
     const uint8_t* from = row + cols[0];
     int32_t j = 0;
-#if LEVEL >= 4
-    for (; j + 8 <= width && 8 * int64_t(j) + 64 <= span; j += 8) {
-        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j)));
-        const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j) + 32));
-        const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0x88));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)), _mm256_permute4x64_epi64(even, 0xD8));
+    if constexpr (kWideIntegers) {
+        for (; j + 8 <= width && 8 * int64_t(j) + 64 <= span; j += 8) {
+            const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j)));
+            const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j) + 32));
+            const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0x88));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)), _mm256_permute4x64_epi64(even, 0xD8));
+        }
     }
-#endif
     for (; j + 4 <= width && 8 * int64_t(j) + 32 <= span; j += 4) {
         const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j)));
         const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * ptrdiff_t(j) + 16));
@@ -250,36 +246,35 @@ int32_t copyPixelsSkipping(const uint8_t* row, uint8_t* d, int32_t width, const 
     return j;
 }
 
-#if LEVEL >= 1
 // Enlarging columns: one load of the source window and a shuffle of its pixels per block,
 // while the window ends inside the pixels the tile reads. Returns the column it stopped at.
 int32_t copyPixelsWindowed(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
 {
-    const int32_t limit = cols[width - 1] + 4;
     int32_t j = 0;
-#if LEVEL >= 4
-    for (; j + 8 <= width && cols[j] + 32 <= limit; j += 8) {
-        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
-        const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
-        const __m256i window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
-                            _mm256_permutevar8x32_epi32(window, index));
-    }
-#endif
-    const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
-    const __m128i bytes = _mm_set1_epi32(0x03020100);
-    for (; j + 4 <= width && cols[j] + 16 <= limit; j += 4) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + j));
-        const __m128i offsets = _mm_sub_epi32(c, _mm_set1_epi32(cols[j]));
-        const __m128i control = _mm_add_epi8(_mm_shuffle_epi8(offsets, spread), bytes);
-        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_shuffle_epi8(window, control));
+    if constexpr (kByteShuffles) {
+        const int32_t limit = cols[width - 1] + 4;
+        if constexpr (kWideIntegers) {
+            for (; j + 8 <= width && cols[j] + 32 <= limit; j += 8) {
+                const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
+                const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
+                const __m256i window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                                    _mm256_permutevar8x32_epi32(window, index));
+            }
+        }
+        const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        const __m128i bytes = _mm_set1_epi32(0x03020100);
+        for (; j + 4 <= width && cols[j] + 16 <= limit; j += 4) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + j));
+            const __m128i offsets = _mm_sub_epi32(c, _mm_set1_epi32(cols[j]));
+            const __m128i control = _mm_add_epi8(_mm_shuffle_epi8(offsets, spread), bytes);
+            const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[j]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * ptrdiff_t(j)), _mm_shuffle_epi8(window, control));
+        }
     }
     return j;
 }
-#endif
 
-#if LEVEL >= 4
 // Whether every column steps by none, one or two source pixels (a reduction to half the
 // width at most): then any eight neighbouring columns lie in one window of sixteen pixels.
 bool columnsRise(const int32_t* cols, int32_t width) { return columnsStepAtMost(cols, width, 8); }
@@ -290,21 +285,22 @@ bool columnsRise(const int32_t* cols, int32_t width) { return columnsStepAtMost(
 int32_t copyPixelsWindowedWide(const uint8_t* row, uint8_t* d, int32_t width, const int32_t* cols)
 {
     int32_t j = 0;
-    const int32_t limit = cols[width - 1] + 4;
-    const __m256i seven = _mm256_set1_epi32(7);
-    for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
-        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
-        const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j] + 32));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
-                            _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
-                                               _mm256_permutevar8x32_epi32(high, index),
-                                               _mm256_cmpgt_epi32(index, seven)));
+    if constexpr (kWideIntegers) {
+        const int32_t limit = cols[width - 1] + 4;
+        const __m256i seven = _mm256_set1_epi32(7);
+        for (; j + 8 <= width && cols[j] + 64 <= limit; j += 8) {
+            const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + j));
+            const __m256i index = _mm256_srli_epi32(_mm256_sub_epi32(c, _mm256_set1_epi32(cols[j])), 2);
+            const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j]));
+            const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + cols[j] + 32));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                                _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
+                                                   _mm256_permutevar8x32_epi32(high, index),
+                                                   _mm256_cmpgt_epi32(index, seven)));
+        }
     }
     return j;
 }
-#endif
 
 // The column patterns that have a faster row copy than one pixel at a time (rising ones
 // on path 4 only).
@@ -318,10 +314,8 @@ eColumns columnKind(const int32_t* cols, int32_t width)
         return eColumns::Enlarge;
     if (columnsSkipOne(cols, width))
         return eColumns::SkipOne;
-#if LEVEL >= 4
-    if (columnsRise(cols, width))
+    if (kWideIntegers && columnsRise(cols, width))
         return eColumns::Rise;
-#endif
     return eColumns::Other;
 }
 
@@ -333,47 +327,33 @@ void copyRowPixels(const uint8_t* row, uint8_t* d, int32_t width, const int32_t*
         from = copyPixelsDoubled(row, d, width, cols);
     else if (kind == eColumns::SkipOne)
         from = copyPixelsSkipping(row, d, width, cols);
-#if LEVEL >= 4
-    else if (kind == eColumns::Rise)
+    else if (kWideIntegers && kind == eColumns::Rise)
         from = copyPixelsWindowedWide(row, d, width, cols);
-#endif
-#if LEVEL >= 1
-    else if (kind == eColumns::Enlarge)
+    else if (kByteShuffles && kind == eColumns::Enlarge)
         from = copyPixelsWindowed(row, d, width, cols);
-#endif
-#if LEVEL >= 2
-    copyPixelsInserted(row, d, from, width, cols);
-#else
-    int32_t j = from;
-    for (; j + 2 <= width; j += 2) {
-        const uint32_t a = load32(row + cols[j]), b = load32(row + cols[j + 1]);
-        store32(d + 4 * ptrdiff_t(j), a);
-        store32(d + 4 * ptrdiff_t(j) + 4, b);
-    }
-    if (j < width)
-        store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
-#endif
+    copyPixelsPicked(row, d, from, width, cols);
 }
 
-#if LEVEL >= 4
-// A row of consecutive pixels with streaming stores from the first cache line boundary on.
+// A row of consecutive pixels with path 4's streaming stores from the first cache line
+// boundary on (a plain copy elsewhere).
 void streamRow(const uint8_t* from, uint8_t* d, int32_t width, uint32_t lineSize, bool* streamed)
 {
     int32_t j = 0;
-    const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (lineSize - 1);
-    if (rest != 0) {
-        j = minOf(width, int32_t((lineSize - rest) / 4));
-        __builtin_memmove(d, from, 4 * size_t(j));
-    }
-    if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
-        for (; j + 8 <= width; j += 8)
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
-                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * ptrdiff_t(j))));
-        *streamed = true;
+    if constexpr (kWideIntegers) {
+        const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (lineSize - 1);
+        if (rest != 0) {
+            j = minOf(width, int32_t((lineSize - rest) / 4));
+            __builtin_memmove(d, from, 4 * size_t(j));
+        }
+        if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
+            for (; j + 8 <= width; j += 8)
+                _mm256_stream_si256(reinterpret_cast<__m256i*>(d + 4 * ptrdiff_t(j)),
+                                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * ptrdiff_t(j))));
+            *streamed = true;
+        }
     }
     __builtin_memmove(d + 4 * ptrdiff_t(j), from + 4 * ptrdiff_t(j), 4 * size_t(width - j));
 }
-#endif
 
 // Whether the tile's rows take consecutive source rows.
 bool rowsConsecutive(const int32_t* rows, int32_t height)
@@ -395,11 +375,11 @@ void copyRowBytes(uint8_t* to, const uint8_t* from, size_t n)
         return;
     }
     size_t k = 0;
-#if LEVEL >= 3
-    for (; k + 32 <= n; k += 32)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + k),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k)));
-#endif
+    if constexpr (kWide) {
+        for (; k + 32 <= n; k += 32)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + k),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k)));
+    }
     for (; k + 16 <= n; k += 16)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
     for (; k < n; k += 4)
@@ -418,13 +398,12 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
     // whole block, which the library copies with its widest stores.
     bool whole = consecutive && srcStep == ptrdiff_t(rowBytes) && dstStep == ptrdiff_t(rowBytes) &&
                  rowsConsecutive(rows, height);
-#if LEVEL >= 4
-    const StreamPlan plan = planStores(dst, width, height, cols, rows);
+    // Gathers and streaming stores are path 4's; elsewhere the plan is all false.
+    const StreamPlan plan = kWideIntegers ? planStores(dst, width, height, cols, rows) : StreamPlan{};
     bool streamed = false;
     whole = whole && !plan.streaming;
     if (kind == eColumns::Rise && plan.gathers)
         kind = eColumns::Other;  // the processor's gathers take them
-#endif
     if (whole) {
         __builtin_memmove(dst, src + cols[0] + srcStep * ptrdiff_t(rows[0]), rowBytes * size_t(height));
         return;
@@ -436,16 +415,12 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
         row += srcStep * ptrdiff_t(rows[i] - previous);
         previous = rows[i];
         uint8_t* d = dst + dstStep * ptrdiff_t(i);
-#if LEVEL >= 4
-        if (plan.streaming && consecutive) {
+        if (kWideIntegers && plan.streaming && consecutive) {
             streamRow(row + cols[0], d, width, plan.lineSize, &streamed);
             continue;
         }
         // A streamed row is no longer in the cache: gathering it again costs less.
         if (repeated && !plan.streaming) {
-#else
-        if (repeated) {
-#endif
             copyRowBytes(d, d - dstStep, rowBytes);
             continue;
         }
@@ -453,12 +428,11 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
             __builtin_memmove(d, row + cols[0], rowBytes);
             continue;
         }
-#if LEVEL >= 4
-        int32_t j = 0;
-        if (kind != eColumns::Other && !plan.streaming) {
+        if (!kWideIntegers || (kind != eColumns::Other && !plan.streaming)) {
             copyRowPixels(row, d, width, cols, kind);
             continue;
         }
+        int32_t j = 0;
         if (plan.gathers) {
             eStore store = eStore::Plain;
             if (plan.streaming) {
@@ -475,13 +449,8 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
             }
             j = copyGathered32(row, d, j, width, cols, store);
         }
-        copyPixelsInserted(row, d, j, width, cols);
-#else
-        copyRowPixels(row, d, width, cols, kind);
-#endif
+        copyPixelsPicked(row, d, j, width, cols);
     }
-#if LEVEL >= 4
-    if (streamed)
+    if (kWideIntegers && streamed)
         _mm_sfence();  // the streamed stores are seen before whatever reads the picture next
-#endif
 }
