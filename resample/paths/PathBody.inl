@@ -5,12 +5,10 @@
 // ResizeSpec.h): such a function would be compiled once per path and the linker could
 // keep the widest copy for all of them. Everything it needs is defined here, per path.
 //
-// Its parts, each building on the ones before: PathShared.inl (helpers and the floor),
-// PathNearest.inl (index tables, offsets, row copies), PathLinear.inl (the two-pass
-// interpolation) and PathEdges.inl (edge rows and columns); here the bilinear tile and the
-// entry points.
-
-#define LEVEL HA_RESAMPLE_LEVEL
+// Its parts, each building on the ones before: PathShared.inl (what the paths differ in,
+// helpers and the floor), PathNearest.inl (index tables, offsets, row copies),
+// PathLinear.inl (the two-pass interpolation) and PathEdges.inl (edge rows and columns);
+// here the bilinear tile and the entry points.
 
 namespace {
 
@@ -150,4 +148,3 @@ Status resizeLinear4x8(const void* src, int32_t srcStep, void* dst, int32_t dstS
     return status;
 }
 
-#undef LEVEL

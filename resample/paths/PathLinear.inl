@@ -276,6 +276,18 @@ int32_t linearBlendSmallPair(const uint16_t* upper, const uint16_t* lower, uint3
 // apart; the other paths blend in blocks everywhere, and two rows at once where they can.
 constexpr bool kBlendApartOnly = kLevel == 0;
 
+// Whether path 0 blends in vector blocks: the output lies apart from both buffers and the
+// row is longer than six values.
+bool blocksApart(const uint16_t* upper, const uint16_t* lower, int32_t count, const uint8_t* out)
+{
+    const uintptr_t o0 = reinterpret_cast<uintptr_t>(out), o1 = o0 + uintptr_t(count);
+    auto apart = [&](const uint16_t* b) {
+        const uintptr_t b0 = reinterpret_cast<uintptr_t>(b), b1 = b0 + 2 * uintptr_t(count);
+        return o1 <= b0 || b1 <= o0;
+    };
+    return apart(upper) && apart(lower) && count > 6;
+}
+
 // Vertical blend of `count` values of two row buffers into bytes; `small`: the buffers'
 // values are at most 16320.
 void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int32_t count,
@@ -283,12 +295,7 @@ void linearBlend(const uint16_t* upper, const uint16_t* lower, uint32_t wr, int3
 {
     int32_t k = 0;
     const __m128i weights = _mm_set1_epi32(int(((wr & 0xFFFF) << 16) | ((16384 - wr) & 0xFFFF)));
-    const uintptr_t o0 = reinterpret_cast<uintptr_t>(out), o1 = o0 + uintptr_t(count);
-    auto apart = [&](const uint16_t* b) {
-        const uintptr_t b0 = reinterpret_cast<uintptr_t>(b), b1 = b0 + 2 * uintptr_t(count);
-        return o1 <= b0 || b1 <= o0;
-    };
-    if (!kBlendApartOnly || (apart(upper) && apart(lower) && count > 6)) {
+    if (!kBlendApartOnly || blocksApart(upper, lower, count, out)) {
         if (small && wr < 16384)
             k = linearBlendSmall(upper, lower, wr, count, out);
         if constexpr (kWideIntegers) {

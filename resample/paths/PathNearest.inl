@@ -428,28 +428,33 @@ void copyNearestRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdif
             __builtin_memmove(d, row + cols[0], rowBytes);
             continue;
         }
-        if (!kWideIntegers || (kind != eColumns::Other && !plan.streaming)) {
-            copyRowPixels(row, d, width, cols, kind);
-            continue;
-        }
-        int32_t j = 0;
-        if (plan.gathers) {
-            eStore store = eStore::Plain;
-            if (plan.streaming) {
-                const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (plan.lineSize - 1);
-                if (rest != 0) {
-                    const int32_t prefix = minOf(width, int32_t((plan.lineSize - rest) / 4));
-                    for (; j < prefix; ++j)
-                        store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
-                }
-                if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
-                    store = eStore::Streaming;
-                    streamed = true;
-                }
+        if constexpr (kWideIntegers) {
+            // Path 4 takes its gathers and streaming stores where the row copies have no shortcut.
+            if (kind != eColumns::Other && !plan.streaming) {
+                copyRowPixels(row, d, width, cols, kind);
+                continue;
             }
-            j = copyGathered32(row, d, j, width, cols, store);
+            int32_t j = 0;
+            if (plan.gathers) {
+                eStore store = eStore::Plain;
+                if (plan.streaming) {
+                    const uint32_t rest = uint32_t(reinterpret_cast<uintptr_t>(d)) & (plan.lineSize - 1);
+                    if (rest != 0) {
+                        const int32_t prefix = minOf(width, int32_t((plan.lineSize - rest) / 4));
+                        for (; j < prefix; ++j)
+                            store32(d + 4 * ptrdiff_t(j), load32(row + cols[j]));
+                    }
+                    if (reinterpret_cast<uintptr_t>(d + 4 * ptrdiff_t(j)) % 32 == 0) {
+                        store = eStore::Streaming;
+                        streamed = true;
+                    }
+                }
+                j = copyGathered32(row, d, j, width, cols, store);
+            }
+            copyPixelsPicked(row, d, j, width, cols);
+        } else {
+            copyRowPixels(row, d, width, cols, kind);
         }
-        copyPixelsPicked(row, d, j, width, cols);
     }
     if (kWideIntegers && streamed)
         _mm_sfence();  // the streamed stores are seen before whatever reads the picture next

@@ -5,8 +5,8 @@
 // ---- what the paths differ in --------------------------------------------------------
 // The algorithms ask for the instructions a step takes by these names. A step that a path
 // lacks is discarded when it compiles (if constexpr), so every path compiles every
-// algorithm and keeps no instruction above its own; only functions whose signatures carry
-// registers a path lacks stay behind #if.
+// algorithm and keeps no instruction above its own; the helpers made of a wider set alone
+// are templates, made only on the paths that call them.
 constexpr int kLevel = HA_RESAMPLE_LEVEL;
 // SSSE3: byte shuffles and byte multiply-adds.
 constexpr bool kByteShuffles = kLevel >= 1;
