@@ -9,6 +9,7 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -33,6 +34,29 @@ struct JpegImage {
     std::vector<Bytes> app2;            // APP2 payloads, written in this order
     Bytes pixels;                       // width x height x components, rows top first
 };
+
+// APP2 payloads carrying profile bytes: chunk n of count for every {n, count} given, the
+// profile split evenly over `pieces` (a chunk beyond them is empty).
+struct IccChunk {
+    int number;
+    int count;
+};
+
+inline std::vector<Bytes> iccMarkers(const Bytes& profile, int pieces, const std::vector<IccChunk>& chunks)
+{
+    std::vector<Bytes> markers;
+    const size_t step = (profile.size() + pieces - 1) / pieces;
+    for (const IccChunk& chunk : chunks) {
+        Bytes marker{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+        marker.push_back(uint8_t(chunk.number));
+        marker.push_back(uint8_t(chunk.count));
+        const size_t begin = std::min(profile.size(), step * size_t(chunk.number - 1));
+        const size_t end = std::min(profile.size(), begin + step);
+        marker.insert(marker.end(), profile.begin() + long(begin), profile.begin() + long(end));
+        markers.push_back(marker);
+    }
+    return markers;
+}
 
 inline int components(J_COLOR_SPACE space)
 {

@@ -196,29 +196,6 @@ inline Bytes constantCmykProfile()
     return saveProfile(profile);
 }
 
-// APP2 payloads carrying profile bytes: chunk n of count for every {n, count} given, the
-// profile split evenly over `pieces` (a chunk beyond them is empty).
-struct IccChunk {
-    int number;
-    int count;
-};
-
-inline std::vector<Bytes> iccMarkers(const Bytes& profile, int pieces, const std::vector<IccChunk>& chunks)
-{
-    std::vector<Bytes> markers;
-    const size_t step = (profile.size() + pieces - 1) / pieces;
-    for (const IccChunk& chunk : chunks) {
-        Bytes marker{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
-        marker.push_back(uint8_t(chunk.number));
-        marker.push_back(uint8_t(chunk.count));
-        const size_t begin = std::min(profile.size(), step * size_t(chunk.number - 1));
-        const size_t end = std::min(profile.size(), begin + step);
-        marker.insert(marker.end(), profile.begin() + long(begin), profile.begin() + long(end));
-        markers.push_back(marker);
-    }
-    return markers;
-}
-
 // ---- JPEG
 
 // Uniform pixels of one colour (1, 3 or 4 components).
