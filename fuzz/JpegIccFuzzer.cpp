@@ -1,12 +1,9 @@
 // A colour profile embedded in a small JPEG picture: the first byte picks the file's colour
 // space, the second the number of APP2 chunks it is split into, the rest is the profile.
-#include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "fuzz/PictureFuzzSupport.h"
-
-#include <jpeglib.h>
+#include "uia/tests/JpegTestFile.h"
 
 namespace {
 
@@ -29,41 +26,21 @@ const Layout kLayouts[] = {
 
 Bytes encode(const Layout& layout, const Bytes& profile, unsigned chunks)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = 8;
-    info.image_height = 8;
-    info.input_components = layout.input == JCS_GRAYSCALE ? 1 : layout.input == JCS_CMYK ? 4 : 3;
-    info.in_color_space = layout.input;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, layout.file);
-    info.write_Adobe_marker = layout.adobe ? TRUE : FALSE;
-    jpeg_start_compress(&info, TRUE);
-    const size_t step = (profile.size() + chunks - 1) / chunks;
-    for (unsigned n = 1; n <= chunks; ++n) {
-        Bytes marker{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, uint8_t(n), uint8_t(chunks)};
-        const size_t begin = std::min(profile.size(), step * (n - 1));
-        const size_t end = std::min(profile.size(), begin + step);
-        marker.insert(marker.end(), profile.begin() + long(begin), profile.begin() + long(end));
-        jpeg_write_marker(&info, JPEG_APP0 + 2, marker.data(), unsigned(marker.size()));
-    }
-    Bytes row(8 * size_t(info.input_components));
-    for (size_t i = 0; i < row.size(); ++i)
-        row[i] = uint8_t(i * 37);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    HA::UIA::TEST::JpegImage image;
+    image.input = layout.input;
+    image.file = layout.file;
+    image.quality = 75;
+    image.subsampled = true;
+    image.adobeMarker = layout.adobe;
+    std::vector<HA::UIA::TEST::IccChunk> numbers;
+    for (unsigned n = 1; n <= chunks; ++n)
+        numbers.push_back({int(n), int(chunks)});
+    image.app2 = HA::UIA::TEST::iccMarkers(profile, int(chunks), numbers);
+    const size_t rowBytes = 8 * size_t(HA::UIA::TEST::components(image.input));
+    for (JDIMENSION y = 0; y < image.height; ++y)
+        for (size_t i = 0; i < rowBytes; ++i)
+            image.pixels.push_back(uint8_t(i * 37));
+    return HA::UIA::TEST::encodeJpeg(image);
 }
 
 }  // namespace

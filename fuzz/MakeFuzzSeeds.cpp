@@ -4,15 +4,12 @@
 //
 // MakeFuzzSeeds <folder>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <cstddef>
-#include <cstdio>
-
-#include <jpeglib.h>
 #include <lcms2.h>
 #include <png.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "uia/tests/JpegTestFile.h"
 #include "uia/tests/TinyFont.h"
 
 namespace {
@@ -136,59 +134,32 @@ Bytes rgbProfile()
     return bytes;
 }
 
-struct JpegSeed {
-    J_COLOR_SPACE input = JCS_RGB;
-    J_COLOR_SPACE file = JCS_YCbCr;
-    JDIMENSION width = 8;
-    JDIMENSION height = 8;
-    bool progressive = false;
-    bool arithmetic = false;
-    bool subsampled = false;
-    unsigned restartRows = 0;
-    Bytes profile;
-};
+using HA::UIA::TEST::JpegImage;
 
-Bytes jpeg(const JpegSeed& seed)
+// A small seed picture: quality 50, a gradient in every component, and the profile (when
+// given) whole in one APP2 marker.
+JpegImage jpegSeed(J_COLOR_SPACE space, JDIMENSION width = 8, JDIMENSION height = 8)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = seed.width;
-    info.image_height = seed.height;
-    info.input_components = seed.input == JCS_GRAYSCALE ? 1 : seed.input == JCS_CMYK ? 4 : 3;
-    info.in_color_space = seed.input;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, seed.file);
-    jpeg_set_quality(&info, 50, TRUE);
-    if (!seed.subsampled)
-        for (int c = 0; c < info.num_components; ++c)
-            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
-    if (seed.progressive)
-        jpeg_simple_progression(&info);
-    info.arith_code = seed.arithmetic ? TRUE : FALSE;
-    info.restart_in_rows = int(seed.restartRows);
-    jpeg_start_compress(&info, TRUE);
-    if (!seed.profile.empty()) {
-        Bytes marker = text("ICC_PROFILE") + Bytes{0, 1, 1} + seed.profile;
-        jpeg_write_marker(&info, JPEG_APP0 + 2, marker.data(), unsigned(marker.size()));
-    }
-    Bytes row(size_t(seed.width) * info.input_components);
-    while (info.next_scanline < info.image_height) {
-        for (size_t i = 0; i < row.size(); ++i)
-            row[i] = uint8_t(i * 13 + info.next_scanline * 41);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    JpegImage image;
+    image.input = space == JCS_YCbCr ? JCS_RGB : space == JCS_YCCK ? JCS_CMYK : space;
+    image.file = space;
+    image.width = width;
+    image.height = height;
+    image.quality = 50;
+    const size_t rowBytes = size_t(width) * HA::UIA::TEST::components(image.input);
+    for (JDIMENSION y = 0; y < height; ++y)
+        for (size_t i = 0; i < rowBytes; ++i)
+            image.pixels.push_back(uint8_t(i * 13 + y * 41));
+    return image;
 }
+
+JpegImage withProfile(JpegImage image, const Bytes& profile)
+{
+    image.app2.push_back(text("ICC_PROFILE") + Bytes{0, 1, 1} + profile);
+    return image;
+}
+
+Bytes jpeg(const JpegImage& image) { return HA::UIA::TEST::encodeJpeg(image); }
 
 // ---- Targa
 
@@ -244,35 +215,24 @@ int main(int argc, char** argv)
         {"gray-alpha.png", png(3, 3, 8, PNG_COLOR_TYPE_GA, false, false)},
         {"rgb-trns-interlaced.png", png(6, 5, 8, PNG_COLOR_TYPE_RGB, true, true)},
     };
-    JpegSeed gray;
-    gray.input = gray.file = JCS_GRAYSCALE;
-    JpegSeed rgb;
-    rgb.file = JCS_RGB;
-    JpegSeed cmyk;
-    cmyk.input = cmyk.file = JCS_CMYK;
-    JpegSeed ycck = cmyk;
-    ycck.file = JCS_YCCK;
-    JpegSeed progressive;
-    progressive.width = 17;
-    progressive.height = 9;
+    JpegImage progressive = jpegSeed(JCS_YCbCr, 17, 9);
     progressive.progressive = true;
     progressive.subsampled = true;
-    JpegSeed arithmetic;
+    JpegImage arithmetic = jpegSeed(JCS_YCbCr);
     arithmetic.arithmetic = true;
-    JpegSeed restarts;
-    restarts.width = 16;
-    restarts.height = 24;
+    JpegImage restarts = jpegSeed(JCS_YCbCr, 16, 24);
     restarts.restartRows = 1;
-    JpegSeed withProfile = rgb;
-    withProfile.profile = rgbProfile();
-    JpegSeed grayWithProfile = gray;
-    grayWithProfile.profile = grayProfile();
     const std::vector<std::pair<std::string, Bytes>> jpegs = {
-        {"ycbcr.jpg", jpeg(JpegSeed{})}, {"gray.jpg", jpeg(gray)},
-        {"rgb.jpg", jpeg(rgb)},          {"cmyk.jpg", jpeg(cmyk)},
-        {"ycck.jpg", jpeg(ycck)},        {"progressive.jpg", jpeg(progressive)},
-        {"arithmetic.jpg", jpeg(arithmetic)}, {"restarts.jpg", jpeg(restarts)},
-        {"rgb-profile.jpg", jpeg(withProfile)}, {"gray-profile.jpg", jpeg(grayWithProfile)},
+        {"ycbcr.jpg", jpeg(jpegSeed(JCS_YCbCr))},
+        {"gray.jpg", jpeg(jpegSeed(JCS_GRAYSCALE))},
+        {"rgb.jpg", jpeg(jpegSeed(JCS_RGB))},
+        {"cmyk.jpg", jpeg(jpegSeed(JCS_CMYK))},
+        {"ycck.jpg", jpeg(jpegSeed(JCS_YCCK))},
+        {"progressive.jpg", jpeg(progressive)},
+        {"arithmetic.jpg", jpeg(arithmetic)},
+        {"restarts.jpg", jpeg(restarts)},
+        {"rgb-profile.jpg", jpeg(withProfile(jpegSeed(JCS_RGB), rgbProfile()))},
+        {"gray-profile.jpg", jpeg(withProfile(jpegSeed(JCS_GRAYSCALE), grayProfile()))},
     };
     const std::vector<std::pair<std::string, Bytes>> tgas = {
         {"16.tga", tga(2, 16, 3, 2, 0x20, ramp(12))},

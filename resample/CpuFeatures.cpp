@@ -1,5 +1,7 @@
 #include "resample/CpuFeatures.h"
 
+#include <atomic>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #endif
@@ -55,8 +57,10 @@ const CpuReader* reader = &hostReader;
 
 constexpr std::uint64_t kInitialEffective = kCpuMmx | kCpuSse;
 
-std::uint64_t processorWord = 0;
-bool processorWordComputed = false;
+// The combiners ask for the processor's word too, perhaps from another thread: whoever
+// computes it first stores the same word.
+std::atomic<std::uint64_t> processorWord{0};
+std::atomic<bool> processorWordComputed{false};
 std::uint64_t effectiveWord = kInitialEffective;
 
 struct CacheRecord {
@@ -224,8 +228,8 @@ bool osSupportsAvx512()
 
 int queryCpuFeatures(std::uint64_t* features)
 {
-    if (processorWordComputed) {
-        *features = processorWord;
+    if (processorWordComputed.load(std::memory_order_acquire)) {
+        *features = processorWord.load(std::memory_order_relaxed);
         return 1;
     }
     if (!hasCpuid())
@@ -282,8 +286,8 @@ int queryCpuFeatures(std::uint64_t* features)
         set(bit(le[2], 8), kCpuPrefetchw);
     }
     set((l1[0] & 0xFF0) == 0xB10, kCpuSignatureB10);
-    processorWord = w;
-    processorWordComputed = true;
+    processorWord.store(w, std::memory_order_relaxed);
+    processorWordComputed.store(true, std::memory_order_release);
     *features = w;
     return 1;
 }
@@ -306,9 +310,9 @@ Status selectCpuFeatures(std::uint64_t requested, std::int32_t* index)
     std::uint64_t p = 0;
     if (r & kCpuTrustRequest) {
         r &= ~kCpuTrustRequest;
-        processorWord = effectiveWord;
-        processorWordComputed = true;
-        p = processorWord;
+        p = effectiveWord;
+        processorWord.store(p, std::memory_order_relaxed);
+        processorWordComputed.store(true, std::memory_order_release);
     } else {
         check = (r & 0x7FFFFFFC00000000ull) ? kCpuUndefinedBits : kOk;
         if (!queryCpuFeatures(&p))
@@ -399,8 +403,8 @@ namespace DETAIL {
 
 void resetCpuState()
 {
-    processorWord = 0;
-    processorWordComputed = false;
+    processorWord.store(0, std::memory_order_relaxed);
+    processorWordComputed.store(false, std::memory_order_release);
     effectiveWord = kInitialEffective;
     cache = CacheRecord{};
 }

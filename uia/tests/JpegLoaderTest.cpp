@@ -216,37 +216,12 @@ struct JpegParts {
     }
 };
 
-JpegParts splitJpeg(const JpegImage& image)
+JpegParts splitJpeg(JpegImage image)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = image.width;
-    info.image_height = image.height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    info.write_JFIF_header = FALSE;
-    for (int c = 0; c < info.num_components; ++c) {
-        info.comp_info[c].h_samp_factor = 1;
-        info.comp_info[c].v_samp_factor = 1;
-        info.comp_info[c].quant_tbl_no = 0;
-        info.comp_info[c].dc_tbl_no = 0;
-        info.comp_info[c].ac_tbl_no = 0;
-    }
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + info.next_scanline * image.width * 3);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const Bytes file(buffer, buffer + size);
-    std::free(buffer);
+    image.quality = 75;
+    image.jfifMarker = false;
+    image.oneTableSet = true;
+    const Bytes file = encodeJpeg(image);
 
     JpegParts parts;
     parts.header.assign(file.begin(), file.begin() + 2);

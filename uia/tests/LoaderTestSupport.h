@@ -1,19 +1,16 @@
 #pragma once
-// Picture files made at test time: PNG and JPEG through their libraries, ICC profiles
-// through Little CMS, and a reader that runs Picture::load over bytes in memory.
+// Picture files made at test time: PNG and JPEG through their libraries (JPEG in
+// JpegTestFile.h), ICC profiles through Little CMS, and a reader that runs Picture::load
+// over bytes in memory.
 
 #include <gtest/gtest.h>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <cstddef>
-#include <cstdio>
-
-#include <jpeglib.h>
 #include <lcms2.h>
 #include <png.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,10 +18,9 @@
 #include "gp/src/common/storage/MemoryStorage.h"
 #include "gp/src/common/storage/Stream.h"
 #include "uia/graphics/picture/Picture.h"
+#include "uia/tests/JpegTestFile.h"
 
 namespace HA::UIA::TEST {
-
-using Bytes = std::vector<uint8_t>;
 
 // Loads bytes with one of the loaders, from offset `start` of the storage.
 enum class eLoader { Any, Png, Jpeg, Tga };
@@ -200,47 +196,7 @@ inline Bytes constantCmykProfile()
     return saveProfile(profile);
 }
 
-// APP2 payloads carrying profile bytes: chunk n of count for every {n, count} given, the
-// profile split evenly over `pieces` (a chunk beyond them is empty).
-struct IccChunk {
-    int number;
-    int count;
-};
-
-inline std::vector<Bytes> iccMarkers(const Bytes& profile, int pieces, const std::vector<IccChunk>& chunks)
-{
-    std::vector<Bytes> markers;
-    const size_t step = (profile.size() + pieces - 1) / pieces;
-    for (const IccChunk& chunk : chunks) {
-        Bytes marker{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
-        marker.push_back(uint8_t(chunk.number));
-        marker.push_back(uint8_t(chunk.count));
-        const size_t begin = std::min(profile.size(), step * size_t(chunk.number - 1));
-        const size_t end = std::min(profile.size(), begin + step);
-        marker.insert(marker.end(), profile.begin() + long(begin), profile.begin() + long(end));
-        markers.push_back(marker);
-    }
-    return markers;
-}
-
 // ---- JPEG
-
-struct JpegImage {
-    JDIMENSION width = 8;
-    JDIMENSION height = 8;
-    J_COLOR_SPACE input = JCS_RGB;      // components of `pixels`
-    J_COLOR_SPACE file = JCS_YCbCr;     // colour space stored in the file
-    bool adobeMarker = true;            // for CMYK and RGB files
-    bool progressive = false;
-    bool arithmetic = false;            // arithmetic instead of Huffman coding
-    std::vector<Bytes> app2;            // APP2 payloads, written in this order
-    Bytes pixels;                       // width x height x components, rows top first
-};
-
-inline int components(J_COLOR_SPACE space)
-{
-    return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK || space == JCS_YCCK ? 4 : 3;
-}
 
 // Uniform pixels of one colour (1, 3 or 4 components).
 inline Bytes uniform(JDIMENSION width, JDIMENSION height, const Bytes& colour)
@@ -249,46 +205,6 @@ inline Bytes uniform(JDIMENSION width, JDIMENSION height, const Bytes& colour)
     for (JDIMENSION i = 0; i < width * height; ++i)
         pixels.insert(pixels.end(), colour.begin(), colour.end());
     return pixels;
-}
-
-inline Bytes encodeJpeg(const JpegImage& image)
-{
-    jpeg_compress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = image.width;
-    info.image_height = image.height;
-    info.input_components = components(image.input);
-    info.in_color_space = image.input;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, image.file);
-    jpeg_set_quality(&info, 100, TRUE);
-    for (int c = 0; c < info.num_components; ++c) {
-        info.comp_info[c].h_samp_factor = 1;
-        info.comp_info[c].v_samp_factor = 1;
-    }
-    if (!image.adobeMarker)
-        info.write_Adobe_marker = FALSE;
-    if (image.progressive)
-        jpeg_simple_progression(&info);
-    info.arith_code = image.arithmetic ? TRUE : FALSE;
-    jpeg_start_compress(&info, TRUE);
-    for (const Bytes& marker : image.app2)
-        jpeg_write_marker(&info, JPEG_APP0 + 2, marker.data(), unsigned(marker.size()));
-    const size_t stride = size_t(image.width) * components(image.input);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + info.next_scanline * stride);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
 }
 
 }  // namespace HA::UIA::TEST

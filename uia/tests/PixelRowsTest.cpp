@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "resample/CpuFeatures.h"
 #include "uia/graphics/combine/PixelRows.h"
 #include "uia/graphics/picture/PixelRules.h"
 
@@ -202,6 +203,78 @@ TEST(PixelRowsTest, OverlappingRowsFollowThePixelOrder)
                     b[at + i] = ontoOpaqueReference(b[at + i], b[at + shift + i]);
                 EXPECT_EQ(a, b) << "onto opaque";
             }
+    }
+}
+
+// A processor told by its identification leaves and XCR0, as the resampler's probe reads it.
+class ProbedCpu : public Resample::CpuReader {
+public:
+    ProbedCpu(uint32_t ecx1, uint32_t ebx7, uint64_t xcr0) : ecx1_(ecx1), ebx7_(ebx7), xcr0_(xcr0) {}
+    bool hasCpuid() const override { return true; }
+    void cpuid(uint32_t r[4], uint32_t leaf, uint32_t) const override
+    {
+        r[0] = r[1] = r[2] = r[3] = 0;
+        if (leaf == 0) {
+            r[0] = 7;
+        } else if (leaf == 1) {
+            r[2] = ecx1_;
+            r[3] = 1u << 23 | 1u << 25 | 1u << 26;  // MMX, SSE, SSE2
+        } else if (leaf == 7) {
+            r[1] = ebx7_;
+        }
+    }
+    uint64_t xgetbv(uint32_t) const override { return xcr0_; }
+
+private:
+    uint32_t ecx1_, ebx7_;
+    uint64_t xcr0_;
+};
+
+// Installs the processor for the resampler's probe; afterwards the real one again, with
+// the resampler's choice made anew from it.
+class ProbeScope {
+public:
+    explicit ProbeScope(const Resample::CpuReader& cpu) { Resample::DETAIL::setCpuReader(&cpu); }
+    ~ProbeScope()
+    {
+        Resample::DETAIL::setCpuReader(nullptr);
+        uint64_t word = 0;
+        int32_t index = 0;
+        if (Resample::getCpuFeatures(&word) == Resample::kOk)
+            Resample::selectCpuFeatures(word, &index);
+    }
+};
+
+// The widest kernel is the one the resampler's probe allows: AVX2 with its companions and
+// the register state the operating system enables (asked through the clamp of setRowKernel).
+TEST(PixelRowsTest, TheWidestKernelFollowsTheResamplersProbe)
+{
+    constexpr uint32_t kAvxEcx = 1u << 12 | 1u << 27 | 1u << 28;  // FMA, OSXSAVE, AVX
+    constexpr uint32_t kAvx2Ebx = 1u << 3 | 1u << 5 | 1u << 8;    // BMI1, AVX2, BMI2
+    const struct {
+        const char* name;
+        uint32_t ecx1, ebx7;
+        uint64_t xcr0;
+        eRowKernel widest;
+    } cases[] = {
+        {"AVX2 with its register state", kAvxEcx, kAvx2Ebx, 0x7, eRowKernel::Avx2},
+        {"AVX2 without the register state", kAvxEcx, kAvx2Ebx, 0x1, eRowKernel::Sse2},
+        {"AVX2 without OSXSAVE", kAvxEcx & ~(1u << 27), kAvx2Ebx, 0x7, eRowKernel::Sse2},
+        {"AVX only", kAvxEcx, 0, 0x7, eRowKernel::Sse2},
+        {"AVX2 without BMI2", kAvxEcx, kAvx2Ebx & ~(1u << 8), 0x7, eRowKernel::Sse2},
+    };
+    const eRowKernel saved = rowKernel();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        eRowKernel chosen;
+        {
+            const ProbedCpu cpu(c.ecx1, c.ebx7, c.xcr0);
+            ProbeScope probe(cpu);
+            setRowKernel(eRowKernel::Avx2);
+            chosen = rowKernel();
+        }
+        setRowKernel(saved);
+        EXPECT_EQ(int(chosen), int(c.widest));
     }
 }
 

@@ -1,7 +1,9 @@
 #include "uia/graphics/combine/PixelRows.h"
 
 #include <atomic>
+#include <cstdint>
 
+#include "resample/CpuFeatures.h"
 #include "uia/graphics/picture/PixelRules.h"
 
 #if defined(__SSE2__)
@@ -22,8 +24,11 @@ namespace {
 eRowKernel widestKernel()
 {
 #if defined(HA_PIXEL_ROWS_AVX2)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
+    // The resampler's probe, so both choose from the same facts: the instructions and the
+    // register state the operating system enables for them.
+    std::uint64_t features = 0;
+    const std::uint64_t avx2 = Resample::kCpuAvx2Set | Resample::kCpuAvxState;
+    if (Resample::queryCpuFeatures(&features) && (features & avx2) == avx2)
         return eRowKernel::Avx2;
 #endif
 #if defined(__SSE2__)
