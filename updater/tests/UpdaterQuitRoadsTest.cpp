@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,12 @@
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/Events.h"
 #include "uia/platform/SingleInstance.h"
+#include "updater/tests/DisplayWatch.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 #include "updater/app/UpdateWizardMainWidget.h"
+
+extern char** environ;
 
 namespace HA::TEST {
 namespace {
@@ -33,6 +38,8 @@ constexpr const char* kAction = "FirmwareUpdaterButtonAction";
 constexpr const char* kQuit = "FirmwareUpdaterButtonQuit";
 constexpr const char* kInfoPanel = "FirmwareUpdaterInfoPanel";
 constexpr const char* kWheel = "FirmwareUpdaterSpinningProgressWheel";
+// The main window's title on the display.
+constexpr const char* kWindowTitle = "Vireo Updater";
 // The block the worker is held at while a row quits during the download.
 constexpr OS::WORD kGateBlock = 3;
 
@@ -324,6 +331,131 @@ TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
     EXPECT_EQ(run.module().getApplication(), nullptr);
     EXPECT_EQ(run.module().getDescription(), nullptr);
     EXPECT_EQ(run.module().getUpgradeLogic(), nullptr);
+}
+
+
+// The real program started while this process's updater ends: its standard error read line
+// by line, waits bounded by real time (two processes).
+class SecondStart {
+public:
+    SecondStart(const std::string& runtime, const std::string& state)
+    {
+        int err[2];
+        if (::pipe(err) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        // The test's own environment (the display and its authority) with the run's folders.
+        std::vector<std::string> env = {"HA_OS_VIREO=fresh", "XDG_RUNTIME_DIR=" + runtime, "XDG_STATE_HOME=" + state};
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            if (name != "HA_OS_VIREO" && name != "XDG_RUNTIME_DIR" && name != "XDG_STATE_HOME" &&
+                name != "HA_OS_PRESENTER" && name != "WAYLAND_DISPLAY")
+                env.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = HA_UPDATER_PROGRAM;
+        char* argv[] = {program.data(), nullptr};
+        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0)
+            mPid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(err[1]);
+        mErr = err[0];
+    }
+    ~SecondStart()
+    {
+        if (mPid > 0) {
+            ::kill(mPid, SIGKILL);
+            ::waitpid(mPid, nullptr, 0);
+        }
+        if (mErr >= 0)
+            ::close(mErr);
+    }
+    // Everything said on standard error until a line holds `text` (true) or the program
+    // closed it or `ms` passed (false).
+    bool waitForLine(const std::string& text, int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (mSaid.find(text) == std::string::npos) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            pollfd p{mErr, POLLIN, 0};
+            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+                return false;
+            char buffer[256];
+            const ssize_t n = ::read(mErr, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            mSaid.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    const std::string& said() const { return mSaid; }
+    bool running() { return mPid > 0 && ::waitpid(mPid, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t mPid = -1;
+    int mErr = -1;
+    std::string mSaid;
+};
+
+class UpdaterShutDownStartThreaded : public ::testing::Test {
+protected:
+    OS::ManualClockScope clock;
+};
+
+// The user closed the window during a download and said "Yes": the window is gone, the
+// shut-down waits for the worker. A start meanwhile must not hand over to a program that
+// shows nothing: it says that it waits, shows nothing while the first runs, and opens its
+// own window once the first has ended.
+TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwnWindow)
+{
+    DisplayWatch display;
+    if (!display.open())
+        GTEST_SKIP() << "no X display: this test runs under xvfb-run";
+    StateFolder runtime, secondState;
+    ::chmod(runtime.path().c_str(), 0700);
+
+    OS::MessageBoxScript boxes([](const std::string& problem) { ADD_FAILURE() << problem; });
+    boxes.expect(OS::IDYES, "An update is currently in progress.");
+    {
+        UpdaterRun run("fresh", runtime.path());
+        ASSERT_TRUE(run.start());
+        run.pump(2 * UpdaterRun::kTick);
+        startHeldDownload(run);
+        if (HasFatalFailure())
+            return;
+        run.close();
+        ASSERT_FALSE(OS::isWindow(run.window()));
+        EXPECT_EQ(run.app()->run(), 0);
+
+        SecondStart second(runtime.path(), secondState.path());
+        EXPECT_TRUE(second.waitForLine("an earlier run is still finishing its update", 10000)) << second.said();
+        EXPECT_TRUE(second.running());
+        EXPECT_FALSE(display.viewable(kWindowTitle)) << "a window while the first still ends";
+
+        // The first ends: its worker leaves the gate, the shut-down joins it, and the end of
+        // the process takes its claim away.
+        run.device()->releaseGate();
+        run.stop();
+        UIA::DETAIL::resetSingleInstanceState();
+
+        bool shown = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!shown && second.running() && std::chrono::steady_clock::now() < end) {
+            shown = display.viewable(kWindowTitle);
+            if (!shown)
+                display.waitForChange(1000);
+        }
+        EXPECT_TRUE(shown) << "the second start showed no window of its own; it said: " << second.said();
+        EXPECT_TRUE(second.running());
+    }
 }
 
 }  // namespace
