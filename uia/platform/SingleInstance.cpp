@@ -1,14 +1,15 @@
 #include "uia/platform/SingleInstance.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "gp/src/common/FilePath.h"
 #include "os/files/File.h"
+#include "os/kernel/CommandLine.h"
 #include "os/kernel/Errors.h"
 #include "os/kernel/Kernel.h"
-#include "os/kernel/CommandLine.h"
 #include "os/kernel/Text.h"
 #include "os/windows/InstanceMarker.h"
 #include "os/windows/Message.h"
@@ -33,8 +34,10 @@ struct InstanceState {
 InstanceState gState;
 // How long this program's shut-down may take after its loop (told to second starts).
 unsigned gShutDownMs = 0;
-// What a second start adds to that before it gives up on an ending instance.
+// What a second start adds to that before it gives up on an ending instance, and the most
+// it waits whatever the instance said.
 constexpr unsigned kEndMarginMs = 5000;
+constexpr unsigned kLongestEndMs = 600000;
 
 bool pathExists(const OS::WString& path)
 {
@@ -141,7 +144,8 @@ bool handOverToRunningInstance(const std::string& key, int flag)
             return true;
         // Its window is gone and its shut-down runs on: handing over would show nothing, and
         // starting beside it would share the device with its worker.
-        const unsigned waitMs = static_cast<unsigned>(answer) + kEndMarginMs;
+        const unsigned waitMs =
+            static_cast<unsigned>(std::clamp<OS::LRESULT>(answer, 0, kLongestEndMs - kEndMarginMs)) + kEndMarginMs;
         const std::string& name = app->getName();
         std::fprintf(stderr, "%s: an earlier run is still finishing its update; waiting up to %u s for it to end\n",
                      name.c_str(), (waitMs + 999) / 1000);
