@@ -291,7 +291,6 @@ void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
     p.presents.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Shows what changed since the last turn (presenter's thread).
 // Takes a destroyed window off the display at once, on the presenter's thread.
 void onWindowGone(HWND hwnd)
 {
@@ -306,6 +305,7 @@ void onWindowGone(HWND hwnd)
     syncWindow(p, hwnd);  // no longer a window: its display window goes
 }
 
+// Shows what changed since the last turn (presenter's thread).
 void present(Presenter& p)
 {
     std::set<HWND> changed, raise;
@@ -545,14 +545,14 @@ const char* headlessReason()
     return nullptr;
 }
 
-// Why Xlib cannot reach the X server that DISPLAY names (the display library's own reason
-// is only that its X11 part is not available).
-std::string whyNoXServer()
+// Why the X server that DISPLAY names does not open: the display library's own reason is
+// only that its X11 part is not available, so Xlib is asked.
+std::string whyNoXServer(const std::string& libraryReason)
 {
     errno = 0;
     if (Display* display = XOpenDisplay(nullptr)) {
         XCloseDisplay(display);
-        return "its X server answers, but the display library does not open it";
+        return "its X server answers, but the display library does not open it: " + libraryReason;
     }
     return errno ? std::string("no connection to its X server: ") + std::strerror(errno)
                  : std::string("Xlib cannot read it as a display name");
@@ -576,7 +576,8 @@ bool openDisplay(std::string& failure)
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
         if (SDL_Init(SDL_INIT_VIDEO) == 0)
             return true;
-        std::string why = std::strcmp(c.driver, "x11") == 0 ? whyNoXServer() : std::string(SDL_GetError());
+        const std::string library = SDL_GetError();
+        const std::string why = std::strcmp(c.driver, "x11") == 0 ? whyNoXServer(library) : library;
         named.push_back(std::string(c.variable) + "=\"" + value + "\"");
         reasons += std::string(reasons.empty() ? "" : "; ") + c.driver + ": " + why;
     }

@@ -5,35 +5,13 @@
 
 #include <cstdlib>
 
+#include "updater/tests/smoke/SmokeSupport.h"
+
 namespace HA::TEST {
 
 namespace {
 
 Display* displayOf(void* handle) { return static_cast<Display*>(handle); }
-
-int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-Window findTitled(Display* display, Window under, const std::string& title)
-{
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (!XQueryTree(display, under, &root, &parent, &children, &count))
-        return 0;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name) {
-            if (title == name)
-                found = children[i];
-            XFree(name);
-        }
-        if (!found)
-            found = findTitled(display, children[i], title);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
 
 }  // namespace
 
@@ -42,11 +20,9 @@ DisplayWatch::DisplayWatch()
     const char* named = std::getenv("DISPLAY");
     if (!named || !*named)
         return;
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = SMOKE::openDisplay();
     if (!display)
         return;
-    // A window that goes while it is looked at is not an error of the test.
-    XSetErrorHandler(ignoreXErrors);
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     mDisplay = display;
 }
@@ -63,9 +39,7 @@ bool DisplayWatch::viewable(const std::string& title)
     if (!display)
         return false;
     XSync(display, False);
-    const Window window = findTitled(display, DefaultRootWindow(display), title);
-    XWindowAttributes attributes;
-    return window && XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+    return SMOKE::findWindow(display, DefaultRootWindow(display), title, true) != 0;
 }
 
 void DisplayWatch::waitForChange(int ms)

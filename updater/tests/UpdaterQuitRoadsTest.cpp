@@ -263,62 +263,106 @@ TEST_F(UpdaterStartRoads, CommandsShowTheAboutPanelAndOpenTheWebPages)
     EXPECT_TRUE(OS::isWindow(run.window()));
 }
 
-// A first instance in another process, holding the updater's key in a runtime folder of
-// the test's own, until its main window is brought forward.
-class FirstInstance {
+// A program in another process with the environment given, one of its streams read back
+// with waits bounded by real time; killed at the end of the test if it still runs.
+class ChildProgram {
 public:
-    explicit FirstInstance(const std::string& runtime)
+    ChildProgram(const std::string& program, int stream, std::vector<std::string> environment)
     {
-        int out[2];
-        if (::pipe(out) != 0)
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0)
             return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string mode = "PROBE_MODE=first", key = "PROBE_KEY=VireoUpdater-PROJECT_GUID",
-                    folder = "XDG_RUNTIME_DIR=" + runtime;
-        char* env[] = {mode.data(), key.data(), folder.data(), nullptr};
-        std::string program = HA_INSTANCE_PROBE;
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, env) != 0)
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], stream);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::vector<char*> envp;
+        for (std::string& e : environment)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string name = program;
+        char* argv[] = {name.data(), nullptr};
+        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             mPid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        mOut = ::fdopen(out[0], "r");
+        ::close(pipeEnds[1]);
+        mStream = pipeEnds[0];
     }
-    ~FirstInstance()
+    ~ChildProgram()
     {
         if (mPid > 0) {
             ::kill(mPid, SIGKILL);
             ::waitpid(mPid, nullptr, 0);
         }
-        if (mOut)
-            std::fclose(mOut);
+        if (mStream >= 0)
+            ::close(mStream);
     }
-    // Its next report line (empty at its end).
-    std::string line()
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+
+    // Its next line; empty at the stream's end or when none came within `ms`.
+    std::string line(int ms = 20000)
     {
-        char buffer[256];
-        if (!mOut || !std::fgets(buffer, sizeof buffer, mOut))
-            return std::string();
-        std::string l(buffer);
-        if (!l.empty() && l.back() == '\n')
-            l.pop_back();
+        const auto end = deadline(ms);
+        std::size_t newline;
+        while ((newline = mSaid.find('\n', mRead)) == std::string::npos)
+            if (!readMore(end))
+                return std::string();
+        std::string l = mSaid.substr(mRead, newline - mRead);
+        mRead = newline + 1;
         return l;
     }
+    // Reads until what it said holds `text` (true), or until the stream ends or `ms` passed.
+    bool waitFor(const std::string& text, int ms)
+    {
+        const auto end = deadline(ms);
+        while (mSaid.find(text) == std::string::npos)
+            if (!readMore(end))
+                return false;
+        return true;
+    }
+    // Everything read so far.
+    const std::string& said() const { return mSaid; }
+    bool running() { return mPid > 0 && ::waitpid(mPid, nullptr, WNOHANG) == 0; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point deadline(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+    bool readMore(Clock::time_point end)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        pollfd p{mStream, POLLIN, 0};
+        if (mStream < 0 || left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+            return false;
+        char buffer[256];
+        const ssize_t n = ::read(mStream, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        mSaid.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
     pid_t mPid = -1;
-    std::FILE* mOut = nullptr;
+    int mStream = -1;
+    std::string mSaid;
+    std::size_t mRead = 0;
 };
+
+// A first instance in another process, holding the updater's key in a runtime folder of
+// the test's own, until its main window is brought forward; it reports its steps on
+// standard output.
+ChildProgram firstInstance(const std::string& runtime)
+{
+    return ChildProgram(HA_INSTANCE_PROBE, 1,
+                        {"PROBE_MODE=first", "PROBE_KEY=VireoUpdater-PROJECT_GUID", "XDG_RUNTIME_DIR=" + runtime});
+}
 
 TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
 {
     StateFolder runtime;
     // Private, or the first instance would look elsewhere.
     ::chmod(runtime.path().c_str(), 0700);
-    FirstInstance first(runtime.path());
+    ChildProgram first = firstInstance(runtime.path());
     ASSERT_EQ(first.line(), "claimed");
 
     UpdaterRun run("fresh", runtime.path());
@@ -333,77 +377,21 @@ TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
     EXPECT_EQ(run.module().getUpgradeLogic(), nullptr);
 }
 
-
-// The real program started while this process's updater ends: its standard error read line
-// by line, waits bounded by real time (two processes).
-class SecondStart {
-public:
-    SecondStart(const std::string& runtime, const std::string& state)
-    {
-        int err[2];
-        if (::pipe(err) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
-        // The test's own environment (the display and its authority) with the run's folders.
-        std::vector<std::string> env = {"HA_OS_VIREO=fresh", "XDG_RUNTIME_DIR=" + runtime, "XDG_STATE_HOME=" + state};
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            const std::string name = entry.substr(0, entry.find('='));
-            if (name != "HA_OS_VIREO" && name != "XDG_RUNTIME_DIR" && name != "XDG_STATE_HOME" &&
-                name != "HA_OS_PRESENTER" && name != "WAYLAND_DISPLAY")
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::string program = HA_UPDATER_PROGRAM;
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0)
-            mPid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(err[1]);
-        mErr = err[0];
+// The real program started while this process's updater ends, with the test's own
+// environment (the display and its authority) but the run's folders; its standard error is
+// read back.
+ChildProgram secondStart(const std::string& runtime, const std::string& state)
+{
+    std::vector<std::string> env = {"HA_OS_VIREO=fresh", "XDG_RUNTIME_DIR=" + runtime, "XDG_STATE_HOME=" + state};
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name != "HA_OS_VIREO" && name != "XDG_RUNTIME_DIR" && name != "XDG_STATE_HOME" &&
+            name != "HA_OS_PRESENTER" && name != "WAYLAND_DISPLAY")
+            env.push_back(entry);
     }
-    ~SecondStart()
-    {
-        if (mPid > 0) {
-            ::kill(mPid, SIGKILL);
-            ::waitpid(mPid, nullptr, 0);
-        }
-        if (mErr >= 0)
-            ::close(mErr);
-    }
-    // Everything said on standard error until a line holds `text` (true) or the program
-    // closed it or `ms` passed (false).
-    bool waitForLine(const std::string& text, int ms)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (mSaid.find(text) == std::string::npos) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-            pollfd p{mErr, POLLIN, 0};
-            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
-                return false;
-            char buffer[256];
-            const ssize_t n = ::read(mErr, buffer, sizeof buffer);
-            if (n <= 0)
-                return false;
-            mSaid.append(buffer, static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-    const std::string& said() const { return mSaid; }
-    bool running() { return mPid > 0 && ::waitpid(mPid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t mPid = -1;
-    int mErr = -1;
-    std::string mSaid;
-};
+    return ChildProgram(HA_UPDATER_PROGRAM, 2, std::move(env));
+}
 
 class UpdaterShutDownStartThreaded : public ::testing::Test {
 protected:
@@ -435,8 +423,10 @@ TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwn
         ASSERT_FALSE(OS::isWindow(run.window()));
         EXPECT_EQ(run.app()->run(), 0);
 
-        SecondStart second(runtime.path(), secondState.path());
-        EXPECT_TRUE(second.waitForLine("an earlier run is still finishing its update", 10000)) << second.said();
+        ChildProgram second = secondStart(runtime.path(), secondState.path());
+        EXPECT_TRUE(second.waitFor("an earlier run is still finishing its update", 10000)) << second.said();
+        // It keeps waiting, and shows nothing, while the first has not ended.
+        display.waitForChange(300);
         EXPECT_TRUE(second.running());
         EXPECT_FALSE(display.viewable(kWindowTitle)) << "a window while the first still ends";
 
