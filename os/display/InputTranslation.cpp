@@ -258,6 +258,12 @@ void translateWindowEvent(const SDL_WindowEvent& e, const InputContext& context,
     case SDL_WINDOWEVENT_EXPOSED:
         out.push_back(InputAction{InputAction::eKind::Invalidate});
         break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        out.push_back(InputAction{InputAction::eKind::Minimized});
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        out.push_back(InputAction{InputAction::eKind::Restored});
+        break;
     default:
         break;
     }

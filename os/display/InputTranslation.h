@@ -44,6 +44,8 @@ struct InputAction {
         OtherApplication,  // another program takes the foreground
         Invalidate,        // the client area is invalidated (and shown again)
         LeaveTaken,        // the leave report was given: tracking ends
+        Minimized,         // the display minimised the window (its window manager did)
+        Restored,          // ... restored it
     };
     eKind kind;
     UINT message = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +57,7 @@ struct Presenter {
     std::mutex notesMutex;
     std::set<HWND> changed;
     std::map<HWND, RECT> dirty;
+    std::set<HWND> raise;
 
     // Presenter's thread only.
     std::map<HWND, Shown> shown;
@@ -68,6 +70,8 @@ Presenter& presenter()
 }
 
 thread_local bool tPresenterThread = false;
+// Set while a display event is taken: what it changes in the stand-in the display did itself.
+thread_local bool tTakingEvent = false;
 
 RECT unite(const RECT& a, const RECT& b)
 {
@@ -95,11 +99,16 @@ void markAllDirty(Presenter& p, HWND hwnd)
 }
 
 // Hooks: any thread, often with the kernel lock held; they only take note.
-void onWindowChanged(HWND hwnd, eWindowChange)
+void onWindowChanged(HWND hwnd, eWindowChange change)
 {
     Presenter& p = presenter();
+    // The display's own focus change makes the window the foreground one: nothing to raise.
+    if (change == eWindowChange::Raised && tTakingEvent)
+        return;
     std::lock_guard<std::mutex> lock(p.notesMutex);
     p.changed.insert(hwnd);
+    if (change == eWindowChange::Raised)
+        p.raise.insert(hwnd);
 }
 
 void onPixelsChanged(HWND hwnd, const RECT& rect)
@@ -282,7 +291,6 @@ void presentWindow(Presenter& p, HWND hwnd, Shown& s, RECT rect)
     p.presents.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Shows what changed since the last turn (presenter's thread).
 // Takes a destroyed window off the display at once, on the presenter's thread.
 void onWindowGone(HWND hwnd)
 {
@@ -297,16 +305,24 @@ void onWindowGone(HWND hwnd)
     syncWindow(p, hwnd);  // no longer a window: its display window goes
 }
 
+// Shows what changed since the last turn (presenter's thread).
 void present(Presenter& p)
 {
-    std::set<HWND> changed;
+    std::set<HWND> changed, raise;
     {
         std::lock_guard<std::mutex> lock(p.notesMutex);
         changed.swap(p.changed);
+        raise.swap(p.raise);
     }
     // Not under notesMutex: syncing reads the stand-in, which takes the kernel lock.
     for (HWND hwnd : changed)
         syncWindow(p, hwnd);
+    // After the sync, which has restored a window that is no longer minimised.
+    for (HWND hwnd : raise) {
+        auto it = p.shown.find(hwnd);
+        if (it != p.shown.end() && !it->second.hidden && !it->second.minimized)
+            SDL_RaiseWindow(it->second.window);
+    }
     std::map<HWND, RECT> dirty;
     {
         std::lock_guard<std::mutex> lock(p.notesMutex);
@@ -380,6 +396,7 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
     context.leaveTracked = isMouseLeaveTracked(hwnd);
     context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());
     bool queued = false;
+    tTakingEvent = true;
     for (const InputAction& a : translateInputEvent(e, context, s.input)) {
         switch (a.kind) {
         case InputAction::eKind::QueueInput:
@@ -403,8 +420,27 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
         case InputAction::eKind::LeaveTaken:
             takeMouseLeaveTracking(hwnd);
             break;
+        // The window manager minimised or restored it: the window learns it at once, as from
+        // its system menu, so that no later sync undoes it. What the presenter did itself is
+        // known already.
+        case InputAction::eKind::Minimized:
+            if (!s.minimized) {
+                s.minimized = true;
+                sendMessage(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+                queued = true;
+            }
+            break;
+        case InputAction::eKind::Restored:
+            if (s.minimized) {
+                s.minimized = false;
+                markAllDirty(p, hwnd);
+                sendMessage(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+                queued = true;
+            }
+            break;
         }
     }
+    tTakingEvent = false;
     return queued;
 }
 
@@ -509,11 +545,53 @@ const char* headlessReason()
     return nullptr;
 }
 
+// Why the X server that DISPLAY names does not open: the display library's own reason is
+// only that its X11 part is not available, so Xlib is asked.
+std::string whyNoXServer(const std::string& libraryReason)
+{
+    errno = 0;
+    if (Display* display = XOpenDisplay(nullptr)) {
+        XCloseDisplay(display);
+        return "its X server answers, but the display library does not open it: " + libraryReason;
+    }
+    return errno ? std::string("no connection to its X server: ") + std::strerror(errno)
+                 : std::string("Xlib cannot read it as a display name");
+}
+
+// Opens the display the environment names, Wayland before X when both are named; only a
+// display a person sees counts, never the library's off-screen or console fallbacks. False
+// with one text naming the display and every reason.
+bool openDisplay(std::string& failure)
+{
+    struct Candidate {
+        const char* driver;
+        const char* variable;
+    };
+    std::vector<std::string> named;
+    std::string reasons;
+    for (const Candidate& c : {Candidate{"wayland", "WAYLAND_DISPLAY"}, Candidate{"x11", "DISPLAY"}}) {
+        const char* value = std::getenv(c.variable);
+        if (!value || !*value)
+            continue;
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0)
+            return true;
+        const std::string library = SDL_GetError();
+        const std::string why = std::strcmp(c.driver, "x11") == 0 ? whyNoXServer(library) : library;
+        named.push_back(std::string(c.variable) + "=\"" + value + "\"");
+        reasons += std::string(reasons.empty() ? "" : "; ") + c.driver + ": " + why;
+    }
+    failure = named.size() == 1 ? "the display " + named[0] + " does not open"
+                                : "neither display " + named[0] + " nor " + named[1] + " opens";
+    failure += " (" + reasons + ")";
+    return false;
+}
+
 }  // namespace
 
 bool displayWanted() { return headlessReason() == nullptr; }
 
-bool startPresenter()
+bool startPresenter(std::string* failureOut)
 {
     Presenter& p = presenter();
     if (p.running.load())
@@ -526,18 +604,12 @@ bool startPresenter()
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::string why = std::string("the display does not open (") + SDL_GetError() + ")";
-        headless(why.c_str());
-        return false;
-    }
-    // Only a display a person sees: no off-screen or console fallback of the library.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || (std::strcmp(driver, "x11") != 0 && std::strcmp(driver, "wayland") != 0)) {
-        std::string why = std::string("the display does not open (only the video driver \"") +
-                          (driver ? driver : "") + "\" is there)";
-        SDL_Quit();
-        headless(why.c_str());
+    std::string failure;
+    if (!openDisplay(failure)) {
+        if (failureOut)
+            *failureOut = failure;
+        else
+            headless(failure.c_str());
         return false;
     }
     // Characters come from translateMessage, not from the display's text input.

@@ -11,6 +11,7 @@
 // links SDL.
 
 #include <cstdint>
+#include <string>
 
 #include "os/windows/Window.h"
 
@@ -20,8 +21,10 @@ namespace HA::OS {
 
 // Starts presenting the calling thread's windows when the clock is steady, HA_OS_PRESENTER
 // is not "0", DISPLAY or WAYLAND_DISPLAY is set and the display opens; otherwise writes one
-// line on standard error saying why and the run stays headless. True when it runs.
-bool startPresenter();
+// line on standard error saying why and the run stays headless. True when it runs. With
+// `failure`, a named display that does not open is not said: the text naming it and the
+// display library's reason goes there, for the caller's own line.
+bool startPresenter(std::string* failure = nullptr);
 // Whether the run asks for a display: the clock is steady, HA_OS_PRESENTER is not "0" and
 // DISPLAY or WAYLAND_DISPLAY is set. startPresenter failing while this holds means the
 // named display did not open.

@@ -40,10 +40,13 @@ int main(int argc, char** argv)
 {
     HA::OS::setCommandLine(argc, argv);
     // A display that was named but does not open would leave a window nobody can see or
-    // close: end with the presenter's reason (already on standard error) instead.
-    if (!HA::OS::startPresenter() && HA::OS::displayWanted()) {
-        std::fprintf(stderr, "%s: no window can be shown; set HA_OS_PRESENTER=0 to run headless\n",
-                     argc > 0 ? argv[0] : "program");
+    // close: end with one line that names it, its reason and the road without a display.
+    std::string failure;
+    if (!HA::OS::startPresenter(&failure) && HA::OS::displayWanted()) {
+        std::fprintf(stderr,
+                     "%s: %s; without a display (DISPLAY and WAYLAND_DISPLAY unset) scripts/run.sh runs the "
+                     "screenshot walk instead\n",
+                     argc > 0 ? argv[0] : "program", failure.c_str());
         return 1;
     }
     HA::OS::SIM::setUpSimulatedDevices();

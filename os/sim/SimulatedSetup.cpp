@@ -1,6 +1,8 @@
 #include "os/sim/SimulatedSetup.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <sys/stat.h>
@@ -178,6 +180,26 @@ bool applyWord(const std::string& word, VireoScenario& s)
     return false;
 }
 
+// Makes the folder and every missing one above it, as mkdir -p does, with mode 0700 for
+// those it makes. False with the path that could not be made and why.
+bool makeFolders(const std::string& folder, std::string& why)
+{
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string path = folder.substr(0, slash);
+        if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+            why = path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    const int error = ::stat(folder.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (error)
+        why = folder + ": " + std::strerror(error);
+    return error == 0;
+}
+
 }  // namespace
 
 bool parseVireoScenario(const std::string& text, VireoScenario& scenario, std::string& error)
@@ -214,20 +236,24 @@ void setUpSimulatedDevices()
     std::string error;
     if (auto text = getEnvironmentVariable(kScenarioVariable)) {
         if (!parseVireoScenario(*text, scenario, error)) {
-            std::fprintf(stderr, "%s: %s; using the default scenario\n", kScenarioVariable, error.c_str());
+            // The words that parsed do not say what was meant: start as an unset variable
+            // starts run.sh, at 0.3.5.
+            std::fprintf(stderr, "%s: %s; using \"%s\" instead\n", kScenarioVariable, error.c_str(),
+                         kFallbackScenario);
             scenario = VireoScenario{};
+            parseVireoScenario(kFallbackScenario, scenario, error);
         }
     }
-    std::string file = simulatedDeviceStateFile();
+    const std::string file = simulatedDeviceStateFile();
+    const char* starts = scenario.settings.flashValid ? "firmware 0.3.5" : "no firmware";
     if (!file.empty()) {
-        // The folders are made one by one; an existing one is fine, a failure means no state file.
-        std::string folder = file.substr(0, file.rfind('/'));
-        std::string parent = folder.substr(0, folder.rfind('/'));
-        ::mkdir(parent.c_str(), 0700);
-        ::mkdir(folder.c_str(), 0700);
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        std::string why;
+        if (makeFolders(file.substr(0, file.rfind('/')), why))
             scenario.settings.stateFile = file;
+        else
+            std::fprintf(stderr, "os: the simulated Vireo Interface's state cannot be kept (%s); "
+                                 "the next run will not see what this one changes\n",
+                         why.c_str());
     }
     std::vector<std::shared_ptr<SimulatedVireo>> devices;
     auto vireo = SimulatedVireo::makeShared(scenario.settings, scenario.faults);
@@ -236,7 +262,10 @@ void setUpSimulatedDevices()
     else if (vireo->stateFileDamaged())
         // The run goes on from the defaults, which the next save writes over the damage.
         std::fprintf(stderr, "os: the simulated Vireo Interface's state file %s is damaged; it starts with %s\n",
-                     file.c_str(), scenario.settings.flashValid ? "firmware 0.3.5" : "no firmware");
+                     file.c_str(), starts);
+    else if (!vireo->stateFileUnreadable().empty())
+        std::fprintf(stderr, "os: the simulated Vireo Interface's state file %s cannot be read (%s); it starts with %s\n",
+                     file.c_str(), vireo->stateFileUnreadable().c_str(), starts);
     devices.push_back(vireo);
     if (scenario.secondDevice) {
         VireoSettings other = scenario.settings;

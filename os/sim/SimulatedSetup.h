@@ -2,7 +2,8 @@
 // The simulated devices of a real run. The executable calls setUpSimulatedDevices() once
 // at start; HA_OS_VIREO chooses the scenario (see README), and the firmware slot persists
 // in <state folder>/vireo-updater/simulated-vireo.state, the state folder being
-// $XDG_STATE_HOME or else $HOME/.local/state.
+// $XDG_STATE_HOME or else $HOME/.local/state; the folders are made as needed (mode 0700), and
+// a state that cannot be kept is named on standard error once while the run goes on.
 
 #include <memory>
 #include <optional>
@@ -14,6 +15,8 @@
 namespace HA::OS::SIM {
 
 constexpr const char* kScenarioVariable = "HA_OS_VIREO";
+// What a list that does not parse falls back to: the device at 0.3.5.
+constexpr const char* kFallbackScenario = "fresh";
 
 struct VireoScenario {
     bool attached = true;
@@ -33,7 +36,7 @@ bool parseVireoScenario(const std::string& text, VireoScenario& scenario, std::s
 std::string simulatedDeviceStateFile();
 
 // Attaches the devices the scenario asks for. A scenario that does not parse is reported on
-// standard error and the default one is used. Calling it again replaces the devices.
+// standard error with the word and kFallbackScenario is used. Calling it again replaces the devices.
 void setUpSimulatedDevices();
 // The devices set up, first the Vireo Interface, then the second one if any.
 std::vector<std::shared_ptr<SimulatedVireo>> simulatedDevices();

@@ -1,7 +1,9 @@
 #include "os/sim/SimulatedVireo.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "os/devices/DeviceConfig.h"
@@ -717,9 +719,21 @@ void SimulatedVireo::persist()
 {
     if (mSettings.stateFile.empty())
         return;
-    std::ofstream out(mSettings.stateFile, std::ios::trunc);
-    out << "flash-valid=" << (mSettings.flashValid ? 1 : 0) << "\n"
-        << "revision=" << mSettings.firmwareRevision << "\n";
+    const std::string text = "flash-valid=" + std::to_string(mSettings.flashValid ? 1 : 0) + "\n" +
+                             "revision=" + std::to_string(mSettings.firmwareRevision) + "\n";
+    std::FILE* out = std::fopen(mSettings.stateFile.c_str(), "w");
+    int error = out ? 0 : errno;
+    if (out && std::fwrite(text.data(), 1, text.size(), out) != text.size())
+        error = errno ? errno : EIO;
+    if (out && std::fclose(out) != 0 && !error)
+        error = errno;
+    // Said once a run: the device goes on, what it changes is only not kept.
+    if (error && !mStateWriteReported) {
+        mStateWriteReported = true;
+        std::fprintf(stderr, "os: the simulated Vireo Interface's state file %s cannot be written (%s); "
+                             "the next run will not see what this one changes\n",
+                     mSettings.stateFile.c_str(), std::strerror(error));
+    }
 }
 
 void SimulatedVireo::load()
@@ -727,9 +741,24 @@ void SimulatedVireo::load()
     std::lock_guard<std::recursive_mutex> lock(mMutex);
     if (mSettings.stateFile.empty())
         return;
-    std::ifstream in(mSettings.stateFile);
-    if (!in)
+    std::FILE* file = std::fopen(mSettings.stateFile.c_str(), "r");
+    if (!file) {
+        if (errno != ENOENT)
+            mStateUnreadable = std::strerror(errno);
         return;  // none yet: the first run
+    }
+    std::string content;
+    char buffer[256];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+        content.append(buffer, n);
+    const int readError = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (readError) {
+        mStateUnreadable = std::strerror(readError);
+        return;
+    }
+    std::istringstream in(content);
     std::string line;
     std::optional<bool> valid;
     std::optional<unsigned long> revision;

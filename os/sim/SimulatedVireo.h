@@ -102,6 +102,8 @@ public:
     bool isHeldAtGate();
     // The state file was there but did not parse: the device kept its defaults.
     bool stateFileDamaged() const { return mStateDamaged; }
+    // The state file was there but could not be read: the reason; empty otherwise.
+    const std::string& stateFileUnreadable() const { return mStateUnreadable; }
 
     eVireoMode mode() const;
     // The path it is present under now; empty when absent.
@@ -183,6 +185,8 @@ private:
     bool mGateOpen = false;
     int mGateWaiting = 0;
     bool mStateDamaged = false;
+    std::string mStateUnreadable;
+    bool mStateWriteReported = false;
 };
 
 }  // namespace HA::OS::SIM

@@ -247,3 +247,35 @@ TEST(InstanceMarkerHolderThreaded, AHolderOnAnotherThreadAnswersOnItsOwnThread)
     EXPECT_EQ(raiseThread.load(), holderThread.load());
     unregisterClass(u"HAMarkerThreadTest");
 }
+
+// A program that ends stops the hand-overs: its window gets nothing more, peers are told
+// that it ends and in what time, and a peer's wait for its end lasts until the claim goes.
+TEST_F(InstanceMarkerThreaded, AnEndingHolderAnswersItselfUntilItsClaimEnds)
+{
+    HWND hwnd = holder();
+    ASSERT_EQ(claimInstanceMarker(u"ending", hwnd), eInstanceClaim::Claimed);
+    EXPECT_TRUE(waitForInstanceMarkerEnd(u"ending", 0)) << "a holder that is not ending is not waited for";
+    endInstanceMarkerHandOvers(hwnd, 30000);
+    clearJournal();
+    const char text[] = "p\0\0";
+    COPYDATASTRUCT record{10003, sizeof(text) - 1, text};
+    const COPYDATASTRUCT* sends[] = {nullptr, &record};
+    for (const COPYDATASTRUCT* sent : sends) {
+        LRESULT result = -1;
+        setLastError(0);
+        EXPECT_FALSE(sendToInstanceMarker(u"ending", sent, 5000, &result));
+        EXPECT_EQ(getLastError(), ERROR_SHUTDOWN_IN_PROGRESS);
+        EXPECT_EQ(result, 30000);
+    }
+    EXPECT_TRUE(handOverMessages(hwnd).empty()) << "nothing reached the window";
+    EXPECT_FALSE(waitForInstanceMarkerEnd(u"ending", 50));
+    EXPECT_EQ(getLastError(), WAIT_TIMEOUT);
+
+    // The claim ends with the window, while a peer waits on another thread.
+    std::atomic<bool> ended{false};
+    std::thread peer([&] { ended = waitForInstanceMarkerEnd(u"ending", 10000); });
+    destroyWindow(hwnd);
+    peer.join();
+    EXPECT_TRUE(ended.load());
+    EXPECT_TRUE(waitForInstanceMarkerEnd(u"ending", 0)) << "nobody holds the key";
+}

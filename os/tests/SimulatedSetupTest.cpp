@@ -5,9 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sys/stat.h>
+#include <tuple>
+#include <vector>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceRegistry.h"
+#include "os/kernel/Clock.h"
 #include "os/kernel/Process.h"
 #include "os/sim/SimulatedSetup.h"
 
@@ -127,4 +132,155 @@ TEST(SimulatedSetup, ASecondRunSeesTheRevisionTheFirstWrote)
     setEnvironmentVariable("XDG_STATE_HOME", oldState);
     setEnvironmentVariable(kScenarioVariable, oldScenario);
     std::filesystem::remove_all(folder);
+}
+
+namespace {
+
+// The variables a setup reads, put back when the test ends.
+class SetupEnvironment {
+public:
+    SetupEnvironment()
+    {
+        for (const char* name : kNames)
+            mOld.emplace_back(name, getEnvironmentVariable(name));
+    }
+    ~SetupEnvironment()
+    {
+        tearDownSimulatedDevices();
+        for (auto& [name, value] : mOld)
+            setEnvironmentVariable(name, value);
+    }
+
+private:
+    static constexpr const char* kNames[] = {"HOME", "XDG_STATE_HOME", kScenarioVariable};
+    std::vector<std::pair<std::string, std::optional<std::string>>> mOld;
+};
+
+std::filesystem::path emptyFolder(const char* name)
+{
+    std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+// A setup's standard error, and the revision the Vireo Interface starts with.
+std::pair<std::string, WORD> setUpAndListen()
+{
+    ::testing::internal::CaptureStderr();
+    setUpSimulatedDevices();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    return {said, simulatedDevices().empty() ? WORD(0) : simulatedDevices()[0]->firmwareRevision()};
+}
+
+}  // namespace
+
+TEST(SimulatedSetup, TheStateIsKeptUnderAHomeWithNothingInIt)
+{
+    ManualClockScope clock;
+    SetupEnvironment environment;
+    const std::filesystem::path home = emptyFolder("vireo-empty-home");
+    setEnvironmentVariable("HOME", home.string());
+    setEnvironmentVariable("XDG_STATE_HOME", std::nullopt);
+    setEnvironmentVariable(kScenarioVariable, std::nullopt);
+
+    auto [said, revision] = setUpAndListen();
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(revision, 0x0035);
+    simulatedDevices()[0]->setFirmwareSlot(true, 0x0036);
+    const std::filesystem::path file = home / ".local" / "state" / "vireo-updater" / "simulated-vireo.state";
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+    for (const auto& made : {home / ".local", home / ".local" / "state", home / ".local" / "state" / "vireo-updater"}) {
+        SCOPED_TRACE(made.string());
+        struct stat st {};
+        ASSERT_EQ(::stat(made.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+
+    tearDownSimulatedDevices();
+    std::tie(said, revision) = setUpAndListen();
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(revision, 0x0036) << "a second setup reads what the first wrote";
+    std::filesystem::remove_all(home);
+}
+
+TEST(SimulatedSetup, AStateThatCannotBeKeptIsNamedOnceAndTheRunGoesOn)
+{
+    ManualClockScope clock;
+    SetupEnvironment environment;
+    const std::filesystem::path base = emptyFolder("vireo-unkeepable");
+    // Root may write anywhere: folders that cannot be made or files that cannot be opened
+    // are made of the wrong kinds of file instead.
+    std::ofstream(base / "a-file") << "x";
+    std::filesystem::create_directories(base / "file-is-a-folder" / "vireo-updater" / "simulated-vireo.state");
+    struct Case {
+        const char* name;
+        std::filesystem::path stateHome;
+        std::string setupSays;  // what the setup says
+        std::string saveSays;   // what the first save says
+    };
+    const std::string folderBlocked = (base / "a-file").string();
+    const std::string fileIsAFolder =
+        (base / "file-is-a-folder" / "vireo-updater" / "simulated-vireo.state").string();
+    const Case cases[] = {
+        {"a file where a folder must be", base / "a-file" / "state",
+         "os: the simulated Vireo Interface's state cannot be kept (" + folderBlocked +
+             "/state: Not a directory); the next run will not see what this one changes\n",
+         ""},
+        {"a folder where the file must be", base / "file-is-a-folder",
+         "os: the simulated Vireo Interface's state file " + fileIsAFolder +
+             " cannot be read (Is a directory); it starts with firmware 0.3.5\n",
+         "os: the simulated Vireo Interface's state file " + fileIsAFolder +
+             " cannot be written (Is a directory); the next run will not see what this one changes\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setEnvironmentVariable("XDG_STATE_HOME", c.stateHome.string());
+        setEnvironmentVariable(kScenarioVariable, std::nullopt);
+        auto [said, revision] = setUpAndListen();
+        EXPECT_EQ(said, c.setupSays);
+        EXPECT_EQ(revision, 0x0035);
+        ASSERT_EQ(simulatedDevices().size(), 1u);
+        EXPECT_EQ(simulatedDevices()[0]->mode(), eVireoMode::Runtime) << "the device is there all the same";
+        ::testing::internal::CaptureStderr();
+        simulatedDevices()[0]->setFirmwareSlot(true, 0x0036);
+        simulatedDevices()[0]->setFirmwareSlot(true, 0x0037);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.saveSays) << "said once";
+        EXPECT_EQ(simulatedDevices()[0]->firmwareRevision(), 0x0037);
+    }
+    std::filesystem::remove_all(base);
+}
+
+TEST(SimulatedSetup, AListThatDoesNotParseFallsBackToFresh)
+{
+    ManualClockScope clock;
+    SetupEnvironment environment;
+    const std::filesystem::path home = emptyFolder("vireo-fallback");
+    setEnvironmentVariable("XDG_STATE_HOME", home.string());
+    struct Case {
+        const char* list;
+        std::string says;
+        bool attached;
+        WORD revision;
+    };
+    const Case cases[] = {
+        {"up-to-date", "", true, 0x0036},
+        // The kept state is 0.3.6 here: a fallback to it would show the up-to-date device.
+        {"fresh,bogus-word",
+         "HA_OS_VIREO: unknown or malformed scenario word \"bogus-word\"; using \"fresh\" instead\n", true, 0x0035},
+        {"up-to-date", "", true, 0x0036},
+        {"none,stall-block=x",
+         "HA_OS_VIREO: unknown or malformed scenario word \"stall-block=x\"; using \"fresh\" instead\n", true,
+         0x0035},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        setEnvironmentVariable(kScenarioVariable, std::string(c.list));
+        auto [said, revision] = setUpAndListen();
+        EXPECT_EQ(said, c.says);
+        EXPECT_EQ(revision, c.revision);
+        EXPECT_EQ(simulatedDevices()[0]->mode() != eVireoMode::Absent, c.attached);
+        EXPECT_EQ(simulatedDevices().size(), 1u);
+    }
+    std::filesystem::remove_all(home);
 }

@@ -20,6 +20,7 @@ enum class eWindowChange {
     Retitled,     // its text changed
     IconChanged,  // its large or small icon changed
     Destroyed,    // it is gone
+    Raised,       // its program asked for it in the foreground (above the others, with the focus)
 };
 
 struct DisplayHooks {

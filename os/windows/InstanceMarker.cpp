@@ -39,7 +39,14 @@ struct Request {
     std::uint32_t hasRecord;
     std::uint64_t dwData;
     std::uint32_t cbData;
-    std::uint32_t reserved;
+    std::uint32_t waitsForEnd;  // asks nothing of the window: only whether the holder is ending
+};
+
+// The holder's answer.
+struct Reply {
+    std::int64_t copyDataResult;
+    std::uint32_t ending;  // nothing was delivered: the holder's program is ending
+    std::uint32_t endsWithinMs;
 };
 
 // One claim: its socket, the path it is bound to and the window that holds it.
@@ -51,6 +58,15 @@ struct Marker {
     std::string path;
     dev_t device = 0;
     ino_t inode = 0;
+    // Set once by the window's thread; `delivering` is the holder's hand-over on its way to
+    // the window, which the window's thread lets through before it stops taking messages.
+    std::mutex stateMutex;
+    bool ending = false;
+    DWORD endsWithinMs = 0;
+    bool delivering = false;
+    // Peers told that the holder is ending: their connections close when the claim ends
+    // (holder's thread only).
+    std::vector<int> waiting;
 };
 
 std::mutex gMutex;
@@ -177,33 +193,66 @@ bool samePeerUser(int fd)
     return uid == ::getuid();
 }
 
-// One peer: its request goes to the window as WM_COPYDATA and the raise; the answer back.
-void serve(const Marker& marker, int fd)
+// Whether the claim's program is ending; otherwise the hand-over counts as on its way.
+bool endingElseDeliver(Marker& marker, Reply& reply)
+{
+    std::lock_guard<std::mutex> lock(marker.stateMutex);
+    if (marker.ending) {
+        reply.ending = 1;
+        reply.endsWithinMs = marker.endsWithinMs;
+        return true;
+    }
+    marker.delivering = true;
+    return false;
+}
+
+// The hand-over reached the window. A program that began to end meanwhile raised nothing
+// that stays: the peer is told it is ending. True then.
+bool delivered(Marker& marker, Reply& reply)
+{
+    std::lock_guard<std::mutex> lock(marker.stateMutex);
+    marker.delivering = false;
+    if (marker.ending) {
+        reply.ending = 1;
+        reply.endsWithinMs = marker.endsWithinMs;
+    }
+    return marker.ending;
+}
+
+// One peer: its request goes to the window as WM_COPYDATA and the raise, and the answer
+// back; a holder that is ending answers itself and keeps the peer's connection until the
+// claim ends. True when the connection is kept.
+bool serve(Marker& marker, int fd)
 {
     auto none = [] {};
     const auto deadline = RealClock::now() + std::chrono::milliseconds(kHolderReadMs);
     if (!samePeerUser(fd)) {
         ++gRefused;
-        return;
+        return false;
     }
     Request request{};
     if (!readAll(fd, &request, sizeof(request), deadline, none) || request.magic != kMagic)
-        return;
+        return false;
     if (request.hasRecord && request.cbData > kInstanceRecordLimit) {
         ++gRefused;
-        return;
+        return false;
     }
     std::vector<unsigned char> bytes(request.hasRecord ? request.cbData : 0);
     if (!bytes.empty() && !readAll(fd, bytes.data(), bytes.size(), deadline, none))
-        return;
-    std::int64_t answer = 0;
-    if (request.hasRecord) {
-        COPYDATASTRUCT record{static_cast<std::uintptr_t>(request.dwData), request.cbData,
-                              bytes.empty() ? nullptr : bytes.data()};
-        answer = sendMessage(marker.hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+        return false;
+    Reply reply{};
+    bool ending = endingElseDeliver(marker, reply);
+    if (!ending && !request.waitsForEnd) {
+        if (request.hasRecord) {
+            COPYDATASTRUCT record{static_cast<std::uintptr_t>(request.dwData), request.cbData,
+                                  bytes.empty() ? nullptr : bytes.data()};
+            reply.copyDataResult = sendMessage(marker.hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+        }
+        sendMessage(marker.hwnd, WM_INSTANCERAISE, 0, 0);
     }
-    sendMessage(marker.hwnd, WM_INSTANCERAISE, 0, 0);
-    writeAll(fd, &answer, sizeof(answer), deadline, none);
+    if (!ending)
+        ending = delivered(marker, reply);
+    return writeAll(fd, &reply, sizeof(reply), deadline, none) && ending;
 }
 
 void holderLoop(std::shared_ptr<Marker> marker)
@@ -219,12 +268,14 @@ void holderLoop(std::shared_ptr<Marker> marker)
             break;
         if (p[0].revents & POLLIN) {
             const int fd = ::accept4(marker->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                serve(*marker, fd);
+            if (fd >= 0 && serve(*marker, fd))
+                marker->waiting.push_back(fd);
+            else if (fd >= 0)
                 ::close(fd);
-            }
         }
     }
+    for (int fd : marker->waiting)
+        ::close(fd);
     ::close(marker->listenFd);
     ::close(marker->wakeRead);
 }
@@ -324,6 +375,26 @@ eInstanceClaim claimInstanceMarker(const WString& key, HWND hwnd)
     return eInstanceClaim::Claimed;
 }
 
+namespace {
+
+// Connects to the holder of `key`; -1 when nobody holds it.
+int connectToHolder(const WString& key)
+{
+    std::string folder;
+    const std::string path = socketPath(key, folder);
+    sockaddr_un address;
+    if (path.empty() || !socketAddress(path, address))
+        return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWORD timeoutMs, LRESULT* result)
 {
     if (result)
@@ -332,17 +403,8 @@ bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWOR
         setLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    std::string folder;
-    const std::string path = socketPath(key, folder);
-    sockaddr_un address;
-    if (path.empty() || !socketAddress(path, address)) {
-        setLastError(ERROR_FILE_NOT_FOUND);
-        return false;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    const int fd = connectToHolder(key);
+    if (fd < 0) {
         setLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
@@ -354,20 +416,85 @@ bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWOR
     const auto deadline = RealClock::now() + std::chrono::milliseconds(timeoutMs);
     Request request{kMagic, record ? 1u : 0u, record ? static_cast<std::uint64_t>(record->dwData) : 0,
                     record ? record->cbData : 0, 0};
-    std::int64_t answer = 0;
+    Reply reply{};
     bool ok = writeAll(fd, &request, sizeof(request), deadline, deliverSent);
     if (ok && record && record->cbData > 0)
         ok = writeAll(fd, record->lpData, record->cbData, deadline, deliverSent);
     if (ok)
-        ok = readAll(fd, &answer, sizeof(answer), deadline, deliverSent);
+        ok = readAll(fd, &reply, sizeof(reply), deadline, deliverSent);
     ::close(fd);
     if (!ok) {
         setLastError(WAIT_TIMEOUT);
         return false;
     }
+    if (reply.ending) {
+        if (result)
+            *result = static_cast<LRESULT>(reply.endsWithinMs);
+        setLastError(ERROR_SHUTDOWN_IN_PROGRESS);
+        return false;
+    }
     if (result)
-        *result = static_cast<LRESULT>(answer);
+        *result = static_cast<LRESULT>(reply.copyDataResult);
     return true;
+}
+
+bool waitForInstanceMarkerEnd(const WString& key, DWORD timeoutMs)
+{
+    const int fd = connectToHolder(key);
+    if (fd < 0)
+        return true;
+    auto none = [] {};
+    const auto now = RealClock::now();
+    const auto deadline = now + std::chrono::milliseconds(timeoutMs);
+    // The holder's thread answers this itself, whatever its window's thread does.
+    const auto answered = now + std::chrono::milliseconds(kHolderReadMs);
+    Request request{kMagic, 0, 0, 0, 1};
+    Reply reply{};
+    bool ended = false;
+    if (!writeAll(fd, &request, sizeof(request), answered, none) ||
+        !readAll(fd, &reply, sizeof(reply), answered, none)) {
+        // A holder that went away before it answered has ended; one that is stuck has not.
+        ended = RealClock::now() < answered;
+    } else if (!reply.ending) {
+        ended = true;  // a holder that shows its window: the claim will find it
+    } else {
+        // Kept open by the holder until its claim ends.
+        char byte;
+        ended = waitFor(fd, POLLIN, deadline, none) && ::recv(fd, &byte, 1, 0) <= 0;
+    }
+    ::close(fd);
+    if (!ended)
+        setLastError(WAIT_TIMEOUT);
+    return ended;
+}
+
+void endInstanceMarkerHandOvers(HWND hwnd, DWORD endsWithinMs)
+{
+    std::vector<std::shared_ptr<Marker>> claims;
+    {
+        std::lock_guard<std::mutex> guard(gMutex);
+        auto range = gMarkers.equal_range(hwnd);
+        for (auto it = range.first; it != range.second; ++it)
+            claims.push_back(it->second);
+    }
+    for (auto& marker : claims) {
+        {
+            std::lock_guard<std::mutex> lock(marker->stateMutex);
+            marker->ending = true;
+            marker->endsWithinMs = endsWithinMs;
+        }
+        // A hand-over already on its way is answered before the thread stops taking messages.
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(marker->stateMutex);
+                if (!marker->delivering)
+                    break;
+            }
+            MSG msg;
+            peekMessage(msg, HWND_THREAD_MESSAGES, WM_INSTANCERAISE, WM_INSTANCERAISE, PM_NOREMOVE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
 }
 
 namespace DETAIL {

@@ -8,7 +8,9 @@
 // holder that died is taken over. The claim ends with the window.
 //
 // The holder accepts a hand-over only from a process of the same user id; its window gets
-// WM_COPYDATA (when a record came), then WM_INSTANCERAISE, on its own thread.
+// WM_COPYDATA (when a record came), then WM_INSTANCERAISE, on its own thread. A program
+// that ends (its window gone, its shut-down still running) stops the hand-overs: the holder
+// then tells each peer so itself, and a peer may wait for the claim to end.
 
 #include <string>
 
@@ -33,8 +35,18 @@ eInstanceClaim claimInstanceMarker(const WString& key, HWND hwnd);
 // thread meanwhile (so a holder on this thread answers). True when the holder answered;
 // `result` gets its answer to WM_COPYDATA (0 without a record). False with
 // ERROR_INVALID_PARAMETER for a record above the limit, ERROR_FILE_NOT_FOUND when nobody
-// holds the key, WAIT_TIMEOUT when no answer came in time.
+// holds the key, WAIT_TIMEOUT when no answer came in time, ERROR_SHUTDOWN_IN_PROGRESS when
+// the holder's program is ending (nothing was delivered; `result` gets the time it gave for
+// its end, in milliseconds).
 bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWORD timeoutMs, LRESULT* result);
+// Waits at most `timeoutMs` of real time for an ending holder's claim to end. True when it
+// ended, when nobody holds the key, or when the holder is not ending; false with
+// WAIT_TIMEOUT.
+bool waitForInstanceMarkerEnd(const WString& key, DWORD timeoutMs);
+// The program of `hwnd` (a window of the calling thread) is ending: from now on its claims'
+// holders answer hand-overs themselves, telling peers it ends within `endsWithinMs`. A
+// hand-over already on its way to the window is delivered first.
+void endInstanceMarkerHandOvers(HWND hwnd, DWORD endsWithinMs);
 
 namespace DETAIL {
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "os/kernel/Kernel.h"
+#include "os/windows/DisplayHooks.h"
 #include "os/windows/Message.h"
 #include "os/windows/detail/WindowState.h"
 
@@ -197,8 +198,10 @@ bool setForegroundWindow(HWND hwnd)
         if (!own)
             windowSystem().foreground = root;
     }
-    if (own && topLevelWindow(root))
+    if (own && topLevelWindow(root)) {
         activateWindow(root);
+        noteWindowChange(root, eWindowChange::Raised);
+    }
     return true;
 }
 

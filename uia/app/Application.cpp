@@ -2,6 +2,7 @@
 
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
+#include "uia/app/SingleInstance.h"
 #include "uia/events/Events.h"
 #include "uia/platform/app/ApplicationPlatform.h"
 #include "uia/transfer/DragDrop.h"
@@ -42,7 +43,7 @@ bool Application::onEvent(int code, void* data)
     onEvent(kEventQuitRequest, &request);
     if (request.allowed) {
         // The flag first: the window's destruction then ends the program without asking again.
-        mQuitting = true;
+        beginQuitting();
         if (OS::HWND hwnd = mMainWindowHandle) {
             mMainWindow = nullptr;
             mMainWindowAsWindow = nullptr;
@@ -86,7 +87,7 @@ void Application::deinitialize(bool) { dropMonitorList(); }
 bool Application::quit()
 {
     if (!mMainWindowHandle) {
-        mQuitting = true;
+        beginQuitting();
         return true;
     }
     mPlatform->postCommandToMainWindow(kCommandQuit);
@@ -120,6 +121,14 @@ void Application::mainWindowDestroyed(StandaloneWindow* window)
     mMainWindow = nullptr;
     mMainWindowAsWindow = nullptr;
     mMainWindowHandle = nullptr;
+    beginQuitting();
+}
+
+void Application::beginQuitting()
+{
+    // A second start from here on must not hand over to a program that shows nothing.
+    if (!mQuitting)
+        endHandOvers();
     mQuitting = true;
 }
 

@@ -89,6 +89,9 @@ public:
     AcceleratorManagerImplMap& getAccelerators() { return mAccelerators; }
 
 private:
+    // Sets the quit flag; the first time, a second start stops handing over to this process.
+    void beginQuitting();
+
     AppModule* mModule = nullptr;
     std::string mName;
     StandaloneWindow* mMainWindow = nullptr;

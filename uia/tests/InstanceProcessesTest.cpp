@@ -21,8 +21,9 @@ namespace {
 
 class Probe {
 public:
+    // With `errorsToo` its standard error comes into the same lines.
     Probe(const std::string& mode, const std::string& key, const std::string& runtime,
-          const std::vector<std::string>& args = {})
+          const std::vector<std::string>& args = {}, bool errorsToo = false)
     {
         int out[2];
         if (::pipe(out) != 0)
@@ -30,6 +31,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (errorsToo)
+            posix_spawn_file_actions_adddup2(&actions, out[1], 2);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<std::string> env = {"PROBE_MODE=" + mode, "PROBE_KEY=" + key, "XDG_RUNTIME_DIR=" + runtime};
         for (char** e = environ; *e; ++e)
@@ -156,4 +159,49 @@ TEST(InstanceProcesses, AHolderThatDiedLeavesASocketTheNextStartTakesOver)
     EXPECT_EQ(second.line(), "handed-over 1");
     EXPECT_EQ(first.line(), "raised");
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// Sets an environment variable for its life; the probes started meanwhile inherit it.
+class VariableScope {
+public:
+    VariableScope(const char* name, const std::string& value) : mName(name) { ::setenv(name, value.c_str(), 1); }
+    ~VariableScope() { ::unsetenv(mName.c_str()); }
+
+private:
+    std::string mName;
+};
+
+// The first instance quits while its shut-down still runs: a second start does not hand over
+// to it, says why, and waits the time it was told plus a margin; it runs as the first
+// instance when the first ends in that time, and ends otherwise.
+TEST(InstanceProcesses, AStartWhileTheFirstIsEndingWaitsForItsEnd)
+{
+    struct Row {
+        const char* name;
+        int endsMs;    // what the first tells
+        int lingerMs;  // how long it really takes
+        std::vector<std::string> second;
+    };
+    const Row rows[] = {
+        {"it ends in time", 1000, 1500,
+         {"Probe: an earlier run is still finishing its update; waiting up to 6 s for it to end", "handed-over 0"}},
+        {"it does not", 0, 15000,
+         {"Probe: an earlier run is still finishing its update; waiting up to 5 s for it to end",
+          "Probe: the earlier run did not end in that time; this start ends", "handed-over 1"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder runtime;
+        VariableScope ends("PROBE_ENDS_MS", std::to_string(row.endsMs));
+        VariableScope linger("PROBE_LINGER_MS", std::to_string(row.lingerMs));
+        Probe first("ending", "probe-key", runtime.path());
+        ASSERT_EQ(first.line(), "claimed");
+        ASSERT_EQ(first.line(), "ending");
+        Probe second("second", "probe-key", runtime.path(), {}, true);
+        for (const std::string& line : row.second)
+            EXPECT_EQ(second.line(), line);
+        EXPECT_EQ(second.exitCode(), 0);
+        if (row.lingerMs < row.endsMs + 5000)
+            EXPECT_EQ(first.line(), "ended") << "the second ran only once the first had ended";
+    }
 }

@@ -3,6 +3,7 @@
 #include "gp/src/common/library/Init.h"
 #include "hwl/core/src/library/Init.h"
 #include "uia/app/Framework.h"
+#include "uia/app/SingleInstance.h"
 #include "updater/app/FirmwareUpdaterApp.h"
 #include "updater/app/UpdaterDescription.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
@@ -34,6 +35,8 @@ bool VireoUpdaterAppModule::initialize()
     HWL::setSkinLookup(true);
 
     mUpgradeLogic = std::make_unique<VireoUpdaterUpgradeLogic>();
+    // The shut-down waits for the worker: a second start meanwhile waits for it to end.
+    UIA::setShutDownTime(VireoUpdaterUpgradeLogic::kWorkerBoundMs);
     mDescription = makeVireoUpdaterDescription(*mUpgradeLogic);
     auto* app = new FirmwareUpdaterApp(mDescription.get());
     const bool ok = attachApplication(app);

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,12 @@
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
 #include "uia/app/SingleInstance.h"
+#include "updater/tests/DisplayWatch.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 #include "updater/app/UpdateWizardMainWidget.h"
+
+extern char** environ;
 
 namespace HA::TEST {
 namespace {
@@ -33,6 +38,8 @@ constexpr const char* kAction = "FirmwareUpdaterButtonAction";
 constexpr const char* kQuit = "FirmwareUpdaterButtonQuit";
 constexpr const char* kInfoPanel = "FirmwareUpdaterInfoPanel";
 constexpr const char* kWheel = "FirmwareUpdaterSpinningProgressWheel";
+// The main window's title on the display.
+constexpr const char* kWindowTitle = "Vireo Updater";
 // The block the worker is held at while a row quits during the download.
 constexpr OS::WORD kGateBlock = 3;
 
@@ -256,62 +263,106 @@ TEST_F(UpdaterStartRoads, CommandsShowTheAboutPanelAndOpenTheWebPages)
     EXPECT_TRUE(OS::isWindow(run.window()));
 }
 
-// A first instance in another process, holding the updater's key in a runtime folder of
-// the test's own, until its main window is brought forward.
-class FirstInstance {
+// A program in another process with the environment given, one of its streams read back
+// with waits bounded by real time; killed at the end of the test if it still runs.
+class ChildProgram {
 public:
-    explicit FirstInstance(const std::string& runtime)
+    ChildProgram(const std::string& program, int stream, std::vector<std::string> environment)
     {
-        int out[2];
-        if (::pipe(out) != 0)
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0)
             return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string mode = "PROBE_MODE=first", key = "PROBE_KEY=VireoUpdater-PROJECT_GUID",
-                    folder = "XDG_RUNTIME_DIR=" + runtime;
-        char* env[] = {mode.data(), key.data(), folder.data(), nullptr};
-        std::string program = HA_INSTANCE_PROBE;
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, env) != 0)
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], stream);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::vector<char*> envp;
+        for (std::string& e : environment)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string name = program;
+        char* argv[] = {name.data(), nullptr};
+        if (posix_spawn(&mPid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             mPid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        mOut = ::fdopen(out[0], "r");
+        ::close(pipeEnds[1]);
+        mStream = pipeEnds[0];
     }
-    ~FirstInstance()
+    ~ChildProgram()
     {
         if (mPid > 0) {
             ::kill(mPid, SIGKILL);
             ::waitpid(mPid, nullptr, 0);
         }
-        if (mOut)
-            std::fclose(mOut);
+        if (mStream >= 0)
+            ::close(mStream);
     }
-    // Its next report line (empty at its end).
-    std::string line()
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+
+    // Its next line; empty at the stream's end or when none came within `ms`.
+    std::string line(int ms = 20000)
     {
-        char buffer[256];
-        if (!mOut || !std::fgets(buffer, sizeof buffer, mOut))
-            return std::string();
-        std::string l(buffer);
-        if (!l.empty() && l.back() == '\n')
-            l.pop_back();
+        const auto end = deadline(ms);
+        std::size_t newline;
+        while ((newline = mSaid.find('\n', mRead)) == std::string::npos)
+            if (!readMore(end))
+                return std::string();
+        std::string l = mSaid.substr(mRead, newline - mRead);
+        mRead = newline + 1;
         return l;
     }
+    // Reads until what it said holds `text` (true), or until the stream ends or `ms` passed.
+    bool waitFor(const std::string& text, int ms)
+    {
+        const auto end = deadline(ms);
+        while (mSaid.find(text) == std::string::npos)
+            if (!readMore(end))
+                return false;
+        return true;
+    }
+    // Everything read so far.
+    const std::string& said() const { return mSaid; }
+    bool running() { return mPid > 0 && ::waitpid(mPid, nullptr, WNOHANG) == 0; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point deadline(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+    bool readMore(Clock::time_point end)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        pollfd p{mStream, POLLIN, 0};
+        if (mStream < 0 || left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+            return false;
+        char buffer[256];
+        const ssize_t n = ::read(mStream, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        mSaid.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
     pid_t mPid = -1;
-    std::FILE* mOut = nullptr;
+    int mStream = -1;
+    std::string mSaid;
+    std::size_t mRead = 0;
 };
+
+// A first instance in another process, holding the updater's key in a runtime folder of
+// the test's own, until its main window is brought forward; it reports its steps on
+// standard output.
+ChildProgram firstInstance(const std::string& runtime)
+{
+    return ChildProgram(HA_INSTANCE_PROBE, 1,
+                        {"PROBE_MODE=first", "PROBE_KEY=VireoUpdater-PROJECT_GUID", "XDG_RUNTIME_DIR=" + runtime});
+}
 
 TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
 {
     StateFolder runtime;
     // Private, or the first instance would look elsewhere.
     ::chmod(runtime.path().c_str(), 0700);
-    FirstInstance first(runtime.path());
+    ChildProgram first = firstInstance(runtime.path());
     ASSERT_EQ(first.line(), "claimed");
 
     UpdaterRun run("fresh", runtime.path());
@@ -324,6 +375,77 @@ TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
     EXPECT_EQ(run.module().getApplication(), nullptr);
     EXPECT_EQ(run.module().getDescription(), nullptr);
     EXPECT_EQ(run.module().getUpgradeLogic(), nullptr);
+}
+
+// The real program started while this process's updater ends, with the test's own
+// environment (the display and its authority) but the run's folders; its standard error is
+// read back.
+ChildProgram secondStart(const std::string& runtime, const std::string& state)
+{
+    std::vector<std::string> env = {"HA_OS_VIREO=fresh", "XDG_RUNTIME_DIR=" + runtime, "XDG_STATE_HOME=" + state};
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name != "HA_OS_VIREO" && name != "XDG_RUNTIME_DIR" && name != "XDG_STATE_HOME" &&
+            name != "HA_OS_PRESENTER" && name != "WAYLAND_DISPLAY")
+            env.push_back(entry);
+    }
+    return ChildProgram(HA_UPDATER_PROGRAM, 2, std::move(env));
+}
+
+class UpdaterShutDownStartThreaded : public ::testing::Test {
+protected:
+    OS::ManualClockScope clock;
+};
+
+// The user closed the window during a download and said "Yes": the window is gone, the
+// shut-down waits for the worker. A start meanwhile must not hand over to a program that
+// shows nothing: it says that it waits, shows nothing while the first runs, and opens its
+// own window once the first has ended.
+TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwnWindow)
+{
+    DisplayWatch display;
+    if (!display.open())
+        GTEST_SKIP() << "no X display: this test runs under xvfb-run";
+    StateFolder runtime, secondState;
+    ::chmod(runtime.path().c_str(), 0700);
+
+    OS::MessageBoxScript boxes([](const std::string& problem) { ADD_FAILURE() << problem; });
+    boxes.expect(OS::IDYES, "An update is currently in progress.");
+    {
+        UpdaterRun run("fresh", runtime.path());
+        ASSERT_TRUE(run.start());
+        run.pump(2 * UpdaterRun::kTick);
+        startHeldDownload(run);
+        if (HasFatalFailure())
+            return;
+        run.close();
+        ASSERT_FALSE(OS::isWindow(run.window()));
+        EXPECT_EQ(run.app()->run(), 0);
+
+        ChildProgram second = secondStart(runtime.path(), secondState.path());
+        EXPECT_TRUE(second.waitFor("an earlier run is still finishing its update", 10000)) << second.said();
+        // It keeps waiting, and shows nothing, while the first has not ended.
+        display.waitForChange(300);
+        EXPECT_TRUE(second.running());
+        EXPECT_FALSE(display.viewable(kWindowTitle)) << "a window while the first still ends";
+
+        // The first ends: its worker leaves the gate, the shut-down joins it, and the end of
+        // the process takes its claim away.
+        run.device()->releaseGate();
+        run.stop();
+        UIA::DETAIL::resetSingleInstanceState();
+
+        bool shown = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!shown && second.running() && std::chrono::steady_clock::now() < end) {
+            shown = display.viewable(kWindowTitle);
+            if (!shown)
+                display.waitForChange(1000);
+        }
+        EXPECT_TRUE(shown) << "the second start showed no window of its own; it said: " << second.said();
+        EXPECT_TRUE(second.running());
+    }
 }
 
 }  // namespace

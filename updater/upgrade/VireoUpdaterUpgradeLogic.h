@@ -39,6 +39,11 @@ public:
     static constexpr OS::DWORD kWorkerWaitMs = 500;
     // The worker's pause after the device was asked to return to its runtime firmware.
     static constexpr OS::DWORD kSettleMs = 5000;
+    // How long a worker is taken to run on at most once the program quits (what a second
+    // start is told): the download is not cut and goes on to its end, then the device is
+    // sent back to its runtime firmware; the settle pause after that is cut short by the
+    // interruption.
+    static constexpr OS::DWORD kWorkerBoundMs = 30000;
 
     VireoUpdaterUpgradeLogic();
     // Waits for a running worker to end before anything it uses goes.

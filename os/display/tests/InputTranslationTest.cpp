@@ -210,6 +210,9 @@ std::vector<Row> rows()
         {"FocusLost", {}, windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), context(), {InputAction{K::OtherApplication}}},
         {"Close", {}, windowEvent(SDL_WINDOWEVENT_CLOSE), context(), {InputAction{K::Post, WM_SYSCOMMAND, SC_CLOSE, 0}}},
         {"Expose", {}, windowEvent(SDL_WINDOWEVENT_EXPOSED), context(), {InputAction{K::Invalidate}}},
+        {"MinimisedByTheWindowManager", {}, windowEvent(SDL_WINDOWEVENT_MINIMIZED), context(),
+         {InputAction{K::Minimized}}},
+        {"RestoredByTheWindowManager", {}, windowEvent(SDL_WINDOWEVENT_RESTORED), context(), {InputAction{K::Restored}}},
     };
 }
 

@@ -95,3 +95,48 @@ TEST(PresenterStart, ADisplayIsWantedOnlyWhenNamedUnderTheSteadyClock)
 }
 
 }  // namespace
+
+namespace {
+
+// A display that is named but not there: the text names it with the display library's
+// reason, and nothing else is said.
+TEST(PresenterStart, ANamedDisplayThatDoesNotOpenIsNamedWithItsReason)
+{
+    struct Row {
+        const char* x;
+        const char* wayland;
+        std::string failure;  // how it begins
+    };
+    const std::string runtime = ::testing::TempDir();
+    const std::vector<Row> rows = {
+        {":1999", nullptr, "the display DISPLAY=\":1999\" does not open (x11: no connection to its X server: "},
+        {"no such display", nullptr,
+         "the display DISPLAY=\"no such display\" does not open (x11: Xlib cannot read it as a display name)"},
+        {nullptr, "ha-no-such-wayland",
+         "the display WAYLAND_DISPLAY=\"ha-no-such-wayland\" does not open (wayland: wayland not available)"},
+        {":1999", "ha-no-such-wayland",
+         "neither display WAYLAND_DISPLAY=\"ha-no-such-wayland\" nor DISPLAY=\":1999\" opens (wayland: wayland not "
+         "available; x11: no connection to its X server: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failure);
+        EnvironmentScope presenter("HA_OS_PRESENTER", nullptr);
+        EnvironmentScope x("DISPLAY", row.x);
+        EnvironmentScope wayland("WAYLAND_DISPLAY", row.wayland);
+        EnvironmentScope folder("XDG_RUNTIME_DIR", runtime.c_str());
+        ASSERT_TRUE(displayWanted());
+        std::string failure;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(startPresenter(&failure));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(failure.substr(0, row.failure.size()), row.failure) << failure;
+        EXPECT_EQ(failure.back(), ')');
+        EXPECT_FALSE(presenterRunning());
+
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(startPresenter());
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "os: " + failure + "; the windows stay headless\n");
+    }
+}
+
+}  // namespace

@@ -1,11 +1,15 @@
 #include "uia/platform/app/SingleInstance.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "gp/src/common/files/FilePath.h"
 #include "os/files/File.h"
 #include "os/kernel/CommandLine.h"
+#include "os/kernel/Errors.h"
+#include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
 #include "os/windows/InstanceMarker.h"
 #include "os/windows/Message.h"
@@ -28,6 +32,12 @@ struct InstanceState {
 };
 
 InstanceState gState;
+// How long this program's shut-down may take after its loop (told to second starts).
+unsigned gShutDownMs = 0;
+// What a second start adds to that before it gives up on an ending instance, and the most
+// it waits whatever the instance said.
+constexpr unsigned kEndMarginMs = 5000;
+constexpr unsigned kLongestEndMs = 600000;
 
 bool pathExists(const OS::WString& path)
 {
@@ -67,9 +77,11 @@ void bringForward(OS::HWND hwnd)
     OS::setForegroundWindow(hwnd);
 }
 
+// Claims the key for this process, or learns that another instance holds it.
 void makeState(Application* app)
 {
     gState.made = true;
+    gState.anotherInstance = false;
     const OS::WString key = OS::utf8ToUtf16(*gState.key);
     OS::HWND marker =
         OS::createWindow(0, u"STATIC", key, 0, 0, 0, 1, 1, OS::HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -126,9 +138,35 @@ bool handOverToRunningInstance(const std::string& key, int flag)
     }
     // The running instance raises its own main window: windows of another process are not
     // ours to find here.
-    OS::LRESULT answer = 0;
-    OS::sendToInstanceMarker(markerKey, send, DETAIL::kHandOverTimeoutMs, &answer);
-    return true;
+    for (;;) {
+        OS::LRESULT answer = 0;
+        if (OS::sendToInstanceMarker(markerKey, send, DETAIL::kHandOverTimeoutMs, &answer) ||
+            OS::getLastError() != OS::ERROR_SHUTDOWN_IN_PROGRESS)
+            return true;
+        // Its window is gone and its shut-down runs on: handing over would show nothing, and
+        // starting beside it would share the device with its worker.
+        const unsigned waitMs =
+            static_cast<unsigned>(std::clamp<OS::LRESULT>(answer, 0, kLongestEndMs - kEndMarginMs)) + kEndMarginMs;
+        const std::string& name = app->getName();
+        std::fprintf(stderr, "%s: an earlier run is still finishing its update; waiting up to %u s for it to end\n",
+                     name.c_str(), (waitMs + 999) / 1000);
+        if (!OS::waitForInstanceMarkerEnd(markerKey, waitMs)) {
+            std::fprintf(stderr, "%s: the earlier run did not end in that time; this start ends\n", name.c_str());
+            return true;
+        }
+        // It has ended: this process runs as the first instance, unless another start got there first.
+        makeState(app);
+        if (!gState.anotherInstance)
+            return false;
+    }
+}
+
+void setShutDownTime(unsigned ms) { gShutDownMs = ms; }
+
+void endHandOvers()
+{
+    if (gState.ownMarker && OS::isWindow(gState.ownMarker))
+        OS::endInstanceMarkerHandOvers(gState.ownMarker, gShutDownMs);
 }
 
 OS::LRESULT instanceWindowProc(OS::HWND hwnd, OS::UINT message, OS::WPARAM wParam, OS::LPARAM lParam)
@@ -181,6 +219,7 @@ void resetSingleInstanceState()
     if (gState.ownMarker && OS::isWindow(gState.ownMarker))
         OS::destroyWindow(gState.ownMarker);
     gState = InstanceState{};
+    gShutDownMs = 0;
 }
 
 OS::HWND ownInstanceMarker() { return gState.ownMarker; }

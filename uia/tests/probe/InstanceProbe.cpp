@@ -1,13 +1,15 @@
 // A program for the two-process test of the single-instance hand-over. PROBE_MODE says
 // what it is: "first" claims the key and runs its loop until its main window is brought
-// forward, "die" claims and ends without cleaning up, "second" hands its first argument
-// over. It reports on standard output, one line per step.
+// forward, "die" claims and ends without cleaning up, "ending" claims, begins to end as a
+// program that quits (telling peers PROBE_ENDS_MS) and ends PROBE_LINGER_MS later, "second"
+// hands its first argument over. It reports on standard output, one line per step.
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "gp/src/common/files/FilePath.h"
+#include "os/kernel/Clock.h"
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Process.h"
 #include "os/windows/Message.h"
@@ -44,6 +46,13 @@ public:
     bool initialize() override { return true; }
     void deinitialize(bool) override {}
 };
+
+// A number from the environment; 0 when unset.
+int number(const char* name)
+{
+    const char* text = std::getenv(name);
+    return text ? std::atoi(text) : 0;
+}
 
 bool gRaised = false;
 
@@ -94,6 +103,14 @@ int main(int argc, char** argv)
     report("claimed");
     if (mode == "die")
         OS::terminateProcess(0);
+    if (mode == "ending") {
+        UIA::setShutDownTime(static_cast<unsigned>(number("PROBE_ENDS_MS")));
+        UIA::endHandOvers();
+        report("ending");
+        OS::Clock::sleep(static_cast<OS::DWORD>(number("PROBE_LINGER_MS")));
+        report("ended");
+        return 0;
+    }
     OS::setTimer(main, 1, 20000);
     const int result = app->run();
     app->setMainWindow(nullptr, nullptr, nullptr);

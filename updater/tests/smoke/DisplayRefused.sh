@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The updater started with a display that does not open ends at once with status 1 and says
-# why, instead of running a window nobody can see or close.
+# in one line which display, why, and what runs without one, instead of running a window
+# nobody can see or close.
 #   DisplayRefused.sh <vireo-updater>
 set -u
 program=$1
@@ -14,8 +15,13 @@ if [ "$status" -ne 1 ]; then
   echo "expected exit status 1, got $status"
   exit 1
 fi
-for line in "the display does not open" "no window can be shown"; do
-  if ! printf '%s\n' "$out" | grep -q "$line"; then
+if [ "$(printf '%s\n' "$out" | wc -l)" -ne 1 ]; then
+  echo "expected one line on standard error"
+  exit 1
+fi
+for line in 'the display DISPLAY=":987654" does not open (x11: ' \
+            'without a display (DISPLAY and WAYLAND_DISPLAY unset) scripts/run.sh runs the screenshot walk'; do
+  if ! printf '%s\n' "$out" | grep -qF "$line"; then
     echo "missing on standard error: $line"
     exit 1
   fi

@@ -6,15 +6,10 @@
 //
 // Run under xvfb-run. Exit status 0 when the window showed the picture.
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -26,11 +21,12 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "updater/tests/smoke/SmokeSupport.h"
+
+using namespace HA;
 
 namespace {
 
-constexpr const char* kTitle = "Vireo Updater";
 constexpr int kSeconds = 30;
 
 struct Picture {
@@ -71,44 +67,6 @@ void writePng(const std::string& file, const Picture& picture)
     png_image_write_to_file(&image, file.c_str(), 0, opaque.data(), 0, nullptr);
 }
 
-std::string titleOf(Display* display, Window window)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
-    if (XGetWindowProperty(display, window, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-    }
-    return title;
-}
-
-// The viewable window with the title, searched from the root down.
-Window findWindow(Display* display, Window under)
-{
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, under, &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes attributes;
-        if (titleOf(display, children[i]) == kTitle && XGetWindowAttributes(display, children[i], &attributes) &&
-            attributes.map_state == IsViewable)
-            found = children[i];
-        else
-            found = findWindow(display, children[i]);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
 // The window's pixels, or an empty picture while it is not there.
 Picture readBack(Display* display, Window window, int width, int height)
 {
@@ -130,20 +88,6 @@ Picture readBack(Display* display, Window window, int width, int height)
     return shown;
 }
 
-int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-void stop(pid_t pid)
-{
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -157,34 +101,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot read %s\n", argv[2]);
         return 2;
     }
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "no X display\n");
+    Display* display = SMOKE::openDisplay();
+    if (!display)
         return 2;
-    }
-    XSetErrorHandler(ignoreXErrors);
-
-    // A fresh device at 0.3.5 whose state goes into a folder of the test's own, and the
-    // single-instance key claimed there too, so that a running updater of the user's is
-    // never met.
-    // A new folder of each run's own inside the given one, removed at the end.
-    ::mkdir(argv[3], 0700);
-    std::string pattern = std::string(argv[3]) + "/run-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-        std::fprintf(stderr, "cannot make a folder in %s\n", argv[3]);
+    const std::string folder = SMOKE::makeRunFolder(argv[3]);
+    if (folder.empty())
         return 2;
-    }
-    const std::string folder = pattern, runtime = folder + "/run";
-    ::mkdir(runtime.c_str(), 0700);
-    ::chmod(runtime.c_str(), 0700);
-    setenv("HA_OS_VIREO", "fresh", 1);
-    setenv("XDG_STATE_HOME", folder.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    unsetenv("HA_OS_PRESENTER");
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    char* args[] = {argv[1], nullptr};
-    if (posix_spawn(&pid, argv[1], nullptr, nullptr, args, environ) != 0) {
+    const pid_t pid = SMOKE::spawn({argv[1]});
+    if (pid <= 0) {
         std::fprintf(stderr, "cannot start %s\n", argv[1]);
         return 2;
     }
@@ -196,7 +121,7 @@ int main(int argc, char** argv)
             exited = true;
             break;
         }
-        if (Window window = findWindow(display, DefaultRootWindow(display))) {
+        if (Window window = SMOKE::findWindow(display, DefaultRootWindow(display), SMOKE::kTitle, true)) {
             Picture now = readBack(display, window, expected.width, expected.height);
             if (!now.pixels.empty())
                 last = now;
@@ -209,19 +134,19 @@ int main(int argc, char** argv)
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!exited)
-        stop(pid);
+        SMOKE::stop(pid);
     XCloseDisplay(display);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 
     if (shown) {
-        std::printf("the window \"%s\" showed its first frame after %.3f s\n", kTitle, seconds);
+        std::printf("the window \"%s\" showed its first frame after %.3f s\n", SMOKE::kTitle, seconds);
         return 0;
     }
     if (exited)
         std::fprintf(stderr, "the program ended before its window showed the picture\n");
     else if (last.pixels.empty())
-        std::fprintf(stderr, "no window \"%s\" of %d x %d within %d s\n", kTitle, expected.width, expected.height,
+        std::fprintf(stderr, "no window \"%s\" of %d x %d within %d s\n", SMOKE::kTitle, expected.width, expected.height,
                      kSeconds);
     if (!last.pixels.empty()) {
         int wrong = 0;

@@ -1,0 +1,134 @@
+#include "updater/tests/smoke/SmokeSupport.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace HA::SMOKE {
+
+namespace {
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+std::string titleOf(Display* display, Window window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+    if (XGetWindowProperty(display, window, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+bool viewable(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+std::vector<Window> childrenOf(Display* display, Window window)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> out;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) && children) {
+        out.assign(children, children + count);
+        XFree(children);
+    }
+    return out;
+}
+
+Window parentOf(Display* display, Window window)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return 0;
+    if (children)
+        XFree(children);
+    return parent;
+}
+
+Window findWindow(Display* display, Window under, const std::string& title, bool viewableOnly)
+{
+    for (Window child : childrenOf(display, under)) {
+        if (titleOf(display, child) == title && (!viewableOnly || viewable(display, child)))
+            return child;
+        if (Window found = findWindow(display, child, title, viewableOnly))
+            return found;
+    }
+    return 0;
+}
+
+Display* openDisplay()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "no X display\n");
+        return nullptr;
+    }
+    XSetErrorHandler(ignoreXErrors);
+    return display;
+}
+
+std::string makeRunFolder(const std::string& base)
+{
+    ::mkdir(base.c_str(), 0700);
+    std::string pattern = base + "/run-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", base.c_str());
+        return std::string();
+    }
+    const std::string runtime = pattern + "/run";
+    ::mkdir(runtime.c_str(), 0700);
+    ::chmod(runtime.c_str(), 0700);
+    setenv("HA_OS_VIREO", "fresh", 1);
+    setenv("XDG_STATE_HOME", pattern.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    unsetenv("HA_OS_PRESENTER");
+    return pattern;
+}
+
+pid_t spawn(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+void stop(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 250; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace HA::SMOKE
