@@ -117,17 +117,30 @@ DfuStateMachine::tFaults SimulatedVireo::dfuFaults() const
     return f;
 }
 
-void SimulatedVireo::plugIn()
+bool SimulatedVireo::plugIn()
 {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
-    if (mMode == eVireoMode::Absent)
-        appear(mSettings.flashValid ? eVireoMode::Runtime : eVireoMode::Dfu, eSerial::Own);
+    if (mMode != eVireoMode::Absent)
+        return false;
+    appear(mSettings.flashValid ? eVireoMode::Runtime : eVireoMode::Dfu, eSerial::Own);
+    return true;
 }
 
-void SimulatedVireo::unplug()
+bool SimulatedVireo::unplug()
 {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
+    const bool present = mMode != eVireoMode::Absent;
     disappear();
+    // A device on its way back (after a reset) is not there to return.
+    ++mGeneration;
+    return present;
+}
+
+void SimulatedVireo::powerCycle()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    unplug();
+    plugIn();
 }
 
 void SimulatedVireo::setFaults(const VireoFaults& faults)
@@ -178,6 +191,12 @@ WORD SimulatedVireo::productId() const
 {
     std::lock_guard<std::recursive_mutex> lock(mMutex);
     return reportedProductId();
+}
+
+WString SimulatedVireo::serialNumber() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    return mSettings.serialNumber;
 }
 
 std::vector<JournalEntry> SimulatedVireo::journal() const
@@ -277,12 +296,14 @@ void SimulatedVireo::resetNow(std::uint64_t generation, eReset reason)
         return;
     eVireoMode target = reason == eReset::Detach || !mSettings.flashValid ? eVireoMode::Dfu : eVireoMode::Runtime;
     eSerial serial = reason == eReset::Detach && mFaults.wrongSerialAfterDetach ? eSerial::Wrong : eSerial::Own;
-    bool stays = (reason == eReset::Detach && mFaults.noReturnAfterDetach) ||
-                 (reason == eReset::Manifestation && mFaults.noReturnAfterManifestation) ||
-                 (reason == eReset::Leave && mFaults.noReturnAfterLeave);
+    bool& noReturn = reason == eReset::Detach          ? mFaults.noReturnAfterDetach
+                     : reason == eReset::Manifestation ? mFaults.noReturnAfterManifestation
+                                                       : mFaults.noReturnAfterLeave;
     disappear();
-    if (stays)
+    if (noReturn) {
+        noReturn = false;
         return;
+    }
     std::weak_ptr<SimulatedVireo> self = weak_from_this();
     std::uint64_t away = mGeneration;
     mTimers.push_back(
