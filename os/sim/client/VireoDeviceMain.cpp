@@ -23,8 +23,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: device.sh plug|unplug|power-cycle|show\n");
         return 2;
     }
+    const std::string request = argv[1];
+    // The control reads up to the first line break: the rest would pass unseen.
+    if (request.find('\n') != std::string::npos) {
+        std::fprintf(stderr, "device.sh: a request is one line; the requests are plug, unplug, power-cycle and show\n");
+        return 1;
+    }
     std::string answer;
-    switch (HA::OS::SIM::sendDeviceRequest(argv[1], kAnswerMs, answer)) {
+    switch (HA::OS::SIM::sendDeviceRequest(request, kAnswerMs, answer)) {
     case HA::OS::SIM::eSent::NobodyListens:
         std::fprintf(stderr, "device.sh: no updater is running for this user, so there is no device to reach\n");
         return 1;
