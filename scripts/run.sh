@@ -23,7 +23,8 @@ dir=$root/build/normal
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
 
 if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${HA_OS_PRESENTER:-}" != 0 ]; then
-  cmake --build "$dir" -j "$(nproc)" --target vireo-updater || exit 1
+  # With the client of device.sh, so that a hand at the device needs no build of its own.
+  cmake --build "$dir" -j "$(nproc)" --target vireo-updater vireo-device || exit 1
   exec "$dir/updater/vireo-updater" "$@"
 fi
 

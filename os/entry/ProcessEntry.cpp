@@ -3,12 +3,14 @@
 // the presenter).
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "os/display/Presenter.h"
 #include "os/entry/WinMain.h"
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Text.h"
+#include "os/sim/DeviceControl.h"
 #include "os/sim/SimulatedSetup.h"
 #include "os/windows/Window.h"
 
@@ -50,11 +52,20 @@ int main(int argc, char** argv)
         return 1;
     }
     HA::OS::SIM::setUpSimulatedDevices();
+    // scripts/device.sh plugs, pulls and power-cycles the simulated interface through it.
+    std::unique_ptr<HA::OS::SIM::DeviceControl> control;
+    if (auto devices = HA::OS::SIM::simulatedDevices(); !devices.empty()) {
+        std::string why;
+        control = HA::OS::SIM::DeviceControl::start(devices.front(), why);
+        if (!control)
+            std::fprintf(stderr, "os: the simulated Vireo Interface cannot be driven from outside: %s\n", why.c_str());
+    }
 
     std::string arguments = argumentsOf(HA::OS::getCommandLine());
     const int result = WinMain(HA::OS::getExecutableModule(), nullptr, arguments.data(), HA::OS::SW_SHOWDEFAULT);
 
     HA::OS::stopPresenter();
+    control.reset();
     HA::OS::SIM::tearDownSimulatedDevices();
     return result;
 }

@@ -82,10 +82,14 @@ public:
     SimulatedVireo& operator=(const SimulatedVireo&) = delete;
 
     // Connects the device: runtime mode with valid firmware, else DFU mode. Announces the
-    // arrival. Nothing when it is already present.
-    void plugIn();
-    // Disconnects it at once; its handles answer ERROR_DEVICE_NOT_CONNECTED.
-    void unplug();
+    // arrival. False, doing nothing, when it is already present.
+    bool plugIn();
+    // Disconnects it at once; its handles answer ERROR_DEVICE_NOT_CONNECTED. False when it
+    // was not present. A return to the bus it was on its way to is called off.
+    bool unplug();
+    // Off and on again: gone from the bus if present, then plugged in as plugIn() does, with
+    // every fault still in force (the no-return faults apply once: see VireoFaults).
+    void powerCycle();
 
     // Replaces what the firmware slot holds (and persists it); takes effect at the next
     // appearance on the bus.
@@ -112,6 +116,8 @@ public:
     WORD firmwareRevision() const;
     bool isFlashValid() const;
     WORD productId() const;
+    // Its own serial number (what it reports unless a fault says otherwise).
+    WString serialNumber() const;
     std::vector<JournalEntry> journal() const;
     std::vector<BusEvent> busEvents() const;
     void clearJournal();

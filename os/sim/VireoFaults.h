@@ -2,6 +2,7 @@
 // Faults the simulated Vireo Interface can be told to show.
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "os/kernel/Types.h"
@@ -35,6 +36,9 @@ struct VireoFaults {
     std::optional<WORD> vanishBlock;
     // After a DETACH the DFU-mode device reports another serial number.
     bool wrongSerialAfterDetach = false;
+    // The device stays off the bus after DETACH, the end of manifestation or the request to
+    // leave DFU mode. Each applies once: when it has kept the device away it is cleared, so
+    // that a power cycle brings the device back for good.
     bool noReturnAfterDetach = false;
     bool noReturnAfterManifestation = false;
     bool noReturnAfterLeave = false;
@@ -53,5 +57,9 @@ struct VireoFaults {
     // DFU_DNLOAD of this block blocks its caller until releaseGate().
     std::optional<WORD> gateBlock;
 };
+
+// The faults in the words of HA_OS_VIREO (see README), comma-separated in the README's order,
+// "none" when there are none; what only tests can set (the gate) has no word and is left out.
+std::string faultWords(const VireoFaults& faults);
 
 }  // namespace HA::OS::SIM

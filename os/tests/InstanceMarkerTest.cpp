@@ -13,35 +13,14 @@
 #include "os/kernel/Errors.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Process.h"
+#include "os/tests/RuntimeFolder.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;
+using HA::OS::Testing::RuntimeFolder;
 using HA::OS::Testing::WindowTest;
 
 namespace {
-
-// A private runtime folder for the test's markers.
-class RuntimeFolder {
-public:
-    RuntimeFolder()
-    {
-        char name[] = "/tmp/ha-marker-test-XXXXXX";
-        mPath = ::mkdtemp(name);
-        mPrevious = getEnvironmentVariable("XDG_RUNTIME_DIR");
-        setEnvironmentVariable("XDG_RUNTIME_DIR", mPath);
-    }
-    ~RuntimeFolder()
-    {
-        setEnvironmentVariable("XDG_RUNTIME_DIR", mPrevious);
-        std::string command = "rm -rf '" + mPath + "'";
-        [[maybe_unused]] int r = std::system(command.c_str());
-    }
-    const std::string& path() const { return mPath; }
-
-private:
-    std::string mPath;
-    std::optional<std::string> mPrevious;
-};
 
 class InstanceMarkerThreaded : public WindowTest {
 protected:

@@ -1,22 +1,15 @@
 #include "os/windows/InstanceMarker.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <poll.h>
 #include <string>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +17,7 @@
 #include "os/kernel/Errors.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
+#include "os/kernel/UserSockets.h"
 
 namespace HA::OS {
 
@@ -49,29 +43,25 @@ struct Reply {
     std::uint32_t endsWithinMs;
 };
 
-// One claim: its socket, the path it is bound to and the window that holds it.
+// What the holder's thread and the window's thread share of one claim.
 struct Marker {
     HWND hwnd = nullptr;
-    int listenFd = -1;
-    int wakeRead = -1;
-    int wakeWrite = -1;
-    std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
     // Set once by the window's thread; `delivering` is the holder's hand-over on its way to
     // the window, which the window's thread lets through before it stops taking messages.
     std::mutex stateMutex;
     bool ending = false;
     DWORD endsWithinMs = 0;
     bool delivering = false;
-    // Peers told that the holder is ending: their connections close when the claim ends
-    // (holder's thread only).
-    std::vector<int> waiting;
+};
+
+struct Claim {
+    std::shared_ptr<Marker> marker;
+    std::shared_ptr<UserSocketListener> listener;
 };
 
 std::mutex gMutex;
-std::multimap<HWND, std::shared_ptr<Marker>> gMarkers;
-std::optional<unsigned> gPeerUid;
+// Each window's claims.
+std::multimap<HWND, Claim> gMarkers;
 std::atomic<int> gRefused{0};
 
 // Hand-overs cross processes: their waits are in real time, whatever the process clock.
@@ -89,38 +79,9 @@ std::string hexHash(const std::string& text)
     return out;
 }
 
-bool privateFolder(const std::string& dir)
-{
-    struct stat st;
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-        return false;
-    return (st.st_mode & 0077) == 0;
-}
-
-// The user's runtime folder, else a private folder under /tmp; empty when neither is safe.
-std::string markerFolder()
-{
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/' && privateFolder(runtime))
-        return runtime;
-    const std::string dir = "/tmp/ha-instance-" + std::to_string(::getuid());
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return std::string();
-    return privateFolder(dir) ? dir : std::string();
-}
-
-bool socketAddress(const std::string& path, sockaddr_un& address)
-{
-    std::memset(&address, 0, sizeof(address));
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path))
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 std::string socketPath(const WString& key, std::string& folder)
 {
-    folder = markerFolder();
+    folder = userSocketFolder();
     return folder.empty() ? std::string() : folder + "/ha-" + hexHash(utf16ToUtf8(key)) + ".sock";
 }
 
@@ -178,21 +139,6 @@ bool writeAll(int fd, const void* data, std::size_t size, RealClock::time_point 
     return true;
 }
 
-bool samePeerUser(int fd)
-{
-    ucred cred{};
-    socklen_t length = sizeof(cred);
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0)
-        return false;
-    unsigned uid = cred.uid;
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        if (gPeerUid)
-            uid = *gPeerUid;
-    }
-    return uid == ::getuid();
-}
-
 // Whether the claim's program is ending; otherwise the hand-over counts as on its way.
 bool endingElseDeliver(Marker& marker, Reply& reply)
 {
@@ -221,25 +167,21 @@ bool delivered(Marker& marker, Reply& reply)
 
 // One peer: its request goes to the window as WM_COPYDATA and the raise, and the answer
 // back; a holder that is ending answers itself and keeps the peer's connection until the
-// claim ends. True when the connection is kept.
-bool serve(Marker& marker, int fd)
+// claim ends.
+eConnection serve(Marker& marker, int fd)
 {
     auto none = [] {};
     const auto deadline = RealClock::now() + std::chrono::milliseconds(kHolderReadMs);
-    if (!samePeerUser(fd)) {
-        ++gRefused;
-        return false;
-    }
     Request request{};
     if (!readAll(fd, &request, sizeof(request), deadline, none) || request.magic != kMagic)
-        return false;
+        return eConnection::Close;
     if (request.hasRecord && request.cbData > kInstanceRecordLimit) {
         ++gRefused;
-        return false;
+        return eConnection::Close;
     }
     std::vector<unsigned char> bytes(request.hasRecord ? request.cbData : 0);
     if (!bytes.empty() && !readAll(fd, bytes.data(), bytes.size(), deadline, none))
-        return false;
+        return eConnection::Close;
     Reply reply{};
     bool ending = endingElseDeliver(marker, reply);
     if (!ending && !request.waitsForEnd) {
@@ -252,74 +194,15 @@ bool serve(Marker& marker, int fd)
     }
     if (!ending)
         ending = delivered(marker, reply);
-    return writeAll(fd, &reply, sizeof(reply), deadline, none) && ending;
+    return writeAll(fd, &reply, sizeof(reply), deadline, none) && ending ? eConnection::Keep : eConnection::Close;
 }
 
-void holderLoop(std::shared_ptr<Marker> marker)
+// Connects to the holder of `key`; -1 when nobody holds it.
+int connectToHolder(const WString& key)
 {
-    for (;;) {
-        pollfd p[2] = {{marker->listenFd, POLLIN, 0}, {marker->wakeRead, POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (p[1].revents)
-            break;
-        if (p[0].revents & POLLIN) {
-            const int fd = ::accept4(marker->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0 && serve(*marker, fd))
-                marker->waiting.push_back(fd);
-            else if (fd >= 0)
-                ::close(fd);
-        }
-    }
-    for (int fd : marker->waiting)
-        ::close(fd);
-    ::close(marker->listenFd);
-    ::close(marker->wakeRead);
-}
-
-// Takes the socket path away unless a later claim already owns it.
-void unlinkIfOurs(const Marker& marker)
-{
-    struct stat st;
-    if (::lstat(marker.path.c_str(), &st) == 0 && st.st_dev == marker.device && st.st_ino == marker.inode)
-        ::unlink(marker.path.c_str());
-}
-
-class FileLock {
-public:
-    explicit FileLock(const std::string& path) : mFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        if (mFd >= 0 && ::flock(mFd, LOCK_EX) != 0) {
-            ::close(mFd);
-            mFd = -1;
-        }
-    }
-    ~FileLock()
-    {
-        if (mFd >= 0)
-            ::close(mFd);  // releases the lock
-    }
-    bool held() const { return mFd >= 0; }
-
-private:
-    int mFd;
-};
-
-// True when something accepts connections at the path.
-bool someoneListens(const std::string& path)
-{
-    sockaddr_un address;
-    if (!socketAddress(path, address))
-        return false;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return connected;
+    std::string folder;
+    const std::string path = socketPath(key, folder);
+    return path.empty() ? -1 : connectUserSocket(path, eBlocking::NonBlocking);
 }
 
 }  // namespace
@@ -332,68 +215,30 @@ eInstanceClaim claimInstanceMarker(const WString& key, HWND hwnd)
     }
     std::string folder;
     const std::string path = socketPath(key, folder);
-    sockaddr_un address;
-    if (path.empty() || !socketAddress(path, address)) {
-        setLastError(ERROR_ACCESS_DENIED);
-        return eInstanceClaim::Failed;
-    }
-    FileLock lock(path + ".lock");
-    if (!lock.held()) {
-        setLastError(ERROR_ACCESS_DENIED);
-        return eInstanceClaim::Failed;
-    }
-    if (someoneListens(path))
+    tUserSocket socket;
+    switch (path.empty() ? eSocketClaim::Failed : claimUserSocket(path, socket)) {
+    case eSocketClaim::Held:
         return eInstanceClaim::Held;
-    // Nobody answers: a socket left there belongs to a holder that died.
-    ::unlink(path.c_str());
+    case eSocketClaim::Failed:
+        setLastError(ERROR_ACCESS_DENIED);
+        return eInstanceClaim::Failed;
+    case eSocketClaim::Claimed:
+        break;
+    }
     auto marker = std::make_shared<Marker>();
     marker->hwnd = hwnd;
-    marker->path = path;
-    marker->listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int wake[2] = {-1, -1};
-    struct stat st;
-    if (marker->listenFd < 0 || ::bind(marker->listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(marker->listenFd, 8) != 0 || ::pipe2(wake, O_CLOEXEC) != 0 || ::lstat(path.c_str(), &st) != 0) {
-        if (marker->listenFd >= 0)
-            ::close(marker->listenFd);
-        for (int fd : wake)
-            if (fd >= 0)
-                ::close(fd);
+    auto listener = UserSocketListener::start(
+        socket, [marker](int fd) { return serve(*marker, fd); }, [] { ++gRefused; });
+    if (!listener) {
+        unlinkUserSocket(socket);
+        ::close(socket.fd);
         setLastError(ERROR_ACCESS_DENIED);
         return eInstanceClaim::Failed;
     }
-    marker->wakeRead = wake[0];
-    marker->wakeWrite = wake[1];
-    marker->device = st.st_dev;
-    marker->inode = st.st_ino;
-    {
-        std::lock_guard<std::mutex> guard(gMutex);
-        gMarkers.emplace(hwnd, marker);
-    }
-    // The holder's thread ends by itself when the window's claim ends.
-    std::thread(holderLoop, marker).detach();
+    std::lock_guard<std::mutex> guard(gMutex);
+    gMarkers.emplace(hwnd, Claim{marker, listener});
     return eInstanceClaim::Claimed;
 }
-
-namespace {
-
-// Connects to the holder of `key`; -1 when nobody holds it.
-int connectToHolder(const WString& key)
-{
-    std::string folder;
-    const std::string path = socketPath(key, folder);
-    sockaddr_un address;
-    if (path.empty() || !socketAddress(path, address))
-        return -1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-}  // namespace
 
 bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWORD timeoutMs, LRESULT* result)
 {
@@ -475,7 +320,7 @@ void endInstanceMarkerHandOvers(HWND hwnd, DWORD endsWithinMs)
         std::lock_guard<std::mutex> guard(gMutex);
         auto range = gMarkers.equal_range(hwnd);
         for (auto it = range.first; it != range.second; ++it)
-            claims.push_back(it->second);
+            claims.push_back(it->second.marker);
     }
     for (auto& marker : claims) {
         {
@@ -503,26 +348,9 @@ void endInstanceMarkersLocked(HWND hwnd)
 {
     std::lock_guard<std::mutex> guard(gMutex);
     auto range = gMarkers.equal_range(hwnd);
-    for (auto it = range.first; it != range.second; ++it) {
-        Marker& marker = *it->second;
-        unlinkIfOurs(marker);
-        const char wake = 1;
-        [[maybe_unused]] const ssize_t n = ::write(marker.wakeWrite, &wake, 1);
-        ::close(marker.wakeWrite);
-    }
+    for (auto it = range.first; it != range.second; ++it)
+        it->second.listener->stop();
     gMarkers.erase(range.first, range.second);
-}
-
-PeerUidScope::PeerUidScope(unsigned uid)
-{
-    std::lock_guard<std::mutex> guard(gMutex);
-    gPeerUid = uid;
-}
-
-PeerUidScope::~PeerUidScope()
-{
-    std::lock_guard<std::mutex> guard(gMutex);
-    gPeerUid.reset();
 }
 
 int refusedHandOvers() { return gRefused.load(); }

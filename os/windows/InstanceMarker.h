@@ -1,19 +1,20 @@
 #pragma once
 // The instance marker: a key that one window of one process holds, so that a second start
 // of a program finds the first and hands it a record. Windows do not cross processes in
-// the stand-in, so the marker is a Unix socket in the user's runtime folder
-// ($XDG_RUNTIME_DIR when it is the user's with mode 0700, else a private folder under /tmp
-// owned by the user), named by a hash of the key. Claiming it or finding its holder is one
-// step under a lock file: of two starts at once exactly one claims it; the socket of a
-// holder that died is taken over. The claim ends with the window.
+// the stand-in, so the marker is one of the user's private sockets (os/kernel/UserSockets.h),
+// named by a hash of the key. Claiming it or finding its holder is one step under a lock
+// file: of two starts at once exactly one claims it; the socket of a holder that died is
+// taken over. The claim ends with the window.
 //
-// The holder accepts a hand-over only from a process of the same user id; its window gets
-// WM_COPYDATA (when a record came), then WM_INSTANCERAISE, on its own thread. A program
-// that ends (its window gone, its shut-down still running) stops the hand-overs: the holder
-// then tells each peer so itself, and a peer may wait for the claim to end.
+// The holder accepts a hand-over only from a process of the same user id
+// (DETAIL::PeerUidScope fakes the peer's in tests); its window gets WM_COPYDATA (when a
+// record came), then WM_INSTANCERAISE, on its own thread. A program that ends (its window
+// gone, its shut-down still running) stops the hand-overs: the holder then tells each peer
+// so itself, and a peer may wait for the claim to end.
 
 #include <string>
 
+#include "os/kernel/UserSockets.h"
 #include "os/windows/Message.h"
 #include "os/windows/Window.h"
 
@@ -52,14 +53,6 @@ namespace DETAIL {
 
 // The window's claims end (called as a window is forgotten, kernel lock held).
 void endInstanceMarkersLocked(HWND hwnd);
-// The user id the holders see for their peers while it lives (tests of the refusal).
-class PeerUidScope {
-public:
-    explicit PeerUidScope(unsigned uid);
-    ~PeerUidScope();
-    PeerUidScope(const PeerUidScope&) = delete;
-    PeerUidScope& operator=(const PeerUidScope&) = delete;
-};
 // Hand-overs refused by holders of this process so far.
 int refusedHandOvers();
 // The socket a key's marker uses (empty when no safe folder exists).

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "os/devices/DeviceConfig.h"
+#include "os/sim/DeviceControl.h"
 #include "updater/tests/WizardTestSupport.h"
 
 using namespace HA;
@@ -159,6 +160,8 @@ enum class eDo {
     HoldAtGate,   // the worker is held at the gate: two ticks, then it goes on
     RunDownload,  // ticks until the wizard leaves the updating state
     Wait,         // two seconds pass before the next step
+    Hand,         // the step's request to the device, as scripts/device.sh sends it
+    HandAtGate,   // the worker held at the gate, the step's request, then it goes on
 };
 
 const char* const kSerial = "VI2401A0158";
@@ -169,6 +172,7 @@ struct Step {
     const char* installed = "-";
     const char* serial = "-";
     const char* wheelStep = nullptr;  // the wheel's "step"; null: not checked
+    const char* hand = nullptr;       // Hand, HandAtGate: the request
 };
 
 struct Road {
@@ -236,6 +240,23 @@ std::vector<Road> roads()
          {eDo::PowerCycle, bootFailed(), "0.3.5", kSerial},
          {eDo::Action, updating(), "0.3.5", kSerial},
          succeeded});
+    // What a person does by hand, through the device's control requests.
+    add("ConnectRoadPluggedInByHand", "none",
+        {{eDo::Start, connect()},
+         {eDo::Action, connect()},
+         {eDo::Hand, connect(), "-", "-", nullptr, "plug"},
+         {eDo::Action, updateAvailable(), "0.3.5", kSerial}});
+    // The no-return fault applies once: after the power cycle the switch works.
+    add("BootFailedRoadPowerCycledByHand", "no-return=detach",
+        {started,
+         {eDo::Action, bootFailed(), "0.3.5", kSerial},
+         {eDo::Hand, bootFailed(), "0.3.5", kSerial, nullptr, "power-cycle"},
+         {eDo::Action, updating(), "0.3.5", kSerial},
+         succeeded})
+        .detaches = 2;
+    add("UnpluggedByHandDuringTheDownload", "",
+        {started, update, {eDo::HandAtGate, updating(), "0.3.5", kSerial, nullptr, "unplug"}, failed(-2)})
+        .gateBlock = 20;
     add("NoDfuInformation", "dfu-info=none", {{eDo::Start, connect()}, {eDo::Action, connect()}});
     add("OpenRefused", "open-refused", {{eDo::Start, connect()}, {eDo::Action, connect()}});
     add("StartRefused", "", {started, {eDo::Action, error(-1), "0.3.5", kSerial}}).startFails = true;
@@ -335,10 +356,19 @@ TEST_P(WizardRoadThreaded, ShowsEachStep)
             OS::Clock::sleep(2000);
             host.tick();
             break;
+        case eDo::HandAtGate:
+            scenario.device->waitForGate();
+            [[fallthrough]];
+        case eDo::Hand: {
+            const OS::SIM::tDeviceAnswer answer = OS::SIM::answerDeviceRequest(*scenario.device, step.hand);
+            EXPECT_TRUE(answer.ok) << answer.text;
+            host.tick();
+            break;
+        }
         }
         const bool ok = shows(*host.wizard, step);
         EXPECT_TRUE(ok) << road.name << " step " << index << shows(*host.wizard, step).message();
-        if (step.action == eDo::HoldAtGate)
+        if (step.action == eDo::HoldAtGate || step.action == eDo::HandAtGate)
             scenario.device->releaseGate();
         if (!ok) {
             host.writePicture(std::string(road.name) + "-" + std::to_string(index));

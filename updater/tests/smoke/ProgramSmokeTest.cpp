@@ -3,13 +3,20 @@
 // took (nothing is compared with that time) and ends the program by its process id.
 //
 //   updater_program_smoke <program> <expected.png> <folder for the run's state>
+//                         [<connect screen.png> <device script>]
+//
+// With the last two it walks the connect road instead: the program starts without a device,
+// shows the connect screen, the device script plugs the device in from outside, a click on
+// RESCAN follows, and the window must then show the expected picture.
 //
 // Run under xvfb-run. Exit status 0 when the window showed the picture.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -23,11 +30,19 @@
 
 #include "updater/tests/smoke/SmokeSupport.h"
 
+extern char** environ;
+
 using namespace HA;
 
 namespace {
 
 constexpr int kSeconds = 30;
+// The action button ("RESCAN") in the window, and a point off the window for the pointer
+// afterwards, so that the button is not drawn hovered.
+constexpr int kActionX = 545;
+constexpr int kActionY = 297;
+constexpr int kAwayX = 1200;
+constexpr int kAwayY = 1000;
 
 struct Picture {
     int width = 0;
@@ -88,17 +103,59 @@ Picture readBack(Display* display, Window window, int width, int height)
     return shown;
 }
 
+// A left click at a point of the window: the pointer moved there (the server sends the
+// motion), then the press and the release.
+void click(Display* display, Window window, int x, int y)
+{
+    XWarpPointer(display, None, window, 0, 0, 0, 0, x, y);
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int type : {ButtonPress, ButtonRelease}) {
+        XEvent event{};
+        event.xbutton.type = type;
+        event.xbutton.display = display;
+        event.xbutton.window = window;
+        event.xbutton.root = DefaultRootWindow(display);
+        event.xbutton.x = x;
+        event.xbutton.y = y;
+        event.xbutton.same_screen = True;
+        event.xbutton.button = Button1;
+        event.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+        XSendEvent(display, window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, kAwayX, kAwayY);
+    XSync(display, False);
+}
+
+// Runs a script through bash and waits for it; its exit status, or -1.
+int runScript(const char* script, const char* argument)
+{
+    pid_t pid = 0;
+    char bash[] = "bash";
+    char* args[] = {bash, const_cast<char*>(script), const_cast<char*>(argument), nullptr};
+    if (posix_spawnp(&pid, "bash", nullptr, nullptr, args, environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <program> <expected.png> <state folder>\n", argv[0]);
+    if (argc != 4 && argc != 6) {
+        std::fprintf(stderr, "usage: %s <program> <expected.png> <state folder> [<connect screen.png> <device script>]\n",
+                     argv[0]);
         return 2;
     }
-    Picture expected;
-    if (!readPng(argv[2], expected)) {
-        std::fprintf(stderr, "cannot read %s\n", argv[2]);
+    const bool connectRoad = argc == 6;
+    Picture expected, connectScreen;
+    if (!readPng(argv[2], expected) || (connectRoad && !readPng(argv[4], connectScreen))) {
+        std::fprintf(stderr, "cannot read %s\n", connectRoad ? "the pictures" : argv[2]);
         return 2;
     }
     Display* display = SMOKE::openDisplay();
@@ -107,6 +164,8 @@ int main(int argc, char** argv)
     const std::string folder = SMOKE::makeRunFolder(argv[3]);
     if (folder.empty())
         return 2;
+    if (connectRoad)
+        setenv("HA_OS_VIREO", "none", 1);
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = SMOKE::spawn({argv[1]});
     if (pid <= 0) {
@@ -116,21 +175,44 @@ int main(int argc, char** argv)
 
     Picture last;
     bool shown = false, exited = false;
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(kSeconds)) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            exited = true;
-            break;
-        }
-        if (Window window = SMOKE::findWindow(display, DefaultRootWindow(display), SMOKE::kTitle, true)) {
-            Picture now = readBack(display, window, expected.width, expected.height);
-            if (!now.pixels.empty())
-                last = now;
-            if (now.pixels == expected.pixels) {
-                shown = true;
-                break;
+    Window window = 0;
+    // Reads the window back until it shows the picture, the program ends or the time is up.
+    auto waitUntilShown = [&](const Picture& picture) {
+        last = Picture{};
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(kSeconds)) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                exited = true;
+                return false;
             }
+            if ((window = SMOKE::findWindow(display, DefaultRootWindow(display), SMOKE::kTitle, true))) {
+                Picture now = readBack(display, window, picture.width, picture.height);
+                if (!now.pixels.empty())
+                    last = now;
+                if (now.pixels == picture.pixels)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return false;
+    };
+    const Picture* compared = &expected;
+    if (connectRoad) {
+        shown = waitUntilShown(connectScreen);
+        if (shown) {
+            const int status = runScript(argv[5], "plug");
+            if (status != 0) {
+                std::fprintf(stderr, "%s plug ended with status %d\n", argv[5], status);
+                shown = false;
+                last = Picture{};
+            } else {
+                click(display, window, kActionX, kActionY);
+                shown = waitUntilShown(expected);
+            }
+        } else {
+            compared = &connectScreen;
+        }
+    } else {
+        shown = waitUntilShown(expected);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!exited)
@@ -140,22 +222,24 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder, ignored);
 
     if (shown) {
-        std::printf("the window \"%s\" showed its first frame after %.3f s\n", SMOKE::kTitle, seconds);
+        std::printf("the window \"%s\" showed %s after %.3f s\n", SMOKE::kTitle,
+                    connectRoad ? "the update offer after the plug and RESCAN" : "its first frame", seconds);
         return 0;
     }
     if (exited)
         std::fprintf(stderr, "the program ended before its window showed the picture\n");
     else if (last.pixels.empty())
-        std::fprintf(stderr, "no window \"%s\" of %d x %d within %d s\n", SMOKE::kTitle, expected.width, expected.height,
-                     kSeconds);
+        std::fprintf(stderr, "no window \"%s\" of %d x %d within %d s\n", SMOKE::kTitle, compared->width,
+                     compared->height, kSeconds);
     if (!last.pixels.empty()) {
         int wrong = 0;
         for (size_t i = 0; i < last.pixels.size(); ++i)
-            wrong += last.pixels[i] != expected.pixels[i];
-        writePng("02-update-available-program-FAILED.png", last);
-        writePng("02-update-available-program-expected-FAILED.png", expected);
-        std::fprintf(stderr, "the window showed %d pixels other than expected; written to "
-                             "02-update-available-program-FAILED.png\n", wrong);
+            wrong += last.pixels[i] != compared->pixels[i];
+        const std::string name = connectRoad ? "connect-road-program" : "02-update-available-program";
+        writePng(name + "-FAILED.png", last);
+        writePng(name + "-expected-FAILED.png", *compared);
+        std::fprintf(stderr, "the window showed %d pixels other than expected; written to %s-FAILED.png\n", wrong,
+                     name.c_str());
     }
     return 1;
 }
