@@ -238,6 +238,15 @@ struct ImportCase {
 
 void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
 
+// The type of each rule's first selector, in order.
+Texts ruleTypes(const StyleParser2& parser)
+{
+    Texts types;
+    for (const StyleParser2::tRule& rule : parser.getRules())
+        types.push_back(rule.selectors.at(0).type.str());
+    return types;
+}
+
 class SkinImportsTest : public SkinNamesTest, public ::testing::WithParamInterface<ImportCase> {};
 
 TEST_P(SkinImportsTest, ReadsOnlySheetsInsideTheSkin)
@@ -261,14 +270,11 @@ TEST_P(SkinImportsTest, ReadsOnlySheetsInsideTheSkin)
     std::shared_ptr<GP::Stream> top = manager.getResourceStream("top.txt", ManagerContainer::KindStyleSheet, true);
     ASSERT_TRUE(top);
     ASSERT_TRUE(parser.processStream(top.get(), "top.txt"));
-    std::vector<std::string> types;
-    for (const StyleParser2::tRule& rule : parser.getRules())
-        types.push_back(rule.selectors.at(0).type.str());
     if (c.read) {
-        EXPECT_EQ(types, (Texts{"inner", "top"}));
+        EXPECT_EQ(ruleTypes(parser), (Texts{"inner", "top"}));
         EXPECT_TRUE(errors.texts.empty());
     } else {
-        EXPECT_EQ(types, Texts{"top"});
+        EXPECT_EQ(ruleTypes(parser), Texts{"top"});
         ASSERT_FALSE(errors.texts.empty());
         EXPECT_NE(errors.texts.back().find("Failed to import stylesheet"), std::string::npos) << errors.texts.back();
     }
@@ -287,11 +293,48 @@ INSTANTIATE_TEST_SUITE_P(
                       ImportCase{"DriveWithoutRoot", "C:inner.txt", false},
                       // A root name and a root directory: absolute, opened as a file.
                       ImportCase{"AbsoluteInside", "/<skin>/stylesheets/inner.txt", true},
+                      ImportCase{"AbsoluteWithABackslash", "\\<skin>\\stylesheets\\inner.txt", true},
                       ImportCase{"AbsoluteOutside", "/<work>/outside.txt", false},
                       ImportCase{"AbsoluteToTheSkin", "/<skin>/outside.txt", false},
                       ImportCase{"AbsoluteThroughTheLink", "/<skin>/stylesheets/link.txt", false},
                       ImportCase{"AbsoluteWithSteps", "/<skin>/stylesheets/../outside.txt", false}),
     [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+
+// A sheet parsed before any resource was asked for (as one from memory is) still finds the
+// skin first, so its absolute imports too stay inside "stylesheets".
+TEST_F(SkinNamesTest, AnImportBeforeAnyRequestStaysInsideTheSkin)
+{
+    const path skin = folders.work() / "skin";
+    TEST::writeFile(skin / "stylesheets" / "inner.txt", std::string("inner { x: 1; }\n"));
+    TEST::writeFile(folders.work() / "outside.txt", std::string("escaped { x: 1; }\n"));
+    StyleSheet sheet(&manager);
+    StyleParser2 parser(&sheet);
+    ASSERT_EQ(manager.getResourceMode(), ManagerContainer::ModeUndecided);
+    ASSERT_TRUE(parser.processBuffer("@import url('/" + folders.work().string() + "/outside.txt');\n@import url('/" +
+                                         skin.string() + "/stylesheets/inner.txt');\n",
+                                     "memory"));
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeSkin);
+    EXPECT_EQ(ruleTypes(parser), Texts{"inner"});
+}
+
+// Linked mode: a host path without a root name is a resource name; with one it is a file.
+TEST(LinkedImportsTest, OnlyARootNameWithARootDirectoryOpensAFile)
+{
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup(false);
+    TEST::ErrorRecorder errors;
+    ManagerContainer manager;
+    const std::string file = (folders.work() / "outside.txt").string();
+    TEST::writeFile(folders.work() / "outside.txt", std::string("file { x: 1; }\n"));
+    StyleSheet sheet(&manager);
+    StyleParser2 parser(&sheet);
+    ASSERT_TRUE(parser.processBuffer("@import url('" + file + "');\n@import url('/" + file + "');\n", "memory"));
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+    EXPECT_EQ(ruleTypes(parser), Texts{"file"});
+    ASSERT_EQ(errors.texts.size(), 2u);
+    EXPECT_EQ(errors.texts[0], TEST::kMissingLinked + file);
+    EXPECT_NE(errors.texts[1].find("Failed to import stylesheet " + file), std::string::npos) << errors.texts[1];
+}
 
 class LinkedNamesTest : public ::testing::TestWithParam<NameCase> {};
 

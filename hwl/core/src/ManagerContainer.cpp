@@ -112,6 +112,15 @@ std::string shownName(const std::string& name)
 
 bool isSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
+std::shared_ptr<GP::Stream> openForReading(const std::u16string& path)
+{
+    auto stream = std::make_shared<GP::FileStream>();
+    stream->open(path, GP::IStorage::ModeRead);
+    if (!stream->getStorage()->isGoodOrAtEnd())
+        return nullptr;
+    return stream;
+}
+
 // The file at path, opened only when it resolves (links and steps followed) to a file inside
 // folder. The resolved path is the one opened, so what was checked is what is read.
 std::shared_ptr<GP::Stream> openInsideFolder(const std::u16string& folder, const std::u16string& path)
@@ -122,10 +131,7 @@ std::shared_ptr<GP::Stream> openInsideFolder(const std::u16string& folder, const
         return nullptr;
     if (!isSeparator(root.back()) && !isSeparator(target[root.size()]))
         return nullptr;
-    auto stream = std::make_shared<GP::FileStream>();
-    if (!stream->open(target, GP::IStorage::ModeRead))
-        return nullptr;
-    return stream;
+    return openForReading(target);
 }
 
 int32_t scaledMargin(int32_t margin, float scale)
@@ -222,19 +228,18 @@ std::shared_ptr<GP::Stream> ManagerContainer::openSkinFile(const std::string& na
     return nullptr;
 }
 
-std::shared_ptr<GP::Stream> ManagerContainer::openFile(const std::u16string& path, int kind) const
+std::shared_ptr<GP::Stream> ManagerContainer::openFile(const std::u16string& path, int kind)
 {
+    // Undecided, a skin's import could otherwise read any file before the skin is found.
+    if (mResourceMode == ModeUndecided)
+        decideResourceMode();
     if (mResourceMode == ModeSkin) {
         const tKindPlace* place = placeOf(kind);
         if (place == nullptr)
             return nullptr;
         return openInsideFolder(mSkinFolder + u'\\' + place->subFolder, path);
     }
-    auto stream = std::make_shared<GP::FileStream>();
-    stream->open(path, GP::IStorage::ModeRead);
-    if (!stream->getStorage()->isGoodOrAtEnd())
-        return nullptr;
-    return stream;
+    return openForReading(path);
 }
 
 std::shared_ptr<GP::Stream> ManagerContainer::openLinkedResource(const std::string& name, int kind, bool report) const

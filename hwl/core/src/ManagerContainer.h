@@ -48,10 +48,10 @@ public:
     // with report, the missing resource goes to the error listeners.
     std::shared_ptr<GP::Stream> getResourceStream(const std::string& name, int kind, bool report);
     // Opens a file by its full UTF-16 path for reading, as an absolute style-sheet import
-    // does. In skin mode only a file that resolves inside the kind's sub-folder of the skin
-    // folder opens; otherwise any readable file. Null when it does not open; nothing is
-    // reported. The mode is not decided here.
-    std::shared_ptr<GP::Stream> openFile(const std::u16string& path, int kind) const;
+    // does; the mode is decided first, as for getResourceStream. In skin mode only a file
+    // that resolves inside the kind's sub-folder of the skin folder opens; otherwise any
+    // readable file. Null when it does not open; nothing is reported.
+    std::shared_ptr<GP::Stream> openFile(const std::u16string& path, int kind);
 
     // The font of a description, made on first use and kept; null while its font file cannot
     // be opened (it is tried again at the next call). A font that could not be read stays:
