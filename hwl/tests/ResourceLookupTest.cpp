@@ -3,10 +3,13 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gp/src/common/files/FilePath.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/style/StyleSheet.h"
 #include "hwl/tests/ResourceTestSupport.h"
 
 namespace HA::HWL {
@@ -113,8 +116,18 @@ protected:
         TEST::writeFile(skin / "pictures" / "sub" / "a.png", std::string("sub"));
         TEST::writeFile(skin / "stylesheets" / "FirmwareUpdaterStyles.txt", std::string("sheet"));
         TEST::writeFile(skin / "fonts" / "f.ttf", std::string("font"));
+        TEST::writeFile(skin / "pictures" / "dev..ice.png", std::string("dots"));
+        TEST::writeFile(skin / "pictures" / "sub" / "\xC3\xA4.png", std::string("umlaut"));
         TEST::writeFile(skin / "secret.txt", std::string("outside the sub-folder"));
         TEST::writeFile(folders.work() / "outside.png", std::string("outside the skin"));
+        TEST::writeFile(folders.work() / "outside.txt", std::string("outside the skin"));
+        // Links that stay inside the sub-folder, and links that leave it.
+        TEST::fs::create_symlink("sub/a.png", skin / "pictures" / "inside.png");
+        TEST::fs::create_directory_symlink("..", skin / "pictures" / "up");
+        TEST::fs::create_symlink("../secret.txt", skin / "pictures" / "secret.png");
+        TEST::fs::create_symlink(folders.work() / "outside.png", skin / "pictures" / "far.png");
+        TEST::fs::create_directory_symlink(folders.work(), skin / "pictures" / "work");
+        TEST::fs::create_symlink("../../outside.txt", skin / "fonts" / "f2.ttf");
         skinText = skin.string();
     }
 
@@ -170,7 +183,27 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Absolute", "/outside.png", 0, "", "\\pictures\\\\outside.png"},
         NameCase{"Drive", "C:outside.png", 0, "", "\\pictures\\C:outside.png"},
         NameCase{"Nul", kWithNul, 0, "", std::string("\\pictures\\a.png\0.txt", 20)},
-        NameCase{"SubFolderItself", "sub", 0, "", "\\pictures\\sub"}),
+        NameCase{"SubFolderItself", "sub", 0, "", "\\pictures\\sub"},
+        NameCase{"DotsInsideAName", "dev..ice.png", 0, "dots", ""},
+        // A byte that is not UTF-8 would vanish in the UTF-16 path and leave ".." behind.
+        NameCase{"NotUtf8BetweenDots", ".\xFF./secret.txt", 0, "", "\\pictures\\.\xEF\xBF\xBD.\\secret.txt"},
+        NameCase{"NotUtf8TwiceUp", ".\xFF./.\xFF./outside.png", 0, "",
+                 "\\pictures\\.\xEF\xBF\xBD.\\.\xEF\xBF\xBD.\\outside.png"},
+        NameCase{"NotUtf8FromTheStyleSheets", ".\xFF./pictures/a.png", 1, "",
+                 "\\stylesheets\\.\xEF\xBF\xBD.\\pictures\\a.png"},
+        NameCase{"NotUtf8FromTheFonts", ".\xFF./.\xFF./outside.txt", 2, "",
+                 "\\fonts\\.\xEF\xBF\xBD.\\.\xEF\xBF\xBD.\\outside.txt"},
+        NameCase{"NotUtf8InAPlainName", "a\xC3.png", 0, "", "\\pictures\\a\xEF\xBF\xBD.png"},
+        NameCase{"Utf8Name", "sub/\xC3\xA4.png", 0, "umlaut", ""},
+        NameCase{"DriveWithRoot", "C:\\outside.png", 0, "", "\\pictures\\C:\\outside.png"},
+        NameCase{"NetworkName", "\\\\host\\share\\outside.png", 0, "", "\\pictures\\\\\\host\\share\\outside.png"},
+        NameCase{"LinkInside", "inside.png", 0, "sub", ""},
+        NameCase{"LinkUpAndBackIn", "up/pictures/a.png", 0, "top", ""},
+        NameCase{"LinkUpToTheSkin", "up/secret.txt", 0, "", "\\pictures\\up\\secret.txt"},
+        NameCase{"LinkToTheSkin", "secret.png", 0, "", "\\pictures\\secret.png"},
+        NameCase{"LinkOutOfTheSkin", "far.png", 0, "", "\\pictures\\far.png"},
+        NameCase{"FolderLinkOutOfTheSkin", "work/outside.png", 0, "", "\\pictures\\work\\outside.png"},
+        NameCase{"FontLinkOutOfTheSkin", "f2.ttf", 2, "", "\\fonts\\f2.ttf"}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
 
 TEST_F(SkinNamesTest, AbsolutePathToAnExistingFileIsNotFound)
@@ -193,6 +226,114 @@ TEST_F(SkinNamesTest, WithoutReportNothingIsSent)
     EXPECT_FALSE(manager.getResourceStream("b.png", ManagerContainer::KindPicture, false));
     EXPECT_FALSE(manager.getResourceStream("../secret.txt", ManagerContainer::KindPicture, false));
     EXPECT_TRUE(errors.texts.empty());
+}
+
+// Imports of a skin's sheet: what the platform calls absolute is opened as a file, every other
+// name through the resource manager; either way only sheets inside "stylesheets" are read.
+struct ImportCase {
+    std::string name;
+    std::string path;   // as written in the sheet; "<skin>" and "<work>" stand for those folders
+    bool read;          // whether the rule of the sheet at that path arrives
+};
+
+void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
+
+// The type of each rule's first selector, in order.
+Texts ruleTypes(const StyleParser2& parser)
+{
+    Texts types;
+    for (const StyleParser2::tRule& rule : parser.getRules())
+        types.push_back(rule.selectors.at(0).type.str());
+    return types;
+}
+
+class SkinImportsTest : public SkinNamesTest, public ::testing::WithParamInterface<ImportCase> {};
+
+TEST_P(SkinImportsTest, ReadsOnlySheetsInsideTheSkin)
+{
+    const ImportCase& c = GetParam();
+    const path skin = folders.work() / "skin";
+    TEST::writeFile(skin / "stylesheets" / "inner.txt", std::string("inner { x: 1; }\n"));
+    TEST::writeFile(skin / "outside.txt", std::string("escaped { x: 1; }\n"));
+    TEST::writeFile(folders.work() / "outside.txt", std::string("escaped { x: 1; }\n"));
+    TEST::fs::create_symlink("../outside.txt", skin / "stylesheets" / "link.txt");
+    std::string importPath = c.path;
+    for (const auto& [mark, folder] : {std::pair<std::string, path>{"<skin>", skin}, {"<work>", folders.work()}}) {
+        const auto at = importPath.find(mark);
+        if (at != std::string::npos)
+            importPath.replace(at, mark.size(), folder.string());
+    }
+    TEST::writeFile(skin / "stylesheets" / "top.txt", "@import url('" + importPath + "');\ntop { x: 1; }\n");
+
+    StyleSheet sheet(&manager);
+    StyleParser2 parser(&sheet);
+    std::shared_ptr<GP::Stream> top = manager.getResourceStream("top.txt", ManagerContainer::KindStyleSheet, true);
+    ASSERT_TRUE(top);
+    ASSERT_TRUE(parser.processStream(top.get(), "top.txt"));
+    if (c.read) {
+        EXPECT_EQ(ruleTypes(parser), (Texts{"inner", "top"}));
+        EXPECT_TRUE(errors.texts.empty());
+    } else {
+        EXPECT_EQ(ruleTypes(parser), Texts{"top"});
+        ASSERT_FALSE(errors.texts.empty());
+        EXPECT_NE(errors.texts.back().find("Failed to import stylesheet"), std::string::npos) << errors.texts.back();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SkinImportsTest,
+    ::testing::Values(ImportCase{"Relative", "inner.txt", true},
+                      ImportCase{"NotUtf8BetweenDots", ".\xFF./outside.txt", false},
+                      ImportCase{"NotUtf8TwiceUp", ".\xFF./.\xFF./outside.txt", false},
+                      ImportCase{"Up", "../outside.txt", false},
+                      ImportCase{"LinkOut", "link.txt", false},
+                      // A root directory without a root name: a name for the resource manager.
+                      ImportCase{"HostPathInside", "<skin>/stylesheets/inner.txt", false},
+                      ImportCase{"HostPathOutside", "<work>/outside.txt", false},
+                      ImportCase{"DriveWithoutRoot", "C:inner.txt", false},
+                      // A root name and a root directory: absolute, opened as a file.
+                      ImportCase{"AbsoluteInside", "/<skin>/stylesheets/inner.txt", true},
+                      ImportCase{"AbsoluteWithABackslash", "\\<skin>\\stylesheets\\inner.txt", true},
+                      ImportCase{"AbsoluteOutside", "/<work>/outside.txt", false},
+                      ImportCase{"AbsoluteToTheSkin", "/<skin>/outside.txt", false},
+                      ImportCase{"AbsoluteThroughTheLink", "/<skin>/stylesheets/link.txt", false},
+                      ImportCase{"AbsoluteWithSteps", "/<skin>/stylesheets/../outside.txt", false}),
+    [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+
+// A sheet parsed before any resource was asked for (as one from memory is) still finds the
+// skin first, so its absolute imports too stay inside "stylesheets".
+TEST_F(SkinNamesTest, AnImportBeforeAnyRequestStaysInsideTheSkin)
+{
+    const path skin = folders.work() / "skin";
+    TEST::writeFile(skin / "stylesheets" / "inner.txt", std::string("inner { x: 1; }\n"));
+    TEST::writeFile(folders.work() / "outside.txt", std::string("escaped { x: 1; }\n"));
+    StyleSheet sheet(&manager);
+    StyleParser2 parser(&sheet);
+    ASSERT_EQ(manager.getResourceMode(), ManagerContainer::ModeUndecided);
+    ASSERT_TRUE(parser.processBuffer("@import url('/" + folders.work().string() + "/outside.txt');\n@import url('/" +
+                                         skin.string() + "/stylesheets/inner.txt');\n",
+                                     "memory"));
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeSkin);
+    EXPECT_EQ(ruleTypes(parser), Texts{"inner"});
+}
+
+// Linked mode: a host path without a root name is a resource name; with one it is a file.
+TEST(LinkedImportsTest, OnlyARootNameWithARootDirectoryOpensAFile)
+{
+    TEST::ScratchFolders folders;
+    TEST::SkinLookupScope lookup(false);
+    TEST::ErrorRecorder errors;
+    ManagerContainer manager;
+    const std::string file = (folders.work() / "outside.txt").string();
+    TEST::writeFile(folders.work() / "outside.txt", std::string("file { x: 1; }\n"));
+    StyleSheet sheet(&manager);
+    StyleParser2 parser(&sheet);
+    ASSERT_TRUE(parser.processBuffer("@import url('" + file + "');\n@import url('/" + file + "');\n", "memory"));
+    EXPECT_EQ(manager.getResourceMode(), ManagerContainer::ModeLinked);
+    EXPECT_EQ(ruleTypes(parser), Texts{"file"});
+    ASSERT_EQ(errors.texts.size(), 2u);
+    EXPECT_EQ(errors.texts[0], TEST::kMissingLinked + file);
+    EXPECT_NE(errors.texts[1].find("Failed to import stylesheet " + file), std::string::npos) << errors.texts[1];
 }
 
 class LinkedNamesTest : public ::testing::TestWithParam<NameCase> {};

@@ -238,6 +238,58 @@ TEST(StyleGrammarSelectors, LaterStateTestReplacesEarlier)
     EXPECT_EQ(p.rules[0].selectors[0].states.states[4], StateCondition::RequiredTrue);
 }
 
+// ---- a broken selector in a list ----------------------------------------------------------
+
+struct tSelectorRecoveryCase {
+    const char* name;
+    const char* text;
+    std::vector<std::vector<std::string>> types;  // per rule, the types of the selectors kept
+    std::vector<std::string> messages;
+};
+void PrintTo(const tSelectorRecoveryCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SelectorRecoveryTable : public ::testing::TestWithParam<tSelectorRecoveryCase> {};
+
+// The broken selector goes to its line end and alone: the well-formed ones of its list keep
+// the rule, each with nothing of the broken one in it.
+TEST_P(SelectorRecoveryTable, KeepsTheOtherSelectors)
+{
+    const tSelectorRecoveryCase& c = GetParam();
+    tParsed p = parse(c.text);
+    EXPECT_TRUE(p.ok);
+    EXPECT_EQ(p.messages, c.messages);
+    std::vector<std::vector<std::string>> types;
+    for (const auto& r : p.rules) {
+        types.emplace_back();
+        for (const Selector& s : r.selectors) {
+            types.back().push_back(s.type.str());
+            EXPECT_TRUE(s.ancestors.empty()) << s.type.str();
+            EXPECT_EQ(s.states, StateCondition()) << s.type.str();
+            EXPECT_EQ(s.startLine, r.startLine);
+        }
+    }
+    EXPECT_EQ(types, c.types);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Language, SelectorRecoveryTable,
+    ::testing::Values(
+        tSelectorRecoveryCase{"First", "a:!\n, b { x: 1; }", {{"b"}}, {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"Middle", "a, b:!\n, c { x: 1; }", {{"a", "c"}}, {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"Last", "a, b:!\n{ x: 1; }", {{"a"}}, {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"BrokenChainLeavesNoAncestor", "a, d e:!\n, c { x: 1; }", {{"a", "c"}},
+                              {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"BrokenTemplateInTheMiddle", "a, b<>\n, c { x: 1; }", {{"a", "c"}},
+                              {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"OnlySelectorBrokenKeepsNoRule", "a:!\n{ x: 1; }\nb { y: 2; }", {{"b"}},
+                              {message(1, "Expecting Identifier")}},
+        tSelectorRecoveryCase{"NextRuleUntouched", "a, b:!\n, c { x: 1; }\nd { y: 2; }", {{"a", "c"}, {"d"}},
+                              {message(1, "Expecting Identifier")}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- rules and lines ----------------------------------------------------------------------
 
 struct tRuleCase {

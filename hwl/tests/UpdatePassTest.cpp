@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "hwl/tests/CanvasTestSupport.h"
@@ -118,6 +119,46 @@ TEST(UpdatePass, HiddenSubtreesLeaveThePaneAndTheFocusGoesToTheParent)
     EXPECT_FALSE(panel->hasFlag(Widget::eRegistered));
     EXPECT_FALSE(field->hasFlag(Widget::eRegistered));
     EXPECT_EQ(pane.getFocusWidget(), root.get());
+}
+
+// The pane's input widget inside a subtree that the update pass hides: the focus goes to the
+// nearest focusable ancestor and the input widget goes with the subtree, so that no key
+// reaches a hidden widget.
+TEST(UpdatePass, HidingTheInputWidgetsSubtreeTakesFocusAndInputOut)
+{
+    struct Case {
+        const char* hidden;
+    };
+    for (const Case c : {Case{"panel"}, Case{"field"}}) {
+        SCOPED_TRACE(c.hidden);
+        Testing::tJournal journal;
+        Pane pane;
+        pane.setSize(100, 100);
+        auto root = Testing::makeWidget(&journal);
+        auto panel = Testing::makeWidget(&journal);
+        auto field = Testing::makeWidget(&journal);
+        root->addChild(panel, "panel");
+        panel->addChild(field, "field");
+        root->changeFlags(Widget::eFocusable, 0);
+        field->changeFlags(Widget::eFocusable | Widget::eAcceptsInput, 0);
+        field->takesKeys = true;
+        pane.setRoot(root, "root");
+        pane.setInputWidget(field.get());
+        ASSERT_EQ(pane.getInputWidget(), field.get());
+        ASSERT_EQ(pane.getFocusWidget(), field.get());
+
+        (std::string(c.hidden) == "panel" ? panel : field)->setVisible(false);
+        GP::Region dirty;
+        pane.collectDirtyRegion(dirty);
+        EXPECT_FALSE(field->hasFlag(Widget::eRegistered));
+        EXPECT_EQ(pane.getFocusWidget(), root.get());
+        EXPECT_EQ(pane.getInputWidget(), nullptr);
+
+        journal.clear();
+        int key = 'A';
+        EXPECT_FALSE(pane.dispatchKeyEvent(UIA::kEventKeyDown, &key));
+        EXPECT_EQ(journal, (Testing::tJournal{{Testing::kRecordKey, "root", UIA::kEventKeyDown, 0, 0}}));
+    }
 }
 
 TEST(UpdatePass, OpaqueChildrenMakeTheOpaqueRegion)

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -523,6 +525,28 @@ DWORD getFileAttributes(const WString& path)
     if (::access(name.c_str(), W_OK) != 0)
         attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes;
+}
+
+WString getFinalPathName(const WString& path)
+{
+    std::string name = hostPath(path);
+    if (name.empty()) {
+        setLastError(ERROR_PATH_NOT_FOUND);
+        return WString();
+    }
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(name.c_str(), nullptr), &std::free);
+    if (!resolved) {
+        int error = errno;
+        setLastError(error == ENOENT ? missingPathError(name) : DETAIL::errorFromErrno(error));
+        return WString();
+    }
+    const std::string host(resolved.get());
+    WString wide = utf8ToUtf16(host);
+    if (utf16ToUtf8(wide) != host) {
+        setLastError(ERROR_INVALID_NAME);
+        return WString();
+    }
+    return wide;
 }
 
 }  // namespace HA::OS

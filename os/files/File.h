@@ -72,6 +72,12 @@ bool unlockFileEx(HANDLE file, ULONGLONG offset, ULONGLONG length);
 // ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ...
 DWORD getFileAttributes(const WString& path);
 
+// The path of the file or folder that path names, with every symbolic link and every "." and
+// ".." step resolved: what the platform reports for a handle of it (GetFinalPathNameByHandle),
+// here an absolute host path. Empty, with the last error set, when nothing of that path exists
+// or when the resolved path is not UTF-8 (no UTF-16 path could name it).
+WString getFinalPathName(const WString& path);
+
 namespace DETAIL {
 // The host descriptor behind a file handle, or -1; for the stand-in's own file mappings.
 int fileDescriptor(HANDLE file, DWORD* access);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "os/files/File.h"
@@ -112,4 +114,60 @@ TEST_F(Files, MappingsKeepThePlatformsRules)
     EXPECT_TRUE(unmapViewOfFile(view));
     EXPECT_FALSE(unmapViewOfFile(view));
     closeHandle(m);
+}
+
+TEST(FinalPathName, ResolvesLinksAndSteps)
+{
+    char pattern[] = "/tmp/ha-os-final-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    // The temporary folder itself may lie behind a link.
+    char* real = ::realpath(pattern, nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string root(real);
+    std::free(real);
+    ASSERT_EQ(::mkdir((root + "/in").c_str(), 0700), 0);
+    std::FILE* f = std::fopen((root + "/in/a.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    ASSERT_EQ(::symlink("in/a.txt", (root + "/link").c_str()), 0);
+    ASSERT_EQ(::symlink("gone", (root + "/dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("in", (root + "/folderLink").c_str()), 0);
+
+    struct Case {
+        std::string path;  // below root
+        std::string expected;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"/in/a.txt", root + "/in/a.txt", ERROR_SUCCESS},
+        {"\\in\\a.txt", root + "/in/a.txt", ERROR_SUCCESS},
+        {"/in/../in/./a.txt", root + "/in/a.txt", ERROR_SUCCESS},
+        {"/link", root + "/in/a.txt", ERROR_SUCCESS},
+        {"/folderLink/a.txt", root + "/in/a.txt", ERROR_SUCCESS},
+        {"/folderLink/..", root, ERROR_SUCCESS},
+        {"/in", root + "/in", ERROR_SUCCESS},
+        {"/in/b.txt", "", ERROR_FILE_NOT_FOUND},
+        {"/out/b.txt", "", ERROR_PATH_NOT_FOUND},
+        {"/dangling", "", ERROR_FILE_NOT_FOUND},
+        {"/in/a.txt/x", "", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        setLastError(ERROR_SUCCESS);
+        EXPECT_EQ(utf16ToUtf8(getFinalPathName(utf8ToUtf16(root + c.path))), c.expected) << c.path;
+        if (c.expected.empty())
+            EXPECT_EQ(getLastError(), c.error) << c.path;
+    }
+    EXPECT_TRUE(getFinalPathName(WString()).empty());
+    EXPECT_EQ(getLastError(), ERROR_PATH_NOT_FOUND);
+
+    // A link to a name that is not UTF-8 cannot be named in UTF-16.
+    ASSERT_EQ(::mkdir((root + "/\xFF").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("\xFF", (root + "/odd").c_str()), 0);
+    EXPECT_TRUE(getFinalPathName(utf8ToUtf16(root + "/odd")).empty());
+    EXPECT_EQ(getLastError(), ERROR_INVALID_NAME);
+
+    for (const char* name : {"/in/a.txt", "/link", "/dangling", "/folderLink", "/odd"})
+        std::remove((root + name).c_str());
+    for (const char* name : {"/in", "/\xFF", ""})
+        ::rmdir((root + name).c_str());
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -16,10 +17,12 @@
 #include "gp/src/common/storage/FileStream.h"
 #include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/storage/ResourceStream.h"
+#include "gp/src/common/text/Utf8.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/ErrorListeners.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/style/StyleConversions.h"
+#include "os/files/File.h"
 
 namespace HA::HWL {
 
@@ -65,26 +68,70 @@ bool isSkinFolder(const fs::path& candidate)
     return fs::is_directory(candidate, error) && !error;
 }
 
-// A skin-folder name must stay inside its sub-folder: no absolute path, no drive, no ".."
-// step and no NUL (which would cut the name short where the file system reads it).
-bool staysInsideSubFolder(const std::string& name)
+// A skin-folder name is taken relative to its sub-folder: no absolute path, no drive, no ".."
+// step and no NUL (which would cut the name short where the file system reads it). Checked on
+// the UTF-16 name that is joined to the folder; the name must have been UTF-8, or bytes the
+// conversion dropped could have made any of these.
+bool isPlainRelativeName(const std::u16string& name)
 {
-    if (name.find('\0') != std::string::npos)
+    if (name.find(u'\0') != std::u16string::npos)
         return false;
-    if (!name.empty() && (name[0] == '/' || name[0] == '\\'))
+    if (!name.empty() && (name[0] == u'/' || name[0] == u'\\'))
         return false;
-    if (name.size() >= 2 && name[1] == ':')
+    if (name.size() >= 2 && name[1] == u':')
         return false;
-    std::string::size_type start = 0;
+    std::u16string::size_type start = 0;
     while (start <= name.size()) {
-        std::string::size_type end = name.find_first_of("/\\", start);
-        if (end == std::string::npos)
+        std::u16string::size_type end = name.find_first_of(u"/\\", start);
+        if (end == std::u16string::npos)
             end = name.size();
-        if (name.compare(start, end - start, "..") == 0)
+        if (name.compare(start, end - start, u"..") == 0)
             return false;
         start = end + 1;
     }
     return true;
+}
+
+// The name as a message shows it: a byte that is not UTF-8 becomes U+FFFD, so that the
+// message never names a file the look-up did not try.
+std::string shownName(const std::string& name)
+{
+    std::string shown;
+    for (std::size_t pos = 0; pos < name.size();) {
+        const std::size_t start = pos;
+        try {
+            GP::decodeCodePoint(name, pos);
+            shown.append(name, start, pos - start);
+        } catch (const std::out_of_range&) {
+            shown += "\xEF\xBF\xBD";
+            pos = start + 1;
+        }
+    }
+    return shown;
+}
+
+bool isSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+std::shared_ptr<GP::Stream> openForReading(const std::u16string& path)
+{
+    auto stream = std::make_shared<GP::FileStream>();
+    stream->open(path, GP::IStorage::ModeRead);
+    if (!stream->getStorage()->isGoodOrAtEnd())
+        return nullptr;
+    return stream;
+}
+
+// The file at path, opened only when it resolves (links and steps followed) to a file inside
+// folder. The resolved path is the one opened, so what was checked is what is read.
+std::shared_ptr<GP::Stream> openInsideFolder(const std::u16string& folder, const std::u16string& path)
+{
+    const OS::WString root = OS::getFinalPathName(folder);
+    const OS::WString target = OS::getFinalPathName(path);
+    if (root.empty() || target.size() <= root.size() || target.compare(0, root.size(), root) != 0)
+        return nullptr;
+    if (!isSeparator(root.back()) && !isSeparator(target[root.size()]))
+        return nullptr;
+    return openForReading(target);
 }
 
 int32_t scaledMargin(int32_t margin, float scale)
@@ -167,17 +214,32 @@ std::shared_ptr<GP::Stream> ManagerContainer::openSkinFile(const std::string& na
         return nullptr;
     std::string relative = name;
     std::replace(relative.begin(), relative.end(), '/', '\\');
-    const std::u16string path = mSkinFolder + u'\\' + place->subFolder + u'\\' + GP::toWidePath(relative);
+    const std::u16string subFolder = mSkinFolder + u'\\' + place->subFolder;
+    const bool utf8 = GP::toValidUtf8(relative) == relative;
+    const std::u16string wideName = GP::toWidePath(relative);
 
-    if (staysInsideSubFolder(name)) {
-        auto stream = std::make_shared<GP::FileStream>();
-        if (stream->open(path, GP::IStorage::ModeRead))
+    if (utf8 && isPlainRelativeName(wideName)) {
+        if (std::shared_ptr<GP::Stream> stream = openInsideFolder(subFolder, subFolder + u'\\' + wideName))
             return stream;
     }
     if (report)
-        notifyErrorListeners(
-            fmt::format("HWL::ManagerContainer::getResourceStream - can't find resource: {0}", GP::toNarrowPath(path)));
+        notifyErrorListeners(fmt::format("HWL::ManagerContainer::getResourceStream - can't find resource: {0}",
+                                         GP::toNarrowPath(subFolder) + '\\' + shownName(relative)));
     return nullptr;
+}
+
+std::shared_ptr<GP::Stream> ManagerContainer::openFile(const std::u16string& path, int kind)
+{
+    // Undecided, a skin's import could otherwise read any file before the skin is found.
+    if (mResourceMode == ModeUndecided)
+        decideResourceMode();
+    if (mResourceMode == ModeSkin) {
+        const tKindPlace* place = placeOf(kind);
+        if (place == nullptr)
+            return nullptr;
+        return openInsideFolder(mSkinFolder + u'\\' + place->subFolder, path);
+    }
+    return openForReading(path);
 }
 
 std::shared_ptr<GP::Stream> ManagerContainer::openLinkedResource(const std::string& name, int kind, bool report) const

@@ -41,11 +41,17 @@ public:
     const UIA::FontDesc& getDefaultFontDesc() const;
 
     // Opens the resource name of a kind. In skin mode: the file name ('/' separates folders)
-    // in the kind's sub-folder of the skin folder; a name that would leave that sub-folder is
-    // not found. In linked mode: the executable's resource of the kind's type, by name without
-    // regard to case. Null when there is none (or for an unknown kind); then, with report,
-    // the missing resource goes to the error listeners.
+    // in the kind's sub-folder of the skin folder. A name that is not UTF-8, holds a NUL, a
+    // drive, a root or a ".." step, or that resolves (symbolic links followed) outside that
+    // sub-folder is not found. In linked mode: the executable's resource of the kind's type,
+    // by name without regard to case. Null when there is none (or for an unknown kind); then,
+    // with report, the missing resource goes to the error listeners.
     std::shared_ptr<GP::Stream> getResourceStream(const std::string& name, int kind, bool report);
+    // Opens a file by its full UTF-16 path for reading, as an absolute style-sheet import
+    // does; the mode is decided first, as for getResourceStream. In skin mode only a file
+    // that resolves inside the kind's sub-folder of the skin folder opens; otherwise any
+    // readable file. Null when it does not open; nothing is reported.
+    std::shared_ptr<GP::Stream> openFile(const std::u16string& path, int kind);
 
     // The font of a description, made on first use and kept; null while its font file cannot
     // be opened (it is tried again at the next call). A font that could not be read stays:

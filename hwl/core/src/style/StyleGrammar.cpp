@@ -421,10 +421,10 @@ void StyleGrammarRules::resync(It& first, It last, It where, const boost::spirit
 
 void StyleGrammarRules::dropSelector()
 {
+    // Only the broken selector goes: the handler accepts, so the list goes on with the next
+    // one, and the selectors before it stay.
     mPart = tSelectorPart();
     mChain.clear();
-    mRule = StyleParser2::tRule();
-    mRuleBroken = true;
 }
 
 void StyleGrammarRules::dropRule()

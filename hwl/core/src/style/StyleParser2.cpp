@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "gp/src/common/files/FilePath.h"
 #include "gp/src/common/storage/FileStream.h"
 #include "gp/src/common/storage/IStorage.h"
 #include "gp/src/common/storage/Stream.h"
 #include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleGrammar.h"
 #include "hwl/core/src/style/StyleSheet.h"
 
@@ -25,15 +27,21 @@ std::string lineMessage(int line, const char* text)
     return prefix + std::string(text);
 }
 
-// A drive with a root ("C:\", "C:/"), a network name ("\\host"), or a host path rooted at "/".
+// What the platform calls absolute: a root name (a drive "C:" or a network name "\\host") and a
+// root directory after it. "/x", "\x", "C:x" and "\\host" lack one of them: they go to the
+// resource manager like any other name.
 bool isAbsolutePath(const std::string& path)
 {
-    if (!path.empty() && path[0] == '/')
-        return true;
-    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\')
-        return true;
-    const bool letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    return letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    auto separator = [&path](std::size_t i) { return i < path.size() && (path[i] == '\\' || path[i] == '/'); };
+    const bool letter = path.size() >= 2 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (letter && path[1] == ':')
+        return separator(2);
+    if (!separator(0) || !separator(1))
+        return false;
+    std::size_t end = 2;
+    while (end < path.size() && !separator(end))
+        ++end;
+    return end > 2 && separator(end);
 }
 
 std::u16string folderOf(const std::u16string& path)
@@ -104,12 +112,20 @@ bool StyleParser2::processBuffer(const std::string& bytes, const std::string& so
 
 bool StyleParser2::processFile(const std::u16string& path)
 {
-    GP::FileStream stream;
-    stream.open(path, GP::IStorage::ModeRead);
-    if (!stream.getStorage()->isGoodOrAtEnd())
+    // Through the owner's resource manager, which keeps a skin's sheets inside the skin.
+    std::shared_ptr<GP::Stream> stream;
+    if (ManagerContainer* manager = mOwner ? mOwner->getOwner() : nullptr) {
+        stream = manager->openFile(path, ManagerContainer::KindStyleSheet);
+    } else {
+        auto file = std::make_shared<GP::FileStream>();
+        file->open(path, GP::IStorage::ModeRead);
+        if (file->getStorage()->isGoodOrAtEnd())
+            stream = file;
+    }
+    if (!stream)
         return false;
     mCurrentFile = path;
-    return processStream(&stream, lastComponent(path));
+    return processStream(stream.get(), lastComponent(path));
 }
 
 void StyleParser2::defineConstant(int line, const tConstant& constant)

@@ -61,7 +61,8 @@ public:
     bool processStream(GP::Stream* stream, const std::string& sourceName);
     // Checks the encoding and parses the bytes after a UTF-8 mark.
     bool processBuffer(const std::string& bytes, const std::string& sourceName);
-    // Parses the file at the UTF-16 path; false when it cannot be read.
+    // Parses the file at the UTF-16 path; false when it cannot be read. With an owner the
+    // owner's resource manager opens it, which in skin mode opens only the skin's sheets.
     bool processFile(const std::u16string& path);
 
     // Called by the grammar while it reads.

@@ -69,8 +69,12 @@ void Widget::runUpdatePass(Pane& pane, const GP::Rect& clip, GP::Region& dirty)
         adjustSize();
         mFlags &= ~eMoved;
     } else if ((mFlags & eRegistered) || mPane != &pane) {
-        if (mParent && containsWidget(pane.getFocusWidget()))
+        if (mParent && containsWidget(pane.getFocusWidget())) {
+            // The input widget goes first: once the parent holds the focus, the subtree no
+            // longer holds it, and nothing else would take keys away from a hidden widget.
+            pane.mInputWidget = nullptr;
             pane.setFocusWidget(mParent);
+        }
         registerWithPane(&pane, false, false);
     }
     mOpaqueRegion.clear();
