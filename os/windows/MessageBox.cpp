@@ -1,6 +1,7 @@
 #include "os/windows/MessageBox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <iterator>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
+#include "os/windows/detail/MessageBoxWindow.h"
 
 namespace HA::OS {
 
@@ -89,6 +91,16 @@ void report(const MessageBoxScript::ProblemHandler& handler, const std::string& 
     std::abort();
 }
 
+std::atomic<int> gWindowScopes{0};
+
+bool boxesAreWindows()
+{
+    if (gWindowScopes.load() > 0)
+        return true;
+    const DisplayHooks* hooks = displayHooks();
+    return hooks && hooks->showsWindows && hooks->showsWindows();
+}
+
 std::string describe(const MessageBoxRecord& r)
 {
     return "\"" + r.captionUtf8() + "\": \"" + r.textUtf8() + "\"";
@@ -136,11 +148,10 @@ int messageBox(HWND owner, const WString& text, const WString& caption, UINT typ
         }
     }
     std::string problem;
-    const DisplayHooks* hooks = script ? nullptr : displayHooks();
-    if (hooks && hooks->messageBox)
-        record.answer = hooks->messageBox(owner, record.textUtf8(), record.captionUtf8(), type, *ids, fallback);
+    if (!script && boxesAreWindows())
+        record.answer = DETAIL::runMessageBoxWindow(DETAIL::MessageBoxSpec{owner, text, caption, type, *ids, fallback});
     if (record.answer != 0) {
-        // Answered on the display.
+        // Answered in its window.
     } else if (!script) {
         record.answer = fallback;
         std::string buttons;
@@ -172,6 +183,10 @@ int messageBox(HWND owner, const WString& text, const WString& caption, UINT typ
         report(script->onProblem, problem);
     return record.answer;
 }
+
+MessageBoxWindowScope::MessageBoxWindowScope() { ++gWindowScopes; }
+
+MessageBoxWindowScope::~MessageBoxWindowScope() { --gWindowScopes; }
 
 std::vector<MessageBoxRecord> messageBoxRecords()
 {
