@@ -185,20 +185,23 @@ HWND anchorOf(Presenter& p, HWND hwnd)
     return nullptr;
 }
 
-// A window with an anchor (a message box) keeps its place relative to it, as in the
-// stand-in, and stays above it: the display's window manager is told it is modal for it.
+// A window with an anchor (a message box) stays above it: the display's window manager is
+// told it is modal for it. An owned one keeps its place relative to its owner, as in the
+// stand-in; one without an owner stays centred on the display, like every window there.
 void keepOverAnchor(Presenter& p, HWND hwnd, SDL_Window* window)
 {
     HWND anchor = anchorOf(p, hwnd);
     if (!anchor)
         return;
     SDL_Window* under = p.shown[anchor].window;
-    POINT mine{0, 0}, theirs{0, 0};
-    clientToScreen(hwnd, mine);
-    clientToScreen(anchor, theirs);
-    int x = 0, y = 0;
-    SDL_GetWindowPosition(under, &x, &y);
-    SDL_SetWindowPosition(window, x + (mine.x - theirs.x), y + (mine.y - theirs.y));
+    if (anchor == getParent(hwnd)) {
+        POINT mine{0, 0}, theirs{0, 0};
+        clientToScreen(hwnd, mine);
+        clientToScreen(anchor, theirs);
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(under, &x, &y);
+        SDL_SetWindowPosition(window, x + (mine.x - theirs.x), y + (mine.y - theirs.y));
+    }
     SDL_SetWindowModalFor(window, under);
 }
 

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "os/windows/MessageBox.h"
 #include "os/windows/WindowTimer.h"
 #include "os/tests/MessageBoxTestSupport.h"
+#include "os/tests/WindowPictureSupport.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;
