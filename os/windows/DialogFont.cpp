@@ -12,7 +12,7 @@
 
 // The face linked by os/CMakeLists.txt.
 extern "C" const unsigned char ha_os_dialog_font[];
-extern "C" const unsigned long long ha_os_dialog_font_size;
+extern "C" const unsigned char ha_os_dialog_font_end[];
 
 namespace HA::OS::DETAIL {
 
@@ -117,7 +117,7 @@ const DialogFont* DialogFont::at(int pixelSize, eWeight weight)
     face->bold = bold;
     FT_Library lib = library();
     if (!lib || pixelSize <= 0 ||
-        FT_New_Memory_Face(lib, ha_os_dialog_font, static_cast<FT_Long>(ha_os_dialog_font_size), 0, &face->face) != 0 ||
+        FT_New_Memory_Face(lib, ha_os_dialog_font, static_cast<FT_Long>(ha_os_dialog_font_end - ha_os_dialog_font), 0, &face->face) != 0 ||
         FT_Set_Pixel_Sizes(face->face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
         if (!told)
             std::fprintf(stderr, "os: the dialog font cannot be read; boxes show no text\n");
