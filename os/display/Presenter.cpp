@@ -411,14 +411,21 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
     HWND hwnd = windowOfDisplay(p, displayWindowIdOf(e));
     if (!hwnd)
         return false;
-    Shown& s = p.shown[hwnd];
     if (!isWindowEnabled(hwnd) && !isExposeEvent(e)) {
-        // A window under a modal box takes no input; a click on it brings the box up.
-        if (e.type == SDL_MOUSEBUTTONDOWN ||
-            (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED))
-            raiseEnabled(p, hwnd);
-        return false;
+        // A window under a modal box takes no input: keys go to the focus window (the box),
+        // as they do on the platform; a click on it brings the box up.
+        HWND focus = getFocus();
+        HWND focusRoot = focus ? getRootWindow(focus) : nullptr;
+        if (isKeyEvent(e) && focusRoot && isWindowEnabled(focus) && p.shown.count(focusRoot)) {
+            hwnd = focusRoot;
+        } else {
+            if (e.type == SDL_MOUSEBUTTONDOWN ||
+                (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED))
+                raiseEnabled(p, hwnd);
+            return false;
+        }
     }
+    Shown& s = p.shown[hwnd];
     // Mouse input goes to the window holding the capture, keys to the focus window.
     HWND target = hwnd;
     if (isKeyEvent(e)) {

@@ -463,6 +463,30 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
         pumpMessages();
     }
     EXPECT_EQ(ownerClicks, 1);
+
+    // Keys that reach the window under a box go to the box: Enter answers its default.
+    Clock::TimerId watchdog = 0;
+    Testing::later(50, [&] {
+        HWND second = Testing::findBox();
+        ASSERT_NE(second, nullptr);
+        // Keys lost on the way would leave the box up: the watchdog answers the other button.
+        watchdog = Clock::scheduleAfter(10000, [second] {
+            postMessage(second, WM_KEYDOWN, VK_TAB, 0);
+            postMessage(second, WM_KEYDOWN, VK_RETURN, 0);
+        });
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event key{};
+            key.key.type = type;
+            key.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            key.key.windowID = SDL_GetWindowID(ownerWindow);
+            key.key.keysym.scancode = SDL_SCANCODE_RETURN;
+            key.key.keysym.sym = SDLK_RETURN;
+            SDL_PushEvent(&key);
+        }
+    });
+    EXPECT_EQ(messageBox(owner, u"Again?", u"Vireo Updater", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    Clock::cancel(watchdog);
+    EXPECT_EQ(ownerClicks, 1);
 }
 
 class PresenterSmokeThreaded : public PresenterSmoke {};
