@@ -284,6 +284,24 @@ TEST_F(MessageBoxWindow, AQuitWhileTheBoxIsUpEndsItAndIsPostedAgain)
     EXPECT_EQ(msg.wParam, 3u);
 }
 
+TEST_F(MessageBoxWindow, AnOverlongTextIsWrappedAndCutToTheWorkArea)
+{
+    WString text(3000, u'x');  // one word, wider than many lines
+    for (int i = 0; i < 200; ++i)
+        text += u"\nline";
+    later(100, [&] {
+        HWND box = findBox();
+        ASSERT_NE(box, nullptr);
+        RECT r{}, work = getWorkArea();
+        getWindowRect(box, r);
+        EXPECT_GE(r.top, work.top);
+        EXPECT_LE(r.bottom, work.bottom);
+        EXPECT_LE(r.right - r.left, 600);
+        tapKey(kScanEnter);
+    });
+    EXPECT_EQ(messageBox(nullptr, text, u"Long", MB_OK | MB_ICONERROR), IDOK);
+}
+
 TEST_F(MessageBoxWindow, AScriptStillAnswersWithoutAWindow)
 {
     MessageBoxScript script([](const std::string& p) { ADD_FAILURE() << p; });

@@ -197,11 +197,15 @@ std::vector<std::u32string> wrapText(const DialogFont& font, const std::u32strin
                 if (!line.empty())
                     lines.push_back(std::move(line));
                 line.clear();
-                // A word wider than a line goes in pieces.
-                while (!next.empty() && font.width(next) > width) {
-                    size_t fit = 1;
+                // A word wider than a line goes in pieces (measured piece by piece, never
+                // the whole rest, which may be long).
+                for (;;) {
+                    size_t fit = 0;
                     while (fit < next.size() && font.width(next.substr(0, fit + 1)) <= width)
                         ++fit;
+                    if (fit == next.size())
+                        break;
+                    fit = std::max<size_t>(fit, 1);
                     lines.push_back(next.substr(0, fit));
                     next.erase(0, fit);
                 }

@@ -77,6 +77,15 @@ void layOut(Box& box)
     int textWidth = 0, lineHeight = 16;
     if (f) {
         box.lines = wrapText(*f, utf16ToUtf32(box.spec.text), kMaxTextWidth);
+        // A box stays on the work area: lines beyond it are cut, the last one shown ending "...".
+        const RECT work = getWorkArea();
+        const size_t most = static_cast<size_t>(
+            std::max(1, (work.bottom - work.top - 2 * kMargin - 2 * kBandPadding - kButtonHeight - 80) /
+                            std::max(1, f->lineHeight())));
+        if (box.lines.size() > most) {
+            box.lines.resize(most);
+            box.lines.back() += U"...";
+        }
         for (const auto& line : box.lines)
             textWidth = std::max(textWidth, f->width(line));
         lineHeight = f->lineHeight();
