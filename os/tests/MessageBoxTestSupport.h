@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <utility>
 
 #include "os/windows/Input.h"
@@ -26,19 +27,21 @@ constexpr int kScanLeft = 0x4B;   // extended
 constexpr int kScanRight = 0x4D;  // extended
 
 // Runs `step` once, `ms` of clock time from now, from the calling thread's message loop.
+// Steps may be pending side by side; each is one thread timer.
 inline void later(UINT ms, std::function<void()> step)
 {
-    static std::function<void()> sStep;
-    static UINT_PTR sTimer = 0;
-    sStep = std::move(step);
-    sTimer = setThreadTimer(ms, [](HWND, UINT, UINT_PTR, DWORD) {
-        killThreadTimer(sTimer);
-        auto run = std::move(sStep);
-        sStep = nullptr;
-        if (run)
-            run();
+    static std::map<UINT_PTR, std::function<void()>> sSteps;
+    const UINT_PTR timer = setThreadTimer(ms, [](HWND, UINT, UINT_PTR id, DWORD) {
+        killThreadTimer(id);
+        auto it = sSteps.find(id);
+        if (it == sSteps.end())
+            return;
+        auto run = std::move(it->second);
+        sSteps.erase(it);
+        run();
     });
-    ASSERT_NE(sTimer, 0u);
+    ASSERT_NE(timer, 0u);
+    sSteps[timer] = std::move(step);
 }
 
 // The box on the screen (the newest top-level window of its class), or null.

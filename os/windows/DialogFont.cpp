@@ -65,8 +65,8 @@ struct DialogFont::Face {
             FT_Done_Face(face);
     }
 
-    // Loads and renders one glyph; false when the face has no usable glyph for it.
-    bool render(char32_t c)
+    // Loads one glyph's outline and advance; false when the face has no usable glyph for it.
+    bool load(char32_t c)
     {
         const FT_UInt index = FT_Get_Char_Index(face, c);
         if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0)
@@ -77,8 +77,10 @@ struct DialogFont::Face {
             FT_Outline_Embolden(&face->glyph->outline, strength);
             face->glyph->advance.x += strength;
         }
-        return FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0;
+        return true;
     }
+    // Loads and renders one glyph into 8-bit coverage.
+    bool render(char32_t c) { return load(c) && FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0; }
 };
 
 namespace {
@@ -139,7 +141,7 @@ int DialogFont::width(const std::u32string& text) const
     std::lock_guard<std::mutex> lock(mFace->mutex);
     long advance = 0;
     for (char32_t c : text)
-        if (mFace->render(c))
+        if (mFace->load(c))  // measuring needs no pixels
             advance += mFace->face->glyph->advance.x;
     return static_cast<int>((advance + 32) >> 6);
 }
@@ -149,16 +151,19 @@ void DialogFont::draw(DialogCanvas& canvas, int x, int baseline, const std::u32s
     std::lock_guard<std::mutex> lock(mFace->mutex);
     long pen = static_cast<long>(x) << 6;
     for (char32_t c : text) {
-        if (!mFace->render(c))
+        if (!mFace->load(c))
             continue;
         const FT_GlyphSlot g = mFace->face->glyph;
-        const FT_Bitmap& b = g->bitmap;
-        const int left = static_cast<int>((pen + 32) >> 6) + g->bitmap_left, top = baseline - g->bitmap_top;
-        for (unsigned row = 0; row < b.rows; ++row)
-            for (unsigned col = 0; col < b.width; ++col)
-                canvas.blend(left + static_cast<int>(col), top + static_cast<int>(row), colour,
-                             b.buffer[row * static_cast<unsigned>(b.pitch) + col]);
-        pen += g->advance.x;
+        const FT_Pos advance = g->advance.x;  // as width() measures it, drawn or not
+        if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) == 0) {
+            const FT_Bitmap& b = g->bitmap;
+            const int left = static_cast<int>((pen + 32) >> 6) + g->bitmap_left, top = baseline - g->bitmap_top;
+            for (unsigned row = 0; row < b.rows; ++row)
+                for (unsigned col = 0; col < b.width; ++col)
+                    canvas.blend(left + static_cast<int>(col), top + static_cast<int>(row), colour,
+                                 b.buffer[row * static_cast<unsigned>(b.pitch) + col]);
+        }
+        pen += advance;
     }
 }
 

@@ -31,6 +31,7 @@ constexpr int kButtonHeight = 24;
 constexpr int kMinButtonWidth = 76;
 constexpr int kButtonPadding = 12;   // caption to the button's sides
 constexpr int kButtonGap = 8;
+constexpr int kFrameAllowance = 80;  // the caption and the frames, with room to spare
 
 constexpr std::uint32_t kBody = 0xFFFFFFFFu;
 constexpr std::uint32_t kBand = 0xFFF0F0F0u;
@@ -79,9 +80,8 @@ void layOut(Box& box)
         box.lines = wrapText(*f, utf16ToUtf32(box.spec.text), kMaxTextWidth);
         // A box stays on the work area: lines beyond it are cut, the last one shown ending "...".
         const RECT work = getWorkArea();
-        const size_t most = static_cast<size_t>(
-            std::max(1, (work.bottom - work.top - 2 * kMargin - 2 * kBandPadding - kButtonHeight - 80) /
-                            std::max(1, f->lineHeight())));
+        const int room = work.bottom - work.top - kFrameAllowance - 2 * kMargin - 2 * kBandPadding - kButtonHeight;
+        const size_t most = static_cast<size_t>(std::max(1, room / std::max(1, f->lineHeight())));
         if (box.lines.size() > most) {
             box.lines.resize(most);
             box.lines.back() += U"...";

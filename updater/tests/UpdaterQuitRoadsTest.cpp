@@ -163,12 +163,21 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
     const OS::HWND window = run.window();
     const std::weak_ptr<HWL::Widget> wizard = run.pane()->getRoot();
     bool clicked = false;
+    std::string stepUnder;
+    OS::WindowPixels pixelsUnder;
     if (road.clicked)
         OS::Testing::later(UpdaterRun::kTick, [&] {
             const OS::HWND box = OS::Testing::findBox();
             ASSERT_NE(box, nullptr);
             EXPECT_FALSE(OS::isWindowEnabled(window)) << "the window under the box takes input";
-            clicked = OS::Testing::clickButton(box, road.answer);
+            stepUnder = run.attribute(kWheel, "step");
+            pixelsUnder = run.pixels();
+            // The window under the box goes on: its wheel turns and is painted.
+            OS::Testing::later(4 * UpdaterRun::kTick, [&, box] {
+                EXPECT_NE(run.attribute(kWheel, "step"), stepUnder) << "the wheel stood still under the box";
+                EXPECT_NE(run.pixels().pixels, pixelsUnder.pixels) << "the window was not painted under the box";
+                clicked = OS::Testing::clickButton(box, road.answer);
+            });
         });
     switch (road.how) {
     case eHow::CloseBox:
