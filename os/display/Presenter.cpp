@@ -24,7 +24,6 @@
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessageBox.h"
 #include "os/windows/MouseTracking.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
@@ -133,12 +132,11 @@ void wake()
 }
 
 bool idleWait(TimeMs deadline);
-int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
-                   const std::vector<int>& buttons, int defaultButton);
+bool showsWindows();
 
 void onWindowGone(HWND hwnd);
 
-const DisplayHooks kHooks{onWindowChanged, onPixelsChanged, idleWait, showMessageBox, onWindowGone};
+const DisplayHooks kHooks{onWindowChanged, onPixelsChanged, idleWait, showsWindows, onWindowGone};
 
 // The display's own title setting gives up on texts its locale cannot convert (under the C
 // locale anything beyond Latin-1); on X the UTF-8 title is set directly.
@@ -183,6 +181,39 @@ void syncIcon(HWND hwnd, Shown& s)
     }
 }
 
+// The shown window that a new window belongs over: its owner, or for a window without one
+// (a task-modal box) a shown window that it disabled; null for none.
+HWND anchorOf(Presenter& p, HWND hwnd)
+{
+    if (HWND owner = getParent(hwnd); owner && p.shown.count(owner))
+        return owner;
+    if (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME)
+        for (auto& [other, s] : p.shown)
+            if (!s.hidden && !isWindowEnabled(other))
+                return other;
+    return nullptr;
+}
+
+// A window with an anchor (a message box) stays above it: the display's window manager is
+// told it is modal for it. An owned one keeps its place relative to its owner, as in the
+// stand-in; one without an owner stays centred on the display, like every window there.
+void keepOverAnchor(Presenter& p, HWND hwnd, SDL_Window* window)
+{
+    HWND anchor = anchorOf(p, hwnd);
+    if (!anchor)
+        return;
+    SDL_Window* under = p.shown[anchor].window;
+    if (anchor == getParent(hwnd)) {
+        POINT mine{0, 0}, theirs{0, 0};
+        clientToScreen(hwnd, mine);
+        clientToScreen(anchor, theirs);
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(under, &x, &y);
+        SDL_SetWindowPosition(window, x + (mine.x - theirs.x), y + (mine.y - theirs.y));
+    }
+    SDL_SetWindowModalFor(window, under);
+}
+
 // Brings the display window in line with the window (presenter's thread).
 void syncWindow(Presenter& p, HWND hwnd)
 {
@@ -221,6 +252,7 @@ void syncWindow(Presenter& p, HWND hwnd)
         s.id = SDL_GetWindowID(s.window);
         setTitle(s.window, title);
         s.title = title;
+        keepOverAnchor(p, hwnd, s.window);
         it = p.shown.emplace(hwnd, std::move(s)).first;
     }
     Shown& s = it->second;
@@ -368,6 +400,23 @@ bool isKeyEvent(const SDL_Event& e)
     return e.type == SDL_KEYDOWN || e.type == SDL_KEYUP;
 }
 
+bool isExposeEvent(const SDL_Event& e)
+{
+    return e.type == SDL_WINDOWEVENT &&
+           (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+            e.window.event == SDL_WINDOWEVENT_MINIMIZED || e.window.event == SDL_WINDOWEVENT_RESTORED);
+}
+
+// Raises the shown windows that take input above a disabled one, and activates them.
+void raiseEnabled(Presenter& p, HWND disabled)
+{
+    for (auto& [hwnd, s] : p.shown)
+        if (hwnd != disabled && !s.hidden && isWindowEnabled(hwnd)) {
+            SDL_RaiseWindow(s.window);
+            setForegroundWindow(hwnd);
+        }
+}
+
 // Takes one display event into the thread's queue; true when it queued or posted a message.
 bool takeEvent(Presenter& p, const SDL_Event& e)
 {
@@ -378,6 +427,20 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
     HWND hwnd = windowOfDisplay(p, displayWindowIdOf(e));
     if (!hwnd)
         return false;
+    if (!isWindowEnabled(hwnd) && !isExposeEvent(e)) {
+        // A window under a modal box takes no input: keys go to the focus window (the box),
+        // as they do on the platform; a click on it brings the box up.
+        HWND focus = getFocus();
+        HWND focusRoot = focus ? getRootWindow(focus) : nullptr;
+        if (isKeyEvent(e) && focusRoot && isWindowEnabled(focus) && p.shown.count(focusRoot)) {
+            hwnd = focusRoot;
+        } else {
+            if (e.type == SDL_MOUSEBUTTONDOWN ||
+                (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED))
+                raiseEnabled(p, hwnd);
+            return false;
+        }
+    }
     Shown& s = p.shown[hwnd];
     // Mouse input goes to the window holding the capture, keys to the focus window.
     HWND target = hwnd;
@@ -479,49 +542,9 @@ bool idleWait(TimeMs deadline)
     return true;
 }
 
-int showMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
-                   const std::vector<int>& buttons, int defaultButton)
+bool showsWindows()
 {
-    Presenter& p = presenter();
-    if (!p.running.load())
-        return 0;
-    bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
-    std::vector<SDL_MessageBoxButtonData> data;
-    for (int id : buttons) {
-        Uint32 flags = 0;
-        if (id == defaultButton)
-            flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-        // Escape answers Cancel, or OK in a box that has only OK, as on the platform.
-        if (id == IDCANCEL || (!hasCancel && buttons.size() == 1))
-            flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-        data.push_back(SDL_MessageBoxButtonData{flags, id, buttonName(id)});
-    }
-    Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    switch (type & MB_ICONMASK) {
-    case MB_ICONERROR:
-        flags |= SDL_MESSAGEBOX_ERROR;
-        break;
-    case MB_ICONWARNING:
-        flags |= SDL_MESSAGEBOX_WARNING;
-        break;
-    default:
-        flags |= SDL_MESSAGEBOX_INFORMATION;
-        break;
-    }
-    SDL_Window* parent = nullptr;
-    if (tPresenterThread && owner)
-        parent = presentedWindowOf(getRootWindow(owner));
-    SDL_MessageBoxData box{flags, parent, caption.c_str(), text.c_str(), static_cast<int>(data.size()),
-                           data.data(), nullptr};
-    int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
-        std::fprintf(stderr, "os: presenter: no message box on the display (%s)\n", SDL_GetError());
-        return 0;
-    }
-    if (pressed >= 0)
-        return pressed;
-    // Closed without a button.
-    return hasCancel ? IDCANCEL : buttons.size() == 1 ? buttons.front() : defaultButton;
+    return tPresenterThread && presenter().running.load();
 }
 
 void headless(const char* why)

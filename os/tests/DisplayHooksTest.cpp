@@ -14,10 +14,11 @@
 #include "os/windows/MessageBox.h"
 #include "os/windows/MouseTracking.h"
 #include "os/windows/WindowTimer.h"
+#include "os/tests/MessageBoxTestSupport.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;
-using HA::OS::Testing::WindowTest;
+using namespace HA::OS::Testing;
 
 namespace {
 
@@ -28,8 +29,7 @@ struct Recorder {
     std::vector<std::pair<HWND, RECT>> pixels;
     std::vector<TimeMs> waits;
     std::function<bool(TimeMs)> onWait;
-    std::vector<std::string> boxes;
-    int boxAnswer = 0;
+    bool showsWindows = false;
     std::vector<std::pair<HWND, bool>> gone;  // the window, and whether it still existed
 };
 Recorder* gRecorder = nullptr;
@@ -52,11 +52,7 @@ bool recordWait(TimeMs deadline)
     return gRecorder->onWait ? gRecorder->onWait(deadline) : false;
 }
 
-int recordBox(HWND, const std::string& text, const std::string&, UINT, const std::vector<int>&, int)
-{
-    gRecorder->boxes.push_back(text);
-    return gRecorder->boxAnswer;
-}
+bool recordShowsWindows() { return gRecorder->showsWindows; }
 
 void recordGone(HWND hwnd)
 {
@@ -66,7 +62,7 @@ void recordGone(HWND hwnd)
     gRecorder->gone.emplace_back(hwnd, exists);
 }
 
-const DisplayHooks kRecording{recordChange, recordPixels, recordWait, recordBox, recordGone};
+const DisplayHooks kRecording{recordChange, recordPixels, recordWait, recordShowsWindows, recordGone};
 
 class DisplayHooksTest : public WindowTest {
 protected:
@@ -267,19 +263,34 @@ TEST_F(DisplayHooksTest, AnIdleWaitThatDeclinesLeavesTheWaitToTheClock)
     EXPECT_FALSE(mRecorder.waits.empty());
 }
 
-TEST_F(DisplayHooksTest, MessageBoxesGoToTheDisplayUnlessAScriptAnswers)
+TEST_F(DisplayHooksTest, MessageBoxesAreWindowsOnTheDisplayUnlessAScriptAnswers)
 {
-    mRecorder.boxAnswer = IDNO;
+    mRecorder.showsWindows = true;
+    HWND shownBox = nullptr;
+    later(100, [&] {
+        shownBox = findBox();
+        ASSERT_NE(shownBox, nullptr);
+        tapKey(kScanEnter);
+    });
     EXPECT_EQ(messageBox(nullptr, u"Quit?", u"Updater", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    ASSERT_NE(shownBox, nullptr);
+    // The box was a top-level window like any other: shown, painted and gone.
+    bool shown = false, painted = false, destroyed = false;
+    for (auto& [hwnd, change] : mRecorder.changes) {
+        shown = shown || (hwnd == shownBox && change == eWindowChange::Shown);
+        destroyed = destroyed || (hwnd == shownBox && change == eWindowChange::Destroyed);
+    }
+    for (auto& [hwnd, rect] : mRecorder.pixels)
+        painted = painted || hwnd == shownBox;
+    EXPECT_TRUE(shown && painted && destroyed);
     {
         MessageBoxScript script([](const std::string& p) { ADD_FAILURE() << p; });
         script.expect(IDYES);
         EXPECT_EQ(messageBox(nullptr, u"Scripted", u"Updater", MB_YESNO), IDYES);
     }
-    // A display that cannot show the box leaves the default answer.
-    mRecorder.boxAnswer = 0;
+    // Without the display a box takes its default answer.
+    mRecorder.showsWindows = false;
     EXPECT_EQ(messageBox(nullptr, u"Again?", u"Updater", MB_YESNO | MB_DEFBUTTON2), IDNO);
-    EXPECT_EQ(mRecorder.boxes, (std::vector<std::string>{"Quit?", "Again?"}));
     auto records = messageBoxRecords();
     ASSERT_GE(records.size(), 3u);
     EXPECT_EQ(records[records.size() - 3].answer, IDNO);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
+#include "os/windows/Input.h"
 #include "os/windows/Keyboard.h"
 #include "os/windows/WindowFaults.h"
 #include "os/windows/WindowTimer.h"
@@ -460,6 +462,53 @@ TEST_F(Windows, CaptureChangesAreReported)
     EXPECT_EQ(log[0].lParam, reinterpret_cast<LPARAM>(b));
     EXPECT_EQ(log[1].hwnd, b);
     EXPECT_EQ(log[1].lParam, 0);
+}
+
+TEST_F(Windows, DisabledWindowsTakeNoInputAndLoseFocusAndCapture)
+{
+    HWND top = create(WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, nullptr, {}, u"top", 0, RECT{100, 100, 400, 300});
+    HWND child = create(WS_CHILD | WS_VISIBLE, top, {}, u"child", 0, RECT{0, 0, 100, 100});
+    ASSERT_TRUE(top && child);
+    setFocus(child);
+    setCapture(child);
+    clearJournal();
+    EXPECT_FALSE(enableWindow(top, false));  // it was enabled
+    EXPECT_FALSE(isWindowEnabled(top));
+    EXPECT_FALSE(isWindowEnabled(child));  // inside a disabled window
+    EXPECT_EQ(getWindowStyle(child) & WS_DISABLED, 0u);
+    EXPECT_EQ(getFocus(), nullptr);
+    EXPECT_EQ(getCapture(), nullptr);
+    EXPECT_TRUE(enableWindow(top, false));  // already disabled: nothing is sent again
+    std::vector<UINT> enables;
+    for (const auto& l : journal())
+        if (l.message == WM_ENABLE)
+            enables.push_back(UINT(l.wParam));
+    EXPECT_EQ(enables, std::vector<UINT>{0});
+
+    // The injector delivers nothing to it.
+    INPUT::reset();
+    clearJournal();
+    POINT p{50, 50};
+    clientToScreen(child, p);
+    INPUT::button(1, true, p.x, p.y);
+    INPUT::button(1, false, p.x, p.y);
+    setActiveWindow(top);
+    EXPECT_FALSE(INPUT::tap(0x1C));
+    MSG msg;
+    while (peekMessage(msg, nullptr, 0, 0, PM_REMOVE))
+        dispatchMessage(msg);
+    for (UINT m : messages(nullptr, {WM_SETCURSOR, WM_NCACTIVATE, WM_ACTIVATE, WM_ACTIVATEAPP, WM_SETFOCUS, WM_KILLFOCUS}))
+        EXPECT_TRUE(m != WM_LBUTTONDOWN && m != WM_LBUTTONUP && m != WM_KEYDOWN) << m;
+
+    EXPECT_TRUE(enableWindow(top, true));
+    EXPECT_TRUE(isWindowEnabled(child));
+    INPUT::button(1, true, p.x, p.y);
+    INPUT::button(1, false, p.x, p.y);
+    while (peekMessage(msg, nullptr, 0, 0, PM_REMOVE))
+        dispatchMessage(msg);
+    const auto taken = messages(child);
+    EXPECT_NE(std::find(taken.begin(), taken.end(), UINT(WM_LBUTTONDOWN)), taken.end());
+    INPUT::reset();
 }
 
 TEST_F(Windows, PlacementKeepsTheRestoreRectangle)

@@ -5,9 +5,6 @@
 // The change hooks only take note: they are called on the thread that makes the change,
 // often with the kernel lock held, and must not call back into the stand-in.
 
-#include <string>
-#include <vector>
-
 #include "os/kernel/Clock.h"
 #include "os/windows/Window.h"
 
@@ -33,10 +30,9 @@ struct DisplayHooks {
     // waited (until something may have arrived, or the deadline); false leaves the wait to
     // the clock (another thread, or the manual clock).
     bool (*idleWait)(TimeMs deadline) = nullptr;
-    // A message box on the display: returns the pressed button, or 0 when it could not be
-    // shown. `buttons` are the box's answers in order.
-    int (*messageBox)(HWND owner, const std::string& textUtf8, const std::string& captionUtf8, UINT type,
-                      const std::vector<int>& buttons, int defaultButton) = nullptr;
+    // Whether the calling thread's top-level windows are on the display: a message box of
+    // that thread is then a window of its own, shown like any other.
+    bool (*showsWindows)() = nullptr;
     // A top-level window's destruction is over: called on its thread without locks, so that
     // the display takes the window away at once, not at the thread's next idle wait (which
     // may be far off when the thread goes on to block, as a program's shut-down does).

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <mutex>
-#include <optional>
 #include <cstring>
 
 #include "os/kernel/Kernel.h"
@@ -12,6 +9,7 @@
 #include "os/shell/Ole.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessagePump.h"
+#include "os/windows/detail/ScriptedAnswers.h"
 
 namespace HA::OS {
 
@@ -19,45 +17,28 @@ namespace {
 
 constexpr size_t kMaxPath = 260;
 
-struct Answer {
+}  // namespace
+
+namespace DETAIL {
+struct FileDialogAnswer {
     bool cancel = true;
     std::string path;
     DWORD filterIndex = 0;
     TimeMs pumpMs = 0;
 };
+}  // namespace DETAIL
 
-}  // namespace
-
-struct FileDialogScript::State {
-    ProblemHandler onProblem;
-    std::vector<Answer> answers;
-    size_t next = 0;
-    std::vector<FileDialogRecord> shown;
-};
+struct FileDialogScript::State : DETAIL::ScriptState<FileDialogRecord, DETAIL::FileDialogAnswer> {};
 
 namespace {
 
-struct Dialogs {
-    std::mutex mutex;
-    std::vector<FileDialogRecord> records;
-    std::vector<std::shared_ptr<FileDialogScript::State>> scripts;  // newest last
-};
+using Answer = DETAIL::FileDialogAnswer;
+using Dialogs = DETAIL::ScriptedAnswers<FileDialogRecord, Answer>;
 
 Dialogs& dialogs()
 {
-    static Dialogs* d = new Dialogs;  // never destroyed, like the other stand-in tables
+    static Dialogs* d = new Dialogs("file dialog");  // never destroyed, like the other stand-in tables
     return *d;
-}
-
-void report(const FileDialogScript::ProblemHandler& handler, const std::string& problem)
-{
-    if (handler) {
-        handler(problem);
-        return;
-    }
-    std::fprintf(stderr, "os: file dialog script: %s\n", problem.c_str());
-    std::fflush(stderr);
-    std::abort();
 }
 
 WString textOf(const char16_t* p) { return p ? WString(p) : WString(); }
@@ -91,17 +72,9 @@ const char* kindName(FileDialogRecord::eKind kind)
 // Without a script: cancel.
 Answer runDialog(FileDialogRecord& record)
 {
-    std::shared_ptr<FileDialogScript::State> script;
-    std::optional<Answer> answer;
-    {
-        Dialogs& d = dialogs();
-        std::lock_guard<std::mutex> lock(d.mutex);
-        if (!d.scripts.empty()) {
-            script = d.scripts.back();
-            if (script->next < script->answers.size())
-                answer = script->answers[script->next++];
-        }
-    }
+    const Dialogs::Turn turn = dialogs().take();
+    const auto& script = turn.script;
+    const auto& answer = turn.answer;
     if (!script) {
         std::fprintf(stderr, "[file dialog] %s \"%s\" -> cancelled\n", kindName(record.kind),
                      record.titleUtf8().c_str());
@@ -115,15 +88,9 @@ Answer runDialog(FileDialogRecord& record)
         record.answer = utf8ToUtf16(result.path);
         record.answerFilterIndex = result.filterIndex ? result.filterIndex : record.filterIndex;
     }
-    {
-        Dialogs& d = dialogs();
-        std::lock_guard<std::mutex> lock(d.mutex);
-        d.records.push_back(record);
-        if (script)
-            script->shown.push_back(record);
-    }
+    dialogs().keep(record, script);
     if (script && !answer)
-        report(script->onProblem, std::string("unexpected ") + kindName(record.kind) + " dialog \"" +
+        dialogs().report(*script, std::string("unexpected ") + kindName(record.kind) + " dialog \"" +
                                       record.titleUtf8() + "\"");
     return result;
 }
@@ -225,59 +192,30 @@ bool shGetPathFromIDList(PIDLIST_ABSOLUTE list, char16_t* path)
     return true;
 }
 
-std::vector<FileDialogRecord> fileDialogRecords()
-{
-    Dialogs& d = dialogs();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    return d.records;
-}
+std::vector<FileDialogRecord> fileDialogRecords() { return dialogs().records(); }
 
-void clearFileDialogRecords()
-{
-    Dialogs& d = dialogs();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.records.clear();
-}
+void clearFileDialogRecords() { dialogs().clear(); }
 
 FileDialogScript::FileDialogScript(ProblemHandler onProblem) : mState(std::make_shared<State>())
 {
     mState->onProblem = std::move(onProblem);
-    Dialogs& d = dialogs();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.scripts.push_back(mState);
+    dialogs().push(mState);
 }
 
-FileDialogScript::~FileDialogScript()
-{
-    size_t left;
-    {
-        Dialogs& d = dialogs();
-        std::lock_guard<std::mutex> lock(d.mutex);
-        d.scripts.erase(std::remove(d.scripts.begin(), d.scripts.end(), mState), d.scripts.end());
-        left = mState->answers.size() - mState->next;
-    }
-    if (left > 0)
-        report(mState->onProblem, std::to_string(left) + " expected file dialog(s) never shown");
-}
+FileDialogScript::~FileDialogScript() { dialogs().pop(mState, "file dialog(s)"); }
 
 FileDialogScript& FileDialogScript::choose(const std::string& path, DWORD filterIndex, TimeMs pumpMs)
 {
-    std::lock_guard<std::mutex> lock(dialogs().mutex);
-    mState->answers.push_back(Answer{false, path, filterIndex, pumpMs});
+    dialogs().add(*mState, Answer{false, path, filterIndex, pumpMs});
     return *this;
 }
 
 FileDialogScript& FileDialogScript::cancel(TimeMs pumpMs)
 {
-    std::lock_guard<std::mutex> lock(dialogs().mutex);
-    mState->answers.push_back(Answer{true, std::string(), 0, pumpMs});
+    dialogs().add(*mState, Answer{true, std::string(), 0, pumpMs});
     return *this;
 }
 
-std::vector<FileDialogRecord> FileDialogScript::shown() const
-{
-    std::lock_guard<std::mutex> lock(dialogs().mutex);
-    return mState->shown;
-}
+std::vector<FileDialogRecord> FileDialogScript::shown() const { return dialogs().shown(*mState); }
 
 }  // namespace HA::OS

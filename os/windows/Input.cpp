@@ -206,6 +206,9 @@ PointerPlan planPointer(POINT at, UINT clientMessage, UINT ncMessage, int pressB
     }
     if (!hit.hwnd)
         return plan;
+    // A disabled window (an owner under a modal box) takes no pointer input.
+    if (auto w = findWindowLocked(hit.hwnd); w && !enabledChainLocked(*w))
+        return plan;
     const bool client = hit.code == HTCLIENT;
     if (!client && !ncMessage)
         return plan;
@@ -493,6 +496,10 @@ bool key(int scanCode, bool down, bool extended)
         if (!down)
             bits |= 0x80000000u;
         lParam = static_cast<LPARAM>(bits);
+        if (auto w = findWindowLocked(target); w && !enabledChainLocked(*w)) {
+            setLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return false;  // the key is down, but a disabled window takes no keys
+        }
     }
     return queueInputMessage(target, message, static_cast<WPARAM>(vk), lParam);
 }

@@ -1,14 +1,15 @@
 #include "os/windows/MessageBox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <iterator>
-#include <cstdlib>
-#include <mutex>
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
+#include "os/windows/detail/MessageBoxWindow.h"
+#include "os/windows/detail/ScriptedAnswers.h"
 
 namespace HA::OS {
 
@@ -24,12 +25,14 @@ const std::vector<int>* buttonsOf(UINT type)
     return set < std::size(sets) ? &sets[set] : nullptr;
 }
 
-struct Expectation {
+}  // namespace
+
+namespace DETAIL {
+struct MessageBoxExpectation {
     int answer;
     std::string textContains;
 };
-
-}  // namespace
+}  // namespace DETAIL
 
 const char* buttonName(int id)
 {
@@ -57,36 +60,26 @@ const char* buttonName(int id)
     }
 }
 
-struct MessageBoxScript::State {
-    ProblemHandler onProblem;
-    std::vector<Expectation> expected;
-    size_t next = 0;
-    std::vector<MessageBoxRecord> shown;
-};
+struct MessageBoxScript::State : DETAIL::ScriptState<MessageBoxRecord, DETAIL::MessageBoxExpectation> {};
 
 namespace {
 
-struct Boxes {
-    std::mutex mutex;
-    std::vector<MessageBoxRecord> records;
-    std::vector<std::shared_ptr<MessageBoxScript::State>> scripts;  // newest last
-};
+using Boxes = DETAIL::ScriptedAnswers<MessageBoxRecord, DETAIL::MessageBoxExpectation>;
 
 Boxes& boxes()
 {
-    static Boxes* b = new Boxes;
+    static Boxes* b = new Boxes("message box");  // never destroyed, like the other stand-in tables
     return *b;
 }
 
-void report(const MessageBoxScript::ProblemHandler& handler, const std::string& problem)
+std::atomic<int> gWindowScopes{0};
+
+bool boxesAreWindows()
 {
-    if (handler) {
-        handler(problem);
-        return;
-    }
-    std::fprintf(stderr, "os: message box script: %s\n", problem.c_str());
-    std::fflush(stderr);
-    std::abort();
+    if (gWindowScopes.load() > 0)
+        return true;
+    const DisplayHooks* hooks = displayHooks();
+    return hooks && hooks->showsWindows && hooks->showsWindows();
 }
 
 std::string describe(const MessageBoxRecord& r)
@@ -124,23 +117,14 @@ int messageBox(HWND owner, const WString& text, const WString& caption, UINT typ
     }
     MessageBoxRecord record{owner, text, caption, type, 0};
     int fallback = record.defaultButton();
-    std::shared_ptr<MessageBoxScript::State> script;
-    std::optional<Expectation> expectation;
-    {
-        Boxes& b = boxes();
-        std::lock_guard<std::mutex> lock(b.mutex);
-        if (!b.scripts.empty()) {
-            script = b.scripts.back();
-            if (script->next < script->expected.size())
-                expectation = script->expected[script->next++];
-        }
-    }
+    const Boxes::Turn turn = boxes().take();
+    const auto& script = turn.script;
+    const auto& expectation = turn.answer;
     std::string problem;
-    const DisplayHooks* hooks = script ? nullptr : displayHooks();
-    if (hooks && hooks->messageBox)
-        record.answer = hooks->messageBox(owner, record.textUtf8(), record.captionUtf8(), type, *ids, fallback);
+    if (!script && boxesAreWindows())
+        record.answer = DETAIL::runMessageBoxWindow(DETAIL::MessageBoxSpec{owner, text, caption, type, *ids, fallback});
     if (record.answer != 0) {
-        // Answered on the display.
+        // Answered in its window.
     } else if (!script) {
         record.answer = fallback;
         std::string buttons;
@@ -161,64 +145,34 @@ int messageBox(HWND owner, const WString& text, const WString& caption, UINT typ
     } else {
         record.answer = expectation->answer;
     }
-    {
-        Boxes& b = boxes();
-        std::lock_guard<std::mutex> lock(b.mutex);
-        b.records.push_back(record);
-        if (script)
-            script->shown.push_back(record);
-    }
+    boxes().keep(record, script);
     if (!problem.empty())
-        report(script->onProblem, problem);
+        boxes().report(*script, problem);
     return record.answer;
 }
 
-std::vector<MessageBoxRecord> messageBoxRecords()
-{
-    Boxes& b = boxes();
-    std::lock_guard<std::mutex> lock(b.mutex);
-    return b.records;
-}
+MessageBoxWindowScope::MessageBoxWindowScope() { ++gWindowScopes; }
 
-void clearMessageBoxRecords()
-{
-    Boxes& b = boxes();
-    std::lock_guard<std::mutex> lock(b.mutex);
-    b.records.clear();
-}
+MessageBoxWindowScope::~MessageBoxWindowScope() { --gWindowScopes; }
+
+std::vector<MessageBoxRecord> messageBoxRecords() { return boxes().records(); }
+
+void clearMessageBoxRecords() { boxes().clear(); }
 
 MessageBoxScript::MessageBoxScript(ProblemHandler onProblem) : mState(std::make_shared<State>())
 {
     mState->onProblem = std::move(onProblem);
-    Boxes& b = boxes();
-    std::lock_guard<std::mutex> lock(b.mutex);
-    b.scripts.push_back(mState);
+    boxes().push(mState);
 }
 
-MessageBoxScript::~MessageBoxScript()
-{
-    size_t left;
-    {
-        Boxes& b = boxes();
-        std::lock_guard<std::mutex> lock(b.mutex);
-        b.scripts.erase(std::remove(b.scripts.begin(), b.scripts.end(), mState), b.scripts.end());
-        left = mState->expected.size() - mState->next;
-    }
-    if (left > 0)
-        report(mState->onProblem, std::to_string(left) + " expected message box(es) never shown");
-}
+MessageBoxScript::~MessageBoxScript() { boxes().pop(mState, "message box(es)"); }
 
 MessageBoxScript& MessageBoxScript::expect(int answer, const std::string& textContains)
 {
-    std::lock_guard<std::mutex> lock(boxes().mutex);
-    mState->expected.push_back(Expectation{answer, textContains});
+    boxes().add(*mState, DETAIL::MessageBoxExpectation{answer, textContains});
     return *this;
 }
 
-std::vector<MessageBoxRecord> MessageBoxScript::shown() const
-{
-    std::lock_guard<std::mutex> lock(boxes().mutex);
-    return mState->shown;
-}
+std::vector<MessageBoxRecord> MessageBoxScript::shown() const { return boxes().shown(*mState); }
 
 }  // namespace HA::OS

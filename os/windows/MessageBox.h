@@ -1,9 +1,13 @@
 #pragma once
 // Modal message boxes of the stand-in. Every box is recorded (owner, text, caption, type,
 // answer). In tests a MessageBoxScript answers them; a box that the script does not
-// expect is reported as a problem. Without a script a box goes to the display's presenter
-// when one runs; otherwise (a real run without a display) it is answered with its default
-// button and its question is printed on standard error.
+// expect is reported as a problem. Without a script, on a thread whose windows are on the
+// display (and while a MessageBoxWindowScope lives), a box is a modal window of its own
+// (class "#32770"): captioned, with its icon, its text wrapped and its buttons, owned by
+// and centred over its owner (or the work area); the owner, or task-modal without one
+// the thread's windows, is disabled while the box's own message loop runs. Otherwise (a
+// real run without a display) it is answered with its default button and its question is
+// printed on standard error.
 
 #include <functional>
 #include <memory>
@@ -111,5 +115,19 @@ private:
 
 // The caption of a box's button by its result id ("?" for an unknown one).
 const char* buttonName(int id);
+
+// While one lives, boxes that no script answers are windows even without a display, so
+// that a test can click them through the input. Scopes nest; any thread.
+class MessageBoxWindowScope {
+public:
+    MessageBoxWindowScope();
+    ~MessageBoxWindowScope();
+    MessageBoxWindowScope(const MessageBoxWindowScope&) = delete;
+    MessageBoxWindowScope& operator=(const MessageBoxWindowScope&) = delete;
+};
+
+// The stand-in's: where a box window's button is, in screen coordinates. False when `box`
+// is no box window or has no such button.
+bool messageBoxButtonRect(HWND box, int id, RECT& screen);
 
 }  // namespace HA::OS

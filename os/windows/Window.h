@@ -296,6 +296,13 @@ bool isWindowVisible(HWND hwnd);
 bool isIconic(HWND hwnd);
 bool isZoomed(HWND hwnd);
 
+// Enabling. A disabled window (WS_DISABLED, or inside a disabled window) takes no mouse or
+// keyboard input; disabling the window that holds the focus or the capture (or an ancestor
+// of it) takes them away. WM_ENABLE tells the window of a change. enableWindow returns
+// whether the window was disabled before (false on failure, with the last error set).
+bool enableWindow(HWND hwnd, bool enable);
+bool isWindowEnabled(HWND hwnd);
+
 // Activation, focus and capture. Each thread has its own active, focus and capture window
 // (windows of the calling thread only). Showing a top-level window with an activating
 // command activates it: WM_ACTIVATEAPP (when the process was not active) to the thread's

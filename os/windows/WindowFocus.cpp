@@ -86,7 +86,68 @@ void forgetInputStateLocked(WindowRec& window)
     }
 }
 
+bool enabledChainLocked(const WindowRec& w)
+{
+    for (const WindowRec* r = &w; r;) {
+        if (r->style & WS_DISABLED)
+            return false;
+        if (!(r->style & WS_CHILD) || !r->parent)
+            return true;
+        auto parent = findWindowLocked(r->parent);
+        r = parent.get();
+    }
+    return true;
+}
+
 }  // namespace DETAIL
+
+bool enableWindow(HWND hwnd, bool enable)
+{
+    auto q = currentQueue();
+    bool wasDisabled;
+    bool dropFocus = false, dropCapture = false;
+    {
+        auto lock = kernelLock();
+        auto w = ownWindowLocked(hwnd, "enableWindow");
+        if (!w)
+            return false;
+        wasDisabled = (w->style & WS_DISABLED) != 0;
+        if (wasDisabled == !enable)
+            return wasDisabled;
+        if (enable)
+            w->style &= ~WS_DISABLED;
+        else
+            w->style |= WS_DISABLED;
+        // Whether the focus or the capture lies in the window (or is the window).
+        auto inside = [&](HWND h) {
+            for (auto r = findWindowLocked(h); r; r = (r->style & WS_CHILD) ? findWindowLocked(r->parent) : nullptr)
+                if (r->hwnd == hwnd)
+                    return true;
+            return false;
+        };
+        if (!enable) {
+            dropFocus = q->focus && inside(q->focus);
+            dropCapture = q->capture && inside(q->capture);
+        }
+    }
+    if (dropFocus)
+        setFocus(nullptr);
+    if (dropCapture)
+        releaseCapture();
+    sendMessage(hwnd, WM_ENABLE, enable ? 1 : 0, 0);
+    return wasDisabled;
+}
+
+bool isWindowEnabled(HWND hwnd)
+{
+    auto lock = kernelLock();
+    auto w = findWindowLocked(hwnd);
+    if (!w) {
+        setLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return false;
+    }
+    return enabledChainLocked(*w);
+}
 
 HWND setActiveWindow(HWND hwnd)
 {

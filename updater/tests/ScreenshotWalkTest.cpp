@@ -13,8 +13,7 @@
 
 #include "os/windows/MessageBox.h"
 #include "os/kernel/Text.h"
-#include "uia/graphics/text/Font.h"
-#include "uia/graphics/picture/Picture.h"
+#include "os/tests/MessageBoxTestSupport.h"
 #include "updater/tests/ScreenshotSupport.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 
@@ -56,105 +55,24 @@ void keep(const Screenshot& shot, const std::string& name)
     EXPECT_TRUE(sameScreenshot(shot, std::string(HA_SCREENSHOT_SOURCE_DIR) + "/" + name + ".png", name));
 }
 
-// Lines of at most `width` pixels, broken at blanks and at line feeds.
-std::vector<std::string> wrap(const UIA::Font& font, const std::string& text, int width)
+// The window with the quit question over it as the display shows them: the box has no
+// owner, so both stand centred on the screen. The box's own pixels, in a one-pixel edge
+// where the display's window manager frames it.
+Screenshot withBox(const UpdaterRun& run, OS::HWND box)
 {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        const std::string paragraph = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        std::string line;
-        size_t word = 0;
-        while (word <= paragraph.size()) {
-            size_t blank = paragraph.find(' ', word);
-            const std::string next = paragraph.substr(word, blank == std::string::npos ? std::string::npos : blank - word);
-            const std::string longer = line.empty() ? next : line + " " + next;
-            if (!line.empty() && font.getTextWidth(longer.c_str()) > width) {
-                lines.push_back(line);
-                line = next;
-            } else {
-                line = longer;
-            }
-            if (blank == std::string::npos)
-                break;
-            word = blank + 1;
+    Screenshot shot = screenshotOf(run);
+    OS::WindowPixels pixels;
+    EXPECT_TRUE(OS::readWindowPixels(box, pixels));
+    const int left = (shot.width - pixels.width) / 2, top = (shot.height - pixels.height) / 2;
+    constexpr std::uint32_t kEdge = 0x6E6E6E;
+    for (int y = -1; y <= pixels.height; ++y)
+        for (int x = -1; x <= pixels.width; ++x) {
+            const int sx = left + x, sy = top + y;
+            if (sx < 0 || sy < 0 || sx >= shot.width || sy >= shot.height)
+                continue;
+            const bool inside = x >= 0 && y >= 0 && x < pixels.width && y < pixels.height;
+            shot.at(sx, sy) = inside ? pixels.at(x, y) & 0xFFFFFF : kEdge;
         }
-        lines.push_back(line);
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The stand-in's message boxes have no pixels: the walk draws the box it recorded over the
-// window, a plain dialog with its caption, question icon, text and buttons, the default
-// button marked.
-Screenshot withBox(const Screenshot& under, const OS::MessageBoxRecord& box)
-{
-    UIA::Picture picture;
-    picture.setSize(under.width, under.height, UIA::Picture::eBlock::Discard);
-    for (size_t i = 0; i < under.pixels.size(); ++i)
-        picture.getPixels()[i] = 0xFF000000u | under.pixels[i];
-
-    UIA::FontDesc description;
-    description.resourceId = 1;
-    description.size = 12;
-    const UIA::Font font(description);
-    const int lineHeight = font.getLineHeight();
-    const int boxWidth = 420, textLeft = 64, textWidth = boxWidth - textLeft - 16;
-    const std::vector<std::string> lines = wrap(font, box.textUtf8(), textWidth);
-    const int captionHeight = 26, buttonHeight = 24, buttonWidth = 80;
-    const int textHeight = int(lines.size()) * lineHeight;
-    const int boxHeight = captionHeight + 20 + textHeight + 20 + buttonHeight + 14;
-    const int left = (under.width - boxWidth) / 2, top = (under.height - boxHeight) / 2;
-
-    picture.fillRect(left + 4, top + 4, boxWidth, boxHeight, 0x60000000);  // shadow
-    picture.fillRect(left, top, boxWidth, boxHeight, 0xFFF2F2F2);
-    picture.drawFrameRect(left, top, boxWidth, boxHeight, 0xFF5A5A5A);
-    picture.fillRect(left + 1, top + 1, boxWidth - 2, captionHeight - 1, 0xFF2D3A46);
-    font.drawText(picture, GP::Rect{left + 10, top + 1, left + boxWidth - 10, top + captionHeight},
-                  box.captionUtf8().c_str(), 0xFFFFFFFF, UIA::Font::AlignLeft, 0);
-
-    // The question icon: a blue disc with a question mark.
-    const int iconX = left + 18, iconY = top + captionHeight + 18, radius = 16;
-    for (int y = -radius; y <= radius; ++y)
-        for (int x = -radius; x <= radius; ++x)
-            if (x * x + y * y <= radius * radius)
-                picture.blendPixel(iconX + radius + x, iconY + radius + y, 0xFF2F6FB5);
-    UIA::FontDesc bold = description;
-    bold.size = 22;
-    const UIA::Font iconFont(bold);
-    iconFont.drawText(picture, GP::Rect{iconX, iconY, iconX + 2 * radius + 1, iconY + 2 * radius + 1}, "?",
-                      0xFFFFFFFF, 0, 0);
-
-    const int textTop = top + captionHeight + 20;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int y = textTop + int(i) * lineHeight;
-        font.drawText(picture, GP::Rect{left + textLeft, y, left + textLeft + textWidth, y + lineHeight},
-                      lines[i].c_str(), 0xFF1E1E1E, UIA::Font::AlignLeft, 0);
-    }
-
-    // Yes and No, the default one framed twice.
-    const std::vector<int> buttons = {OS::IDYES, OS::IDNO};
-    const int buttonTop = top + boxHeight - 14 - buttonHeight;
-    int x = left + boxWidth - 16 - int(buttons.size()) * (buttonWidth + 10) + 10;
-    for (int id : buttons) {
-        picture.fillRect(x, buttonTop, buttonWidth, buttonHeight, 0xFFE1E1E1);
-        picture.drawFrameRect(x, buttonTop, buttonWidth, buttonHeight, 0xFF7A7A7A);
-        if (id == box.defaultButton()) {
-            picture.drawFrameRect(x, buttonTop, buttonWidth, buttonHeight, 0xFF2F6FB5);
-            picture.drawFrameRect(x + 1, buttonTop + 1, buttonWidth - 2, buttonHeight - 2, 0xFF2F6FB5);
-        }
-        font.drawText(picture, GP::Rect{x, buttonTop, x + buttonWidth, buttonTop + buttonHeight},
-                      OS::buttonName(id), 0xFF1E1E1E, 0, 0);
-        x += buttonWidth + 10;
-    }
-
-    Screenshot shot = under;
-    for (size_t i = 0; i < shot.pixels.size(); ++i)
-        shot.pixels[i] = picture.getPixels()[i] & 0xFFFFFF;
     return shot;
 }
 
@@ -216,15 +134,25 @@ const std::vector<Walk> kWalks = {
          ASSERT_TRUE(run.pumpUntil([&] { return run.attribute(kWheel, "step") == "S3"; }, 2000));
          keep(screenshotOf(run), "04-updating");
 
-         // Closing asks first; the walk answers No and draws the box over the window.
+         // Closing asks first: the box comes up over the window; the walk clicks No.
          {
-             OS::MessageBoxScript boxes([](const std::string& problem) { ADD_FAILURE() << problem; });
-             boxes.expect(OS::IDNO, "Do you really want to quit ?");
-             const Screenshot updating = screenshotOf(run);
+             OS::MessageBoxWindowScope windows;
+             OS::clearMessageBoxRecords();
+             bool seen = false;
+             OS::Testing::later(UpdaterRun::kTick, [&] {
+                 const OS::HWND box = OS::Testing::findBox();
+                 ASSERT_NE(box, nullptr);
+                 seen = true;
+                 keep(withBox(run, box), "09-quit-question");
+                 EXPECT_TRUE(OS::Testing::clickButton(box, OS::IDNO));
+             });
              OS::postMessage(run.window(), OS::WM_CLOSE, 0, 0);
              OS::pumpMessages();
-             ASSERT_EQ(boxes.shown().size(), 1u);
-             keep(withBox(updating, boxes.shown()[0]), "09-quit-question");
+             EXPECT_TRUE(seen);
+             const auto boxes = OS::messageBoxRecords();
+             ASSERT_EQ(boxes.size(), 1u);
+             EXPECT_EQ(boxes[0].answer, OS::IDNO);
+             EXPECT_NE(boxes[0].textUtf8().find("Do you really want to quit ?"), std::string::npos);
          }
 
          run.device()->releaseGate();

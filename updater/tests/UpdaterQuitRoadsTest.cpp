@@ -13,11 +13,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/shell/Shell.h"
+#include "os/tests/MessageBoxTestSupport.h"
 #include "os/windows/MessageBox.h"
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
@@ -63,6 +65,8 @@ struct QuitRoad {
     // The quit question is expected and answered with this (0: no box).
     int answer = 0;
     bool windowGone = true;
+    // The question is a real box, clicked through the input (else a script answers).
+    bool clicked = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const QuitRoad& road) { return out << road.name; }
@@ -77,6 +81,8 @@ const std::vector<QuitRoad> kQuitRoads = {
     {"QuitClickedWhileUpdating", "fresh", eWhere::Downloading, eHow::QuitClickedDirectly, 0, false},
     {"CloseDuringDownloadNo", "fresh", eWhere::Downloading, eHow::CloseBox, OS::IDNO, false},
     {"CloseDuringDownloadYes", "fresh", eWhere::Downloading, eHow::CloseBox, OS::IDYES, true},
+    {"CloseDuringDownloadClickNo", "fresh", eWhere::Downloading, eHow::CloseBox, OS::IDNO, false, true},
+    {"CloseDuringDownloadClickYes", "fresh", eWhere::Downloading, eHow::CloseBox, OS::IDYES, true, true},
     {"CloseAfterWorkerStored", "fresh", eWhere::WorkerStored, eHow::CloseBox},
 };
 
@@ -121,9 +127,16 @@ void startHeldDownload(UpdaterRun& run)
 TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
 {
     const QuitRoad& road = GetParam();
-    OS::MessageBoxScript boxes([](const std::string& problem) { ADD_FAILURE() << problem; });
-    if (road.answer)
-        boxes.expect(road.answer, "An update is currently in progress.");
+    std::optional<OS::MessageBoxScript> boxes;
+    std::optional<OS::MessageBoxWindowScope> windows;
+    if (road.clicked) {
+        windows.emplace();
+    } else {
+        boxes.emplace([](const std::string& problem) { ADD_FAILURE() << problem; });
+        if (road.answer)
+            boxes->expect(road.answer, "An update is currently in progress.");
+    }
+    OS::clearMessageBoxRecords();
     UpdaterRun run(road.scenario);
     ASSERT_TRUE(run.start());
     ASSERT_NE(run.window(), nullptr);
@@ -156,6 +169,23 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
 
     const OS::HWND window = run.window();
     const std::weak_ptr<HWL::Widget> wizard = run.pane()->getRoot();
+    bool clicked = false;
+    std::string stepUnder;
+    OS::WindowPixels pixelsUnder;
+    if (road.clicked)
+        OS::Testing::later(UpdaterRun::kTick, [&] {
+            const OS::HWND box = OS::Testing::findBox();
+            ASSERT_NE(box, nullptr);
+            EXPECT_FALSE(OS::isWindowEnabled(window)) << "the window under the box takes input";
+            stepUnder = run.attribute(kWheel, "step");
+            pixelsUnder = run.pixels();
+            // The window under the box goes on: its wheel turns and is painted.
+            OS::Testing::later(4 * UpdaterRun::kTick, [&, box] {
+                EXPECT_NE(run.attribute(kWheel, "step"), stepUnder) << "the wheel stood still under the box";
+                EXPECT_NE(run.pixels().pixels, pixelsUnder.pixels) << "the window was not painted under the box";
+                clicked = OS::Testing::clickButton(box, road.answer);
+            });
+        });
     switch (road.how) {
     case eHow::CloseBox:
         run.close();
@@ -169,8 +199,15 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
         break;
     }
 
-    std::vector<OS::MessageBoxRecord> shown = boxes.shown();
+    std::vector<OS::MessageBoxRecord> shown = boxes ? boxes->shown() : OS::messageBoxRecords();
     ASSERT_EQ(shown.size(), road.answer ? 1u : 0u);
+    EXPECT_EQ(clicked, road.clicked);
+    if (road.clicked) {
+        EXPECT_EQ(shown[0].answer, road.answer);
+        EXPECT_EQ(OS::Testing::findBox(), nullptr);
+        if (!road.windowGone)
+            EXPECT_TRUE(OS::isWindowEnabled(window));
+    }
     if (road.answer) {
         const OS::MessageBoxRecord& box = shown[0];
         EXPECT_EQ(box.textUtf8(), FirmwareUpdaterApp::kQuitQuestion);

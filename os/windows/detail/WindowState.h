@@ -169,6 +169,8 @@ LRESULT sendRecord(HWND hwnd, UINT message, WPARAM wParam, const void* record);
 // Activates a top-level window of the calling thread: WM_ACTIVATEAPP when the process
 // becomes active, WM_NCACTIVATE and WM_ACTIVATE to the old and the new window.
 void activateWindow(HWND hwnd);
+// Neither the window nor a parent of it is disabled (kernel lock held).
+bool enabledChainLocked(const WindowRec& w);
 // A window that goes away loses focus, activation and capture (kernel lock held).
 void forgetInputStateLocked(WindowRec& window);
 

@@ -25,6 +25,8 @@
 #include "os/windows/WindowTimer.h"
 #include "os/windows/Drawing.h"
 #include "os/windows/Icon.h"
+#include "os/windows/MessageBox.h"
+#include "os/tests/MessageBoxTestSupport.h"
 
 using namespace HA::OS;
 
@@ -160,25 +162,27 @@ XWindow xWindowOf(SDL_Window* window)
     return XWindow{wm.info.x11.display, wm.info.x11.window};
 }
 
-// Every pixel the X server shows for the window against what the headless window holds.
-::testing::AssertionResult displayShowsTheWindow(HWND hwnd, SDL_Window* window, const std::string& name)
+// Every pixel the X server shows for the window against what the headless window holds
+// (627 x 335 unless another size is given).
+::testing::AssertionResult displayShowsTheWindow(HWND hwnd, SDL_Window* window, const std::string& name,
+                                                 int width = kWidth, int height = kHeight)
 {
     XWindow x = xWindowOf(window);
     if (!x.display)
         return ::testing::AssertionFailure() << "no X window";
     WindowPixels expected;
-    if (!readWindowPixels(hwnd, expected) || expected.width != kWidth || expected.height != kHeight)
+    if (!readWindowPixels(hwnd, expected) || expected.width != width || expected.height != height)
         return ::testing::AssertionFailure() << "the window holds " << expected.width << " x " << expected.height;
-    XImage* image = XGetImage(x.display, x.window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(x.display, x.window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image)
         return ::testing::AssertionFailure() << "no image from the X server";
-    std::vector<std::uint32_t> shown(size_t(kWidth) * kHeight);
+    std::vector<std::uint32_t> shown(size_t(width) * height);
     int wrong = 0;
     std::string first;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             std::uint32_t s = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
-            shown[size_t(y) * kWidth + x] = s;
+            shown[size_t(y) * width + x] = s;
             if (s != (expected.at(x, y) & 0xFFFFFF) && wrong++ == 0)
                 first = std::to_string(x) + "," + std::to_string(y);
         }
@@ -186,8 +190,8 @@ XWindow xWindowOf(SDL_Window* window)
     XDestroyImage(image);
     if (!wrong)
         return ::testing::AssertionSuccess();
-    writePng(name + "-FAILED.png", kWidth, kHeight, shown);
-    writePng(name + "-expected-FAILED.png", kWidth, kHeight, expected.pixels);
+    writePng(name + "-FAILED.png", width, height, shown);
+    writePng(name + "-expected-FAILED.png", width, height, expected.pixels);
     return ::testing::AssertionFailure() << wrong << " pixels differ, the first at " << first << "; written to "
                                          << name << "-FAILED.png";
 }
@@ -380,6 +384,109 @@ TEST_F(PresenterSmoke, TheDisplaysWaitRunsTheClocksCallbacks)
     ASSERT_EQ(getMessage(msg, hwnd, 0, 0), 1);
     EXPECT_EQ(msg.message, WM_APP);
     EXPECT_EQ(msg.wParam, 9u);
+}
+
+// A left click pushed into the display's queue at a point of the display window.
+void pushClick(SDL_Window* window, int x, int y)
+{
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+        SDL_Event e{};
+        e.button.type = type;
+        e.button.windowID = SDL_GetWindowID(window);
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = x;
+        e.button.y = y;
+        SDL_PushEvent(&e);
+    }
+}
+
+TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
+{
+    HWND owner = openWindow();
+    ASSERT_NE(owner, nullptr);
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* ownerWindow = pumpUntilPresented(owner);
+    ASSERT_NE(ownerWindow, nullptr);
+    static int ownerClicks;
+    ownerClicks = 0;
+    setWindowProc(owner, [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_LBUTTONDOWN)
+            ++ownerClicks;
+        return paintCoded(hwnd, message, wParam, lParam);
+    });
+    bool checked = false;
+    HWND box = nullptr;
+    Testing::later(50, [&] {
+        box = Testing::findBox();
+        ASSERT_NE(box, nullptr);
+        SDL_Window* window = nullptr;
+        for (int i = 0; i < 500 && !window; ++i) {
+            presentNow();
+            window = presentedWindowOf(box);
+        }
+        ASSERT_NE(window, nullptr);
+        presentNow();
+        RECT client{};
+        getClientRect(box, client);
+        EXPECT_TRUE(displayShowsTheWindow(box, window, "PresenterSmokeBox", client.right, client.bottom));
+        XWindow x = xWindowOf(window);
+        Atom type = None;
+        std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+        EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
+        // Over its owner: the window manager is told so.
+        Window transientFor = 0;
+        EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
+        EXPECT_EQ(transientFor, xWindowOf(ownerWindow).window);
+        // A click on the owner goes nowhere; one on "No" answers.
+        pushClick(ownerWindow, 20, 20);
+        RECT no{};
+        ASSERT_TRUE(messageBoxButtonRect(box, IDNO, no));
+        POINT origin{0, 0};
+        clientToScreen(box, origin);
+        pushClick(window, (no.left + no.right) / 2 - origin.x, (no.top + no.bottom) / 2 - origin.y);
+        checked = true;
+    });
+    EXPECT_EQ(messageBox(owner, u"Do you really want to quit ?", u"Vireo Updater",
+                         MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION),
+              IDNO);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(presentedWindowOf(box), nullptr);
+    EXPECT_TRUE(isWindowEnabled(owner));
+    settle();
+    EXPECT_EQ(ownerClicks, 0) << "the owner took a click while the box was up";
+    // Enabled again, it takes them.
+    pushClick(ownerWindow, 20, 20);
+    for (int i = 0; i < 100 && ownerClicks == 0; ++i) {
+        presentNow();
+        pumpMessages();
+    }
+    EXPECT_EQ(ownerClicks, 1);
+
+    // Keys that reach the window under a box go to the box: Enter answers its default.
+    Clock::TimerId watchdog = 0;
+    Testing::later(50, [&] {
+        HWND second = Testing::findBox();
+        ASSERT_NE(second, nullptr);
+        // Keys lost on the way would leave the box up: the watchdog answers the other button.
+        watchdog = Clock::scheduleAfter(10000, [second] {
+            postMessage(second, WM_KEYDOWN, VK_TAB, 0);
+            postMessage(second, WM_KEYDOWN, VK_RETURN, 0);
+        });
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event key{};
+            key.key.type = type;
+            key.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            key.key.windowID = SDL_GetWindowID(ownerWindow);
+            key.key.keysym.scancode = SDL_SCANCODE_RETURN;
+            key.key.keysym.sym = SDLK_RETURN;
+            SDL_PushEvent(&key);
+        }
+    });
+    EXPECT_EQ(messageBox(owner, u"Again?", u"Vireo Updater", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    Clock::cancel(watchdog);
+    EXPECT_EQ(ownerClicks, 1);
 }
 
 class PresenterSmokeThreaded : public PresenterSmoke {};
