@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     if (auto devices = HA::OS::SIM::simulatedDevices(); !devices.empty()) {
         std::string why;
         control = HA::OS::SIM::DeviceControl::start(devices.front(), why);
-        if (!control)
+        if (!control && !why.empty())
             std::fprintf(stderr, "os: the simulated Vireo Interface cannot be driven from outside: %s\n", why.c_str());
     }
 

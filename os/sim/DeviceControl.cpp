@@ -148,7 +148,9 @@ std::unique_ptr<DeviceControl> DeviceControl::start(std::shared_ptr<SimulatedVir
     tUserSocket socket;
     switch (claimUserSocket(path, socket)) {
     case eSocketClaim::Held:
-        why = "another program of this user already answers at " + path;
+        // The first updater of this user answers: the hand reaches that one, and a second start
+        // that hands over to it has nothing to say.
+        why.clear();
         return nullptr;
     case eSocketClaim::Failed:
         why = "cannot listen at " + path;

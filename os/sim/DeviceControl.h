@@ -37,8 +37,8 @@ std::string deviceControlPath();
 // own; peers of another user are refused without an answer.
 class DeviceControl {
 public:
-    // Null when the socket cannot be made or another program of the user holds it (the
-    // reason in `why`).
+    // Null when the socket cannot be made (the reason in `why`) or another program of the
+    // user holds it (`why` empty).
     static std::unique_ptr<DeviceControl> start(std::shared_ptr<SimulatedVireo> device, std::string& why);
     ~DeviceControl();
     DeviceControl(const DeviceControl&) = delete;
