@@ -243,6 +243,10 @@ void syncWindow(Presenter& p, HWND hwnd)
         Shown s;
         s.width = std::max<int>(1, client.right);
         s.height = std::max<int>(1, client.bottom);
+        // A dialog frame (a message box) is a dialog to the window manager too: a close box
+        // only, no minimise or maximise.
+        const bool dialog = (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME) != 0;
+        SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
         s.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width,
                                     s.height, SDL_WINDOW_HIDDEN);
         if (!s.window) {
