@@ -12,10 +12,10 @@ function(ha_library)
   target_link_libraries(${A_NAME} PUBLIC ${A_LINK})
 endfunction()
 
-# ha_tests(NAME <exe> LABEL <label> GLOBS <globs...> LINK <libs...>)
+# ha_tests(NAME <exe> LABEL <label> GLOBS <globs...> LINK <libs...> [ENVIRONMENT <var=value;...>])
 # One GoogleTest executable per library, each test registered with CTest under the label.
 function(ha_tests)
-  cmake_parse_arguments(A "" "NAME;LABEL" "GLOBS;LINK" ${ARGN})
+  cmake_parse_arguments(A "" "NAME;LABEL;ENVIRONMENT" "GLOBS;LINK" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${A_GLOBS})
   if(NOT _src)
     return()
@@ -23,8 +23,12 @@ function(ha_tests)
   add_executable(${A_NAME} ${_src})
   target_compile_options(${A_NAME} PRIVATE ${HA_WARNINGS})
   target_link_libraries(${A_NAME} PRIVATE ${A_LINK} GTest::gmock GTest::gtest_main)
+  set(_properties LABELS ${A_LABEL})
+  if(A_ENVIRONMENT)
+    list(APPEND _properties ENVIRONMENT "${A_ENVIRONMENT}")
+  endif()
   gtest_discover_tests(${A_NAME}
-    PROPERTIES LABELS ${A_LABEL}
+    PROPERTIES ${_properties}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60)
 endfunction()
