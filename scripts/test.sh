@@ -27,13 +27,13 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if build sanitize -DHA_SANITIZE=ON -DHA_BENCHMARKS=OFF; then run_tests sanitize || status=1; else status=1; fi
 
 # Tests that start a second thread (the download worker, posts from other threads, the
-# display's wake-up) run once more under ThreadSanitizer: the updater's tests (but the desktop
-# smoke test, label desktop), and every test whose suite name ends in "Threaded".
+# display's wake-up) run once more under ThreadSanitizer: the updater's tests, and every test
+# whose suite name ends in "Threaded".
 echo "== thread sanitizer build (threaded tests)"
 export TSAN_OPTIONS=halt_on_error=1
 if build tsan -DHA_BENCHMARKS=OFF -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
      -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; then
-  (cd build/tsan && ctest --output-on-failure -j "$jobs" --timeout 300 -L updater -LE desktop &&
+  (cd build/tsan && ctest --output-on-failure -j "$jobs" --timeout 300 -L updater &&
                     ctest --output-on-failure -j "$jobs" --timeout 300 -R 'Threaded\.') || status=1
 else
   status=1

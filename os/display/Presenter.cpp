@@ -214,6 +214,19 @@ void keepOverAnchor(Presenter& p, HWND hwnd, SDL_Window* window)
     SDL_SetWindowModalFor(window, under);
 }
 
+// Shows the display window restored. The display library keeps its own record of a window's
+// state and learns of changes from the display's events; its restore on X maps the window
+// and takes the map's event itself, so the record still says hidden and minimised. Then
+// its raise does nothing and the next minimise by the window manager is never reported.
+// Showing the window as well sets the record right (it maps nothing that is mapped).
+void bringUp(SDL_Window* window)
+{
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)
+        SDL_RestoreWindow(window);
+    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN))
+        SDL_ShowWindow(window);
+}
+
 // Brings the display window in line with the window (presenter's thread).
 void syncWindow(Presenter& p, HWND hwnd)
 {
@@ -278,13 +291,9 @@ void syncWindow(Presenter& p, HWND hwnd)
         s.height = height;
         markAllDirty(p, hwnd);
     }
-    if (s.hidden) {
-        SDL_ShowWindow(s.window);
+    if (s.hidden || s.minimized) {
+        bringUp(s.window);
         s.hidden = false;
-        markAllDirty(p, hwnd);
-    }
-    if (s.minimized) {
-        SDL_RestoreWindow(s.window);
         s.minimized = false;
         markAllDirty(p, hwnd);
     }
@@ -353,11 +362,15 @@ void present(Presenter& p)
     // Not under notesMutex: syncing reads the stand-in, which takes the kernel lock.
     for (HWND hwnd : changed)
         syncWindow(p, hwnd);
-    // After the sync, which has restored a window that is no longer minimised.
+    // After the sync, which has restored a window that is no longer minimised. A window
+    // manager's minimise that is not taken yet is older than the raise: the window comes up,
+    // and the notice, taken later, no longer matches the display window and is dropped.
     for (HWND hwnd : raise) {
         auto it = p.shown.find(hwnd);
-        if (it != p.shown.end() && !it->second.hidden && !it->second.minimized)
+        if (it != p.shown.end() && !it->second.hidden && !it->second.minimized) {
+            bringUp(it->second.window);
             SDL_RaiseWindow(it->second.window);
+        }
     }
     std::map<HWND, RECT> dirty;
     {
@@ -489,16 +502,17 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
             break;
         // The window manager minimised or restored it: the window learns it at once, as from
         // its system menu, so that no later sync undoes it. What the presenter did itself is
-        // known already.
+        // known already, and a notice that the display window's state has since left behind
+        // (a raise came after it) is dropped.
         case InputAction::eKind::Minimized:
-            if (!s.minimized) {
+            if (!s.minimized && (SDL_GetWindowFlags(s.window) & SDL_WINDOW_MINIMIZED)) {
                 s.minimized = true;
                 sendMessage(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
                 queued = true;
             }
             break;
         case InputAction::eKind::Restored:
-            if (s.minimized) {
+            if (s.minimized && !(SDL_GetWindowFlags(s.window) & SDL_WINDOW_MINIMIZED)) {
                 s.minimized = false;
                 markAllDirty(p, hwnd);
                 sendMessage(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
