@@ -163,8 +163,9 @@ TEST_P(DeviceControlRequestTest, AnswersAndLeavesTheDeviceAsAHandWould)
     EXPECT_EQ(answer.line(), (c.ok ? "ok: " : "error: ") + c.answer);
     EXPECT_EQ(hand.device->mode(), c.modeAfter);
     EXPECT_EQ(hand.broadcasts, c.broadcasts);
-    if (!c.ok)
+    if (!c.ok) {
         EXPECT_EQ(hand.device->busEvents().size(), before.size());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, DeviceControlRequestTest, ::testing::ValuesIn(requestCases()),

@@ -154,8 +154,9 @@ TEST(FinalPathName, ResolvesLinksAndSteps)
     for (const Case& c : cases) {
         setLastError(ERROR_SUCCESS);
         EXPECT_EQ(utf16ToUtf8(getFinalPathName(utf8ToUtf16(root + c.path))), c.expected) << c.path;
-        if (c.expected.empty())
+        if (c.expected.empty()) {
             EXPECT_EQ(getLastError(), c.error) << c.path;
+        }
     }
     EXPECT_TRUE(getFinalPathName(WString()).empty());
     EXPECT_EQ(getLastError(), ERROR_PATH_NOT_FOUND);

@@ -96,8 +96,9 @@ void copyPixelsPicked(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
 
 enum class eStore { Plain, Streaming };
 
-// Path 4's gathers, 32 pixels a step; returns the column after the last step.
-int32_t copyGathered32(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
+// Path 4's gathers, 32 pixels a step; returns the column after the last step. Called from
+// path 4's branch alone, so other paths never emit it.
+[[maybe_unused]] int32_t copyGathered32(const uint8_t* row, uint8_t* d, int32_t j, int32_t width,
                        const int32_t* cols, eStore store)
 {
     if constexpr (kWideIntegers) {

@@ -201,7 +201,8 @@ TEST(InstanceProcesses, AStartWhileTheFirstIsEndingWaitsForItsEnd)
         for (const std::string& line : row.second)
             EXPECT_EQ(second.line(), line);
         EXPECT_EQ(second.exitCode(), 0);
-        if (row.lingerMs < row.endsMs + 5000)
+        if (row.lingerMs < row.endsMs + 5000) {
             EXPECT_EQ(first.line(), "ended") << "the second ran only once the first had ended";
+        }
     }
 }

@@ -40,10 +40,12 @@ void expectEvents(const std::vector<Recorded>& got, const std::vector<Ev>& expec
             continue;
         }
         EXPECT_EQ(got[i].a, expected[i].a) << what << " " << i << ": " << describe(got);
-        if (got[i].code != kEventModifiersChanged)
+        if (got[i].code != kEventModifiersChanged) {
             EXPECT_EQ(got[i].b, expected[i].b) << what << " " << i << ": " << describe(got);
-        if (got[i].code == kEventKeyDown)
+        }
+        if (got[i].code == kEventKeyDown) {
             EXPECT_EQ(got[i].first, expected[i].first) << what << " " << i;
+        }
     }
 }
 

@@ -261,7 +261,7 @@ TEST_F(WindowCreation, ACreationInsideAPendingOneMakesNothing)
 TEST_F(WindowCreation, APlatformRefusalLeavesNoWindowAndNoPendingCreation)
 {
     RecordingWindow window;
-    OS::WindowFaultScope fault(OS::WindowFault{OS::eWindowFault::CreateWindow, 0, 1});
+    OS::WindowFaultScope fault(OS::WindowFault{OS::eWindowFault::CreateWindow, 0, 1, OS::ERROR_NOT_ENOUGH_MEMORY, {}});
     EXPECT_FALSE(window.create(mainDescriptor()));
     EXPECT_EQ(window.getImpl(), nullptr);
     EXPECT_EQ(DETAIL::WindowImplWin32::beingCreated(), nullptr);

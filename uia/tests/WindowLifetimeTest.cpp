@@ -66,8 +66,9 @@ TEST_F(WindowLifetime, TheOutermostCallDeletesTheImplementationAndTheObjectWhenA
         }
         EXPECT_FALSE(OS::isWindow(hwnd));
         EXPECT_EQ(deleted, c.deleteOnDestroy);
-        if (c.road == eRoad::Nested)
+        if (c.road == eRoad::Nested) {
             EXPECT_TRUE(aliveAfterNested);
+        }
         if (!c.deleteOnDestroy) {
             EXPECT_EQ(window->getImpl(), nullptr);
             EXPECT_EQ(window->count(kEventWindowDestroyed), 1);

@@ -205,8 +205,9 @@ TEST_P(UpdaterQuitRoadsThreaded, EndsOrKeepsTheProgram)
     if (road.clicked) {
         EXPECT_EQ(shown[0].answer, road.answer);
         EXPECT_EQ(OS::Testing::findBox(), nullptr);
-        if (!road.windowGone)
+        if (!road.windowGone) {
             EXPECT_TRUE(OS::isWindowEnabled(window));
+        }
     }
     if (road.answer) {
         const OS::MessageBoxRecord& box = shown[0];
