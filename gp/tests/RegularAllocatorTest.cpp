@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "gp/src/common/memory/PooledList.h"
+#include "gp/src/common/geometry/PooledList.h"
 #include "gp/src/common/memory/SmallPool.h"
 
 namespace HA::GP {

@@ -1,4 +1,4 @@
-#include "gp/src/common/memory/PooledList.h"
+#include "gp/src/common/geometry/PooledList.h"
 
 #include <new>
 #include <utility>
@@ -9,6 +9,8 @@ namespace HA::GP {
 
 static_assert(alignof(PooledList::tNode) <= DETAIL::RegularAllocatorBase::kBlockAlign,
               "pool blocks are not aligned enough for list nodes");
+static_assert(sizeof(PooledList::tNode) == DETAIL::kSmallPoolPayloadSize,
+              "the small pool's blocks are sized for list nodes");
 
 PooledList::tNode* PooledList::insertBefore(tNode* pos, const Rect& rect)
 {

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "gp/src/common/geometry/Geometry.h"
-#include "gp/src/common/memory/PooledList.h"
+#include "gp/src/common/geometry/PooledList.h"
 
 namespace HA::GP {
 

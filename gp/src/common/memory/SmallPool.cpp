@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "gp/src/common/memory/PooledList.h"
-
 namespace HA::GP {
 
 namespace {
@@ -49,7 +47,7 @@ bool acquireSmallPool()
         return true;
     }
     g_smallPoolCount = 1;
-    DETAIL::smallPool().configure(configFor(sizeof(PooledList::tNode),
+    DETAIL::smallPool().configure(configFor(DETAIL::kSmallPoolPayloadSize,
                                             DETAIL::kSmallPoolFirstChunkBlocks,
                                             DETAIL::kSmallPoolCapBytes));
     return true;

@@ -28,6 +28,9 @@ DA::RegularAllocator& smallPool();
 DA::RegularAllocator& blockPoolB();
 
 // Block counts; the caps are 256 MiB and 20 KiB of blocks at each pool's stride.
+// The small pool's block is a pooled list's node: two links and a rectangle of four 32-bit
+// sides (the list checks that its node is this size).
+constexpr std::size_t kSmallPoolPayloadSize = 2 * sizeof(void*) + 4 * sizeof(std::int32_t);
 constexpr std::uint32_t kSmallPoolFirstChunkBlocks = 8192;
 constexpr std::size_t kSmallPoolCapBytes = std::size_t(1) << 28;
 constexpr std::uint32_t kPoolBFirstChunkBlocks = 40;
