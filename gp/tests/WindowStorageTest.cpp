@@ -98,6 +98,37 @@ struct CountedStorage : MemoryStorage {
 
 }  // namespace
 
+// What is left from the position: a window longer than the bytes under it cannot reach its
+// end, so it cannot tell; the position stays where it was.
+TEST(RemainingBytes, CountsToTheEndOrCannotTell)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t start;
+        std::uint32_t length;
+        std::int64_t position;
+        std::int64_t expected;
+    } cases[] = {
+        {"WholeWindow", 0, 0, 0, 200},
+        {"FromTheMiddle", 0, 0, 150, 50},
+        {"AtTheEnd", 0, 0, 200, 0},
+        {"ShortWindow", 100, 10, 4, 6},
+        {"WindowBeyondTheBytes", 100, 150, 4, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryStorage inner;
+        ASSERT_TRUE(inner.create(200, 0, 0, MemoryStorage::eGrowth::FixedSize));
+        ASSERT_EQ(inner.write(std::string(200, 'x').data(), 200), 200u);
+        RangeLimitingStorage window;
+        ASSERT_TRUE(window.open(&inner, c.start, c.length, RangeLimitingStorage::eOwnership::Borrowed));
+        window.seek(c.position, IStorage::SeekBegin);
+        EXPECT_EQ(remainingBytes(window), c.expected);
+        EXPECT_EQ(window.tell(), c.position);
+        EXPECT_TRUE(window.isGoodOrAtEnd());
+    }
+}
+
 TEST(ContainerItem, ItemAndOwnedInnerStorageGoOnce)
 {
     int items = 0, inners = 0;

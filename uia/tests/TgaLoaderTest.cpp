@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "gp/src/common/storage/RangeLimitingStorage.h"
 #include "uia/tests/LoaderTestSupport.h"
 
 namespace HA::UIA::TEST {
@@ -102,6 +103,34 @@ TEST(TgaLoader, RefusedHeaders)
         Picture picture;
         EXPECT_FALSE(loadBytes(picture, c.file, eLoader::Tga));
         EXPECT_EQ(picture.getBlockSize(), 0);
+    }
+}
+
+// A window onto the file's bytes; a window that claims more bytes than lie under it cannot
+// reach its end, so the loader cannot tell what is left and reads what is there.
+TEST(TgaLoader, WindowsOntoTheFileLoad)
+{
+    const Bytes file = join(tgaHeader(2, 2, 1, 24, 0x20), {1, 2, 3, 4, 5, 6});
+    const struct {
+        const char* name;
+        uint32_t length;
+    } cases[] = {
+        {"ToTheEnd", 0},
+        {"ExactLength", uint32_t(file.size())},
+        {"LongerThanTheBytes", uint32_t(file.size()) + 64},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GP::MemoryStorage bytes;
+        bytes.attachReadOnly(file.data(), uint32_t(file.size()));
+        GP::RangeLimitingStorage window;
+        ASSERT_TRUE(window.open(&bytes, 0, c.length, GP::RangeLimitingStorage::eOwnership::Borrowed));
+        GP::Stream stream(&window);
+        Picture picture;
+        ASSERT_TRUE(picture.loadTGA(stream, 0, Alpha::On));
+        ASSERT_EQ(picture.getWidth(), 2);
+        EXPECT_EQ(std::vector<uint32_t>(picture.getPixels(), picture.getPixels() + 2),
+                  (std::vector<uint32_t>{argb(255, 3, 2, 1), argb(255, 6, 5, 4)}));
     }
 }
 

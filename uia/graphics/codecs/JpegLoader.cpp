@@ -100,16 +100,8 @@ void noteWarning(j_common_ptr info, int level)
 // storage; -1 when the storage cannot tell.
 int64_t unreadBytes(const JpegSource& source)
 {
-    GP::IStorage& storage = *source.storage;
-    const int64_t position = storage.tell();
-    if (position < 0)
-        return -1;
-    storage.seek(0, GP::IStorage::SeekEnd);
-    const int64_t end = storage.tell();
-    storage.seek(position, GP::IStorage::SeekBegin);
-    if (end < position || !storage.isGoodOrAtEnd())
-        return -1;
-    return end - position + int64_t(source.manager.bytes_in_buffer);
+    const int64_t left = GP::remainingBytes(*source.storage);
+    return left < 0 ? -1 : left + int64_t(source.manager.bytes_in_buffer);
 }
 
 void initSource(j_decompress_ptr info)

@@ -38,18 +38,6 @@ void readFromStorage(png_structp png, png_bytep data, png_size_t length)
     }
 }
 
-// Bytes left in the storage, or -1 when it cannot tell.
-int64_t remainingBytes(GP::IStorage& storage)
-{
-    const int64_t position = storage.tell();
-    if (position < 0)
-        return -1;
-    storage.seek(0, GP::IStorage::SeekEnd);
-    const int64_t end = storage.tell();
-    storage.seek(position, GP::IStorage::SeekBegin);
-    return end < position || !storage.isGoodOrAtEnd() ? -1 : end - position;
-}
-
 void raiseError(png_structp png, png_const_charp)
 {
     png_longjmp(png, 1);
@@ -76,7 +64,7 @@ bool decodePng(PngDecode& decode, Picture& picture)
     // A header may promise far more pixels than the file can hold: refuse before allocating.
     // Every row is a filter byte and its packed samples.
     const uint64_t rowBytes = (uint64_t(width) * png_get_channels(png, info) * uint64_t(bitDepth) + 7) / 8;
-    const int64_t remaining = remainingBytes(*static_cast<GP::IStorage*>(png_get_io_ptr(png)));
+    const int64_t remaining = GP::remainingBytes(*static_cast<GP::IStorage*>(png_get_io_ptr(png)));
     if (remaining >= 0 && uint64_t(height) * (1 + rowBytes) > uint64_t(remaining) * kMaxDeflateRatio)
         return false;
 

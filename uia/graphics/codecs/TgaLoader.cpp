@@ -58,18 +58,6 @@ int64_t minimumDataSize(const TgaHeader& header)
     return count * (header.pixelDepth / 8);
 }
 
-// Bytes left in the storage, or -1 when it cannot tell.
-int64_t remainingBytes(GP::IStorage& storage)
-{
-    const int64_t position = storage.tell();
-    if (position < 0)
-        return -1;
-    storage.seek(0, GP::IStorage::SeekEnd);
-    const int64_t end = storage.tell();
-    storage.seek(position, GP::IStorage::SeekBegin);
-    return end < position ? -1 : end - position;
-}
-
 bool readAll(GP::IStorage& storage, void* destination, int64_t count)
 {
     return storage.read(destination, static_cast<std::uint32_t>(count)) == static_cast<std::uint64_t>(count);
@@ -126,7 +114,7 @@ bool Picture::loadTGA(GP::Stream& stream, int, eAlphaDetection detection)
     if (header.pixelDepth != 16 && header.pixelDepth != 24 && header.pixelDepth != 32)
         return false;
     // A header may promise far more pixels than the file holds: refuse before allocating.
-    const int64_t remaining = remainingBytes(*storage);
+    const int64_t remaining = GP::remainingBytes(*storage);
     if (remaining >= 0 && remaining < minimumDataSize(header))
         return false;
 

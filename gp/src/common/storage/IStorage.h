@@ -37,4 +37,9 @@ protected:
     std::int32_t mState = StateClosed;
 };
 
+// The bytes from the position to the end, the position kept; -1 when the storage cannot
+// tell (no position, no end it can reach, an end before the position, or no way back). A
+// loader asks before it allocates for what a header promises.
+std::int64_t remainingBytes(IStorage& storage);
+
 }  // namespace HA::GP
