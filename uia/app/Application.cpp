@@ -7,6 +7,9 @@
 #include "uia/platform/app/ApplicationPlatform.h"
 #include "uia/transfer/DragDrop.h"
 #include "uia/window/Monitor.h"
+#include "uia/window/Window.h"
+#include "uia/window/WindowApplication.h"
+#include "uia/window/WindowImpl.h"
 
 namespace HA::UIA {
 
@@ -16,10 +19,64 @@ namespace {
 // timer messages from coming, so the loop runs the event timers' catch-up for them.
 bool needsCatchUp(OS::UINT message) { return message >= 0x0400 && message <= 0x7FFF; }
 
+// What windows ask of the process application, answered by the module's application.
+class WindowApplication final : public DETAIL::IWindowApplication {
+public:
+    bool sendToApplication(int code, void* data) override
+    {
+        Application* app = Application::instance();
+        return app && app->handleEvent(code, data);
+    }
+    bool dispatchToApplication(int code, void* data, Window* source) override
+    {
+        Application* app = Application::instance();
+        return app && app->dispatchEvent(code, data, source);
+    }
+    void setApplicationMainWindow(StandaloneWindow* window) override
+    {
+        Application* app = Application::instance();
+        if (app && window)
+            app->setMainWindow(window, window, window->getImpl() ? window->getImpl()->getHwnd() : nullptr);
+    }
+    void mainWindowDestroyed(StandaloneWindow* window) override
+    {
+        if (Application* app = Application::instance())
+            app->mainWindowDestroyed(window);
+    }
+    const HMenuBar* getApplicationMenuBar() override
+    {
+        Application* app = Application::instance();
+        return app ? &app->getMenuBar() : nullptr;
+    }
+    int findApplicationAccelerator(std::uint32_t key) override
+    {
+        Application* app = Application::instance();
+        return app ? app->getAccelerators().find(key) : 0;
+    }
+    bool isApplicationDpiAware() override
+    {
+        Application* app = Application::instance();
+        return app && app->isDpiAware();
+    }
+    void applicationSuspending() override
+    {
+        if (Application* app = Application::instance())
+            app->onSuspend();
+    }
+    void applicationResuming() override
+    {
+        if (Application* app = Application::instance())
+            app->onResume();
+    }
+};
+
 }  // namespace
 
 Application::Application() : mPlatform(std::make_unique<ApplicationPlatform>(this))
 {
+    // Stateless and never destroyed: it finds the module's application at each call.
+    static WindowApplication windowApplication;
+    DETAIL::setWindowApplication(&windowApplication);
     DragDrop::setDelegate(new WindowingDragDropDelegate);
 }
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "os/windows/Monitors.h"
-#include "uia/app/Application.h"
 #include "uia/events/Events.h"
 #include "uia/platform/window/ShcoreFunctions.h"
+#include "uia/window/WindowApplication.h"
 
 namespace HA::UIA {
 
@@ -190,8 +190,7 @@ float getMonitorScale(OS::HWND hwnd)
 
 float getDisplayScale(OS::HWND hwnd)
 {
-    Application* app = Application::instance();
-    return app && app->isDpiAware() ? getMonitorScale(hwnd) : 1.0f;
+    return DETAIL::isApplicationDpiAware() ? getMonitorScale(hwnd) : 1.0f;
 }
 
 namespace DETAIL {
@@ -201,10 +200,8 @@ bool onDisplayChange(OS::LPARAM lParam)
     if (!gBuilt)
         return false;
     buildMonitorList();
-    if (Application* app = Application::instance()) {
-        auto size = static_cast<std::uint32_t>(lParam);
-        app->handleEvent(kEventDisplayChanged, &size);
-    }
+    auto size = static_cast<std::uint32_t>(lParam);
+    sendToApplication(kEventDisplayChanged, &size);
     return true;
 }
 

@@ -1,64 +1,72 @@
 #include "uia/window/WindowApplication.h"
 
-#include "uia/app/Application.h"
-#include "uia/window/Window.h"
-#include "uia/window/WindowImpl.h"
+#include <atomic>
 
 namespace HA::UIA::DETAIL {
 
+namespace {
+
+std::atomic<IWindowApplication*> gApplication{nullptr};
+
+}  // namespace
+
+void setWindowApplication(IWindowApplication* application)
+{
+    gApplication.store(application);
+}
+
 bool sendToApplication(int code, void* data)
 {
-    Application* app = Application::instance();
-    return app && app->handleEvent(code, data);
+    IWindowApplication* app = gApplication.load();
+    return app && app->sendToApplication(code, data);
 }
 
 bool dispatchToApplication(int code, void* data, Window* source)
 {
-    Application* app = Application::instance();
-    return app && app->dispatchEvent(code, data, source);
+    IWindowApplication* app = gApplication.load();
+    return app && app->dispatchToApplication(code, data, source);
 }
 
 void setApplicationMainWindow(StandaloneWindow* window)
 {
-    Application* app = Application::instance();
-    if (app && window)
-        app->setMainWindow(window, window, window->getImpl() ? window->getImpl()->getHwnd() : nullptr);
+    if (IWindowApplication* app = gApplication.load())
+        app->setApplicationMainWindow(window);
 }
 
 void mainWindowDestroyed(StandaloneWindow* window)
 {
-    if (Application* app = Application::instance())
+    if (IWindowApplication* app = gApplication.load())
         app->mainWindowDestroyed(window);
 }
 
 const HMenuBar* getApplicationMenuBar()
 {
-    Application* app = Application::instance();
-    return app ? &app->getMenuBar() : nullptr;
+    IWindowApplication* app = gApplication.load();
+    return app ? app->getApplicationMenuBar() : nullptr;
 }
 
 int findApplicationAccelerator(std::uint32_t key)
 {
-    Application* app = Application::instance();
-    return app ? app->getAccelerators().find(key) : 0;
+    IWindowApplication* app = gApplication.load();
+    return app ? app->findApplicationAccelerator(key) : 0;
 }
 
 bool isApplicationDpiAware()
 {
-    Application* app = Application::instance();
-    return app && app->isDpiAware();
+    IWindowApplication* app = gApplication.load();
+    return app && app->isApplicationDpiAware();
 }
 
 void applicationSuspending()
 {
-    if (Application* app = Application::instance())
-        app->onSuspend();
+    if (IWindowApplication* app = gApplication.load())
+        app->applicationSuspending();
 }
 
 void applicationResuming()
 {
-    if (Application* app = Application::instance())
-        app->onResume();
+    if (IWindowApplication* app = gApplication.load())
+        app->applicationResuming();
 }
 
 }  // namespace HA::UIA::DETAIL
