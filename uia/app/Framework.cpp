@@ -1,8 +1,6 @@
 #include "uia/app/Framework.h"
 
-#include <optional>
-#include <stdexcept>
-
+#include "gp/src/common/library/StartUpSteps.h"
 #include "uia/events/Input.h"
 #include "uia/platform/app/AsyncEventWindow.h"
 #include "uia/window/WindowClasses.h"
@@ -12,14 +10,13 @@ namespace HA::UIA {
 namespace {
 
 bool gInitialized = false;
-std::optional<DETAIL::eInitStep> gFault;
+GP::StartUpFault<DETAIL::eInitStep> gFault;
 
 // Runs one step, failing it by exception when a test asked for that.
 template <typename Step>
 bool runStep(DETAIL::eInitStep step, Step&& body)
 {
-    if (gFault == step)
-        throw std::runtime_error("injected framework start-up fault");
+    gFault.check(step);
     return body();
 }
 
@@ -38,16 +35,8 @@ bool initializePlatform()
 
 bool initialize()
 {
-    bool ok = false;
-    try {
-        ok = initializePlatform();
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok) {
-        shutDown();
+    if (!GP::runStartUpSteps(initializePlatform, shutDown))
         return false;
-    }
     gInitialized = true;
     return true;
 }
@@ -64,9 +53,9 @@ bool isInitialized() { return gInitialized; }
 
 namespace DETAIL {
 
-InitFaultScope::InitFaultScope(eInitStep step) { gFault = step; }
+InitFaultScope::InitFaultScope(eInitStep step) { gFault.set(step); }
 
-InitFaultScope::~InitFaultScope() { gFault.reset(); }
+InitFaultScope::~InitFaultScope() { gFault.clear(); }
 
 }  // namespace DETAIL
 

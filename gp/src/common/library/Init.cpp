@@ -2,12 +2,11 @@
 
 #include <atomic>
 #include <cstring>
-#include <optional>
-#include <stdexcept>
 
 #include "gp/src/common/devices/DeviceNotificationWindow.h"
 #include "gp/src/common/process/FatalError.h"
 #include "gp/src/common/files/FileType.h"
+#include "gp/src/common/library/StartUpSteps.h"
 #include "gp/src/common/process/Settings.h"
 #include "gp/src/common/memory/SmallPool.h"
 #include "gp/src/common/machine/SystemInfo.h"
@@ -33,12 +32,11 @@ bool gElevated = false;
 // Create the device-notification window during start-up; nothing changes it.
 const bool gDeviceNotificationOption = true;
 
-std::optional<DETAIL::eInitStep> gFaultStep;
+StartUpFault<DETAIL::eInitStep> gFault;
 
 void step(DETAIL::eInitStep which)
 {
-    if (gFaultStep == which)
-        throw std::runtime_error("start-up step failed");
+    gFault.check(which);
 }
 
 void copyText(char* buffer, std::size_t size, const char* text)
@@ -73,16 +71,8 @@ bool init(std::uint32_t fourCC, const char* title)
     if (gInitialized)
         fatalError(kInitSource, kInitTwiceLine, nullptr);
     DETAIL::setApplicationIdentity(fourCC, title);
-    bool started = false;
-    try {
-        started = startSteps();
-    } catch (...) {
-        started = false;
-    }
-    if (!started) {
-        shutdown();
+    if (!runStartUpSteps(startSteps, shutdown))
         return false;
-    }
     OS::oleInitialize();
     initCom();
     gInitialized = true;
@@ -172,8 +162,8 @@ bool releaseComObjects()
 
 namespace DETAIL {
 
-InitFaultScope::InitFaultScope(eInitStep which) { gFaultStep = which; }
-InitFaultScope::~InitFaultScope() { gFaultStep.reset(); }
+InitFaultScope::InitFaultScope(eInitStep which) { gFault.set(which); }
+InitFaultScope::~InitFaultScope() { gFault.clear(); }
 
 std::uint32_t comThread() { return gComThread; }
 
