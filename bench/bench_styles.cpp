@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleParser2.h"
 #include "hwl/core/src/style/StyleSheet.h"
 

@@ -6,7 +6,7 @@
 
 #include "hwl/core/src/canvas/Canvas.h"
 #include "hwl/core/src/canvas/PaintContext.h"
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "uia/tests/FontTestSupport.h"
 

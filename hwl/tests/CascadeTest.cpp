@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/cascade/SelectorAttributes.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/tree/SelectorAttributes.h"
 #include "hwl/tests/WidgetTestSupport.h"
 #include "uia/tests/FontTestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/tests/PictureTestSupport.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/resources/LazyPicture.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "hwl/tests/ResourceTestSupport.h"
 #include "uia/tests/LoaderTestSupport.h"
 

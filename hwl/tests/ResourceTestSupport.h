@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "gp/src/common/storage/Stream.h"
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 

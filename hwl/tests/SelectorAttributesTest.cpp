@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "hwl/core/src/cascade/SelectorAttributes.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
 #include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/SelectorAttributes.h"
 #include "hwl/core/src/widgets/Bar.h"
 #include "hwl/tests/WidgetTestSupport.h"
 #include "uia/events/Events.h"

@@ -14,7 +14,7 @@
 #include "gp/src/common/storage/MemoryStorage.h"
 #include "gp/src/common/storage/Stream.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleGrammar.h"
 #include "hwl/core/src/style/StyleParser2.h"
 #include "hwl/core/src/style/StyleSheet.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/style/StyleNames.h"
 #include "hwl/core/src/style/StyleSheet.h"
@@ -252,7 +252,7 @@ TEST(StyleSheet, MatchCacheStartsAndResetsWithEightBuckets)
     EXPECT_GE(sheet.getMatchCache().bucket_count(), StyleSheet::kMatchCacheBuckets);
     EXPECT_FLOAT_EQ(sheet.getMatchCache().max_load_factor(), 1.0f);
     for (std::uintptr_t i = 1; i < 100; ++i)
-        sheet.getMatchCache()[reinterpret_cast<const Widget*>(i * 16)];
+        sheet.getMatchCache()[reinterpret_cast<StyleSheet::tMatchCache::key_type>(i * 16)];
     sheet.clearMatchCache();
     EXPECT_TRUE(sheet.getMatchCache().empty());
     EXPECT_LT(sheet.getMatchCache().bucket_count(), 100u);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "hwl/core/src/style/StyleParser2.h"
 #include "hwl/core/src/style/StyleSheet.h"

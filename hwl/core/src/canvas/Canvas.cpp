@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include "hwl/core/src/library/Init.h"
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "uia/graphics/combine/PictureCombiner.h"
 #include "uia/graphics/text/Font.h"
 
@@ -14,7 +13,13 @@ namespace {
 using UIA::PictureCombiner;
 namespace Functors = UIA::PictureCombinerFunctors;
 
+bool gOpaqueCanvasBuffer = false;
+
 }  // namespace
+
+void setOpaqueCanvasBuffer(bool on) { gOpaqueCanvasBuffer = on; }
+
+bool isOpaqueCanvasBuffer() { return gOpaqueCanvasBuffer; }
 
 BackgroundDrawingCanvas::BGDrawBuffer::~BGDrawBuffer() = default;
 

@@ -159,4 +159,8 @@ private:
     float mScale = 1.0f;
 };
 
+// Whether canvases are made with an opaque buffer; off at start. Process-wide.
+void setOpaqueCanvasBuffer(bool on);
+bool isOpaqueCanvasBuffer();
+
 }  // namespace HA::HWL

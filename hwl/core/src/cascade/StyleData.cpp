@@ -5,10 +5,8 @@
 #include <string>
 
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleConversions.h"
-#include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/tree/Widget.h"
+#include "hwl/core/src/style/StyledWidget.h"
 #include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
@@ -77,8 +75,7 @@ unsigned StyleData::getColour(int slot, bool border, int colourNumber) const
     const int palette = firstHolding(palettes[static_cast<std::size_t>(index)], 0);
     if (palette == 0)
         return colour;
-    const Pane* pane = widget->getPane();
-    const Widget* root = pane ? pane->getRoot().get() : nullptr;
+    const IStyledWidget* root = widget->getPaneRoot();
     if (!root)
         return colour;
     const StyleParser2::tDeclaration* value = root->findStyleValue(paletteColorName(palette, colourNumber));
@@ -98,8 +95,7 @@ const UIA::Font* StyleData::getFont() const
     if (!font)
         font = defaultFont;
     if (font) {
-        const Pane* pane = widget->getPane();
-        font->setScale(pane ? pane->getScale() : 1.0f);
+        font->setScale(widget->getScale());
     }
     return font;
 }
@@ -150,7 +146,7 @@ void StyleData::clear()
     pictureIncludesMargin.clear();
 }
 
-StyleData& StyleSheets::getStyleData(const Widget& widget)
+StyleData& StyleSheets::getStyleData(const IStyledWidget& widget)
 {
     auto found = mStyleData.find(&widget);
     if (found != mStyleData.end())
@@ -161,7 +157,7 @@ StyleData& StyleSheets::getStyleData(const Widget& widget)
 
 void StyleSheets::resolveStyleData(StyleData& data)
 {
-    const Widget& widget = *data.widget;
+    const IStyledWidget& widget = *data.widget;
     auto rules = [&widget](ha::symbol property) { return StyleSheet::matchingRules(widget, property); };
     for (const tColorProperty& colour : colorProperties) {
         const auto slot = static_cast<std::size_t>(colour.slot);
@@ -181,13 +177,13 @@ void StyleSheets::resolveStyleData(StyleData& data)
          [](const StyleParser2::tDeclaration& declaration) { return toBool(declaration.value, declaration.unit); });
 }
 
-void StyleSheets::forgetWidget(const Widget* widget)
+void StyleSheets::forgetWidget(const IStyledWidget* widget)
 {
     mStyleData.erase(widget);
     forgetMatches(widget);
 }
 
-void StyleSheets::forgetMatches(const Widget* widget)
+void StyleSheets::forgetMatches(const IStyledWidget* widget)
 {
     for (tNamedSheet& named : mSheets)
         named.sheet.forgetWidget(widget);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gp/src/common/geometry/Geometry.h"
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "hwl/core/src/style/Selector.h"
 #include "hwl/core/src/style/StyleNames.h"
 
@@ -18,7 +18,7 @@ class Font;
 
 namespace HA::HWL {
 
-class Widget;
+class IStyledWidget;
 
 class StyleData {
 public:
@@ -30,7 +30,7 @@ public:
     template <class T>
     using tList = std::vector<tStateValue<T>>;
 
-    StyleData(const Widget* widget, const UIA::Font* defaultFont) : widget(widget), defaultFont(defaultFont) {}
+    StyleData(const IStyledWidget* widget, const UIA::Font* defaultFont) : widget(widget), defaultFont(defaultFont) {}
 
     // The colour of a slot (with border: slot 0 reads the background border, any other the
     // foreground border). A palette redirects to the pane's root widget's "palette%d-color%d"
@@ -52,7 +52,7 @@ public:
     // Empties every list.
     void clear();
 
-    const Widget* widget;
+    const IStyledWidget* widget;
     std::array<tList<unsigned>, kColorSlotCount> colours;
     std::array<tList<int>, kColorSlotCount> palettes;
     tList<const UIA::Font*> fonts;

@@ -1,8 +1,7 @@
 #include "hwl/core/src/cascade/StyleSheets.h"
 
 #include "hwl/core/src/style/StyleParser2.h"
-#include "hwl/core/src/tree/Pane.h"
-#include "hwl/core/src/tree/Widget.h"
+#include "hwl/core/src/style/StyledWidget.h"
 
 namespace HA::HWL {
 
@@ -13,18 +12,18 @@ const char* const StyleSheets::kBuiltInStyles =
     "*:over { background-color:rgb(208, 208, 208); }     \n"
     "Bar { background-color:rgb(32, 32, 32); /*margin:2; spacing:2;*/ }     \n";
 
-StyleSheets::StyleSheets(ManagerContainer* owner) : mOwner(owner)
+StyleSheets::StyleSheets(IStyleResources* owner) : mOwner(owner)
 {
     mSheets.push_back(tNamedSheet{std::string(), StyleSheet(owner)});
     StyleParser2::processString(mSheets.front().sheet, kBuiltInStyles);
 }
 
-StyleSheet* StyleSheets::getSheetFor(const Widget& widget)
+StyleSheet* StyleSheets::getSheetFor(const IStyledWidget& widget)
 {
-    const Pane* pane = widget.getPane();
-    if (!pane)
+    if (!widget.isInPane())
         return nullptr;
-    return pane->getStyleSheet() ? pane->getStyleSheet() : &getGlobalSheet();
+    StyleSheet* own = widget.getPaneStyleSheet();
+    return own ? own : &getGlobalSheet();
 }
 
 void StyleSheets::load(const std::string& name)

@@ -11,7 +11,7 @@
 
 namespace HA::HWL {
 
-class Widget;
+class IStyledWidget;
 
 class StyleSheets {
 public:
@@ -21,7 +21,7 @@ public:
     };
 
     // The global sheet, with the built-in rules.
-    explicit StyleSheets(ManagerContainer* owner);
+    explicit StyleSheets(IStyleResources* owner);
 
     // Loads the style-sheet resource into the global sheet, unless it is the one loaded last.
     // A failure leaves the previous rules; it is reported through the error listeners.
@@ -30,27 +30,27 @@ public:
     StyleSheet& getGlobalSheet() { return mSheets.front().sheet; }
     // The sheet that styles the widget: its pane's own sheet, else the global sheet; null for a
     // widget without a pane (it has no style values).
-    StyleSheet* getSheetFor(const Widget& widget);
+    StyleSheet* getSheetFor(const IStyledWidget& widget);
     const std::list<tNamedSheet>& getSheets() const { return mSheets; }
-    ManagerContainer* getOwner() const { return mOwner; }
+    IStyleResources* getOwner() const { return mOwner; }
 
     // The rules every new global sheet starts with.
     static const char* const kBuiltInStyles;
 
     // The widget's resolved style; a new record has empty lists and the default font.
-    StyleData& getStyleData(const Widget& widget);
+    StyleData& getStyleData(const IStyledWidget& widget);
     // Refills every list of the record from the rules that match its widget now.
     void resolveStyleData(StyleData& data);
     // The widget's resolved style goes, and so do its matches in every sheet.
-    void forgetWidget(const Widget* widget);
+    void forgetWidget(const IStyledWidget* widget);
     // Every sheet forgets the widget's matches.
-    void forgetMatches(const Widget* widget);
-    const std::map<const Widget*, StyleData>& getStyleDataCache() const { return mStyleData; }
+    void forgetMatches(const IStyledWidget* widget);
+    const std::map<const IStyledWidget*, StyleData>& getStyleDataCache() const { return mStyleData; }
 
 private:
-    ManagerContainer* mOwner;
+    IStyleResources* mOwner;
     std::list<tNamedSheet> mSheets;
-    std::map<const Widget*, StyleData> mStyleData;
+    std::map<const IStyledWidget*, StyleData> mStyleData;
 };
 
 }  // namespace HA::HWL

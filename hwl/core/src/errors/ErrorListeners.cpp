@@ -1,4 +1,4 @@
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 
 namespace HA::HWL {
 

@@ -1,12 +1,15 @@
 #pragma once
-// Start-up and shut-down of the widget library, its process-wide options and its one resource
-// manager. init follows the general-purpose library's and the window framework's start-up;
-// shutdown precedes theirs. User-interface thread only.
+// Start-up and shut-down of the widget library. init follows the general-purpose library's
+// and the window framework's start-up; shutdown precedes theirs. User-interface thread only.
+//
+// The process-wide state they set lives with what uses it, and is reached through this
+// header too: the resource manager and the skin look-up (resources/ManagerContainer.h), the
+// canvases' opaque buffer (canvas/Canvas.h).
+
+#include "hwl/core/src/canvas/Canvas.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 
 namespace HA::HWL {
-
-class ManagerContainer;
-class StyleSheets;
 
 // Takes a reference on the general-purpose small pool and makes the resource manager (with
 // its style sheets and their built-in rules). A second call without shutdown in between is a
@@ -15,19 +18,5 @@ bool init();
 // Drops the manager (its pictures, fonts and style sheets) and the pool reference.
 void shutdown();
 bool isInitialized();
-
-// The resource manager; null outside init and shutdown.
-ManagerContainer* getManager();
-// The manager's style sheets; a fatal error without a manager.
-StyleSheets& getStyleSheets();
-
-// Whether resources may come from a "skin" folder; off at start. Read once per manager, at
-// its first resource request.
-void setSkinLookup(bool on);
-bool isSkinLookupEnabled();
-
-// Whether canvases are made with an opaque buffer; off at start.
-void setOpaqueCanvasBuffer(bool on);
-bool isOpaqueCanvasBuffer();
 
 }  // namespace HA::HWL

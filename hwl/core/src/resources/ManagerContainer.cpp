@@ -13,14 +13,14 @@
 #include <fmt/format.h>
 
 #include "gp/src/common/files/FilePath.h"
+#include "gp/src/common/process/FatalError.h"
 #include "gp/src/common/process/Trace.h"
 #include "gp/src/common/storage/FileStream.h"
 #include "gp/src/common/storage/ModuleResources.h"
 #include "gp/src/common/storage/ResourceStream.h"
 #include "gp/src/common/text/Utf8.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/ErrorListeners.h"
-#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleConversions.h"
 #include "os/files/File.h"
 
@@ -146,6 +146,31 @@ int32_t scaledMargin(int32_t margin, float scale)
 }
 
 }  // namespace
+
+namespace {
+
+ManagerContainer* gManager = nullptr;
+bool gSkinLookup = false;
+
+}  // namespace
+
+ManagerContainer* getManager() { return gManager; }
+
+StyleSheets& getStyleSheets()
+{
+    HA_GP_VERIFY(gManager != nullptr, "HWL::getStyleSheets without HWL::init");
+    return gManager->getStyleSheets();
+}
+
+void setSkinLookup(bool on) { gSkinLookup = on; }
+
+bool isSkinLookupEnabled() { return gSkinLookup; }
+
+namespace DETAIL {
+
+void setManager(ManagerContainer* manager) { gManager = manager; }
+
+}  // namespace DETAIL
 
 ManagerContainer::tPictureKey::tPictureKey(const std::string& name, const UIA::PictureProperties& description)
     : fileName(name),

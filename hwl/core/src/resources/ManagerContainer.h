@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
+#include "hwl/core/src/style/StyleResources.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/graphics/picture/PictureProperties.h"
 #include "uia/graphics/text/Font.h"
@@ -23,16 +24,14 @@ namespace HA::HWL {
 
 class StyleSheets;
 
-class ManagerContainer {
+class ManagerContainer : public IStyleResources {
 public:
     // Where resources come from; decided at the first request.
     enum eResourceMode : int { ModeUndecided = 0, ModeLinked = 1, ModeSkin = 2 };
-    // The kind argument of getResourceStream.
-    enum eResourceKind : int { KindPicture = 0, KindStyleSheet = 1, KindFont = 2 };
 
     // Makes the style sheets, with the built-in rules parsed.
     ManagerContainer();
-    ~ManagerContainer();
+    ~ManagerContainer() override;
     ManagerContainer(const ManagerContainer&) = delete;
     ManagerContainer& operator=(const ManagerContainer&) = delete;
 
@@ -46,21 +45,21 @@ public:
     // sub-folder is not found. In linked mode: the executable's resource of the kind's type,
     // by name without regard to case. Null when there is none (or for an unknown kind); then,
     // with report, the missing resource goes to the error listeners.
-    std::shared_ptr<GP::Stream> getResourceStream(const std::string& name, int kind, bool report);
+    std::shared_ptr<GP::Stream> getResourceStream(const std::string& name, int kind, bool report) override;
     // Opens a file by its full UTF-16 path for reading, as an absolute style-sheet import
     // does; the mode is decided first, as for getResourceStream. In skin mode only a file
     // that resolves inside the kind's sub-folder of the skin folder opens; otherwise any
     // readable file. Null when it does not open; nothing is reported.
-    std::shared_ptr<GP::Stream> openFile(const std::u16string& path, int kind);
+    std::shared_ptr<GP::Stream> openFile(const std::u16string& path, int kind) override;
 
     // The font of a description, made on first use and kept; null while its font file cannot
     // be opened (it is tried again at the next call). A font that could not be read stays:
     // it measures every text 0 wide and draws nothing.
-    const UIA::Font* getFont(const UIA::FontDesc& description);
+    const UIA::Font* getFont(const UIA::FontDesc& description) override;
 
     // A lazy picture of the file with the description; nothing is loaded until it is drawn.
     // The lazy picture refers to this manager and must not be drawn after it is gone.
-    LazyPicture getPicture(const std::string& fileName, const UIA::PictureProperties& description);
+    LazyPicture getPicture(const std::string& fileName, const UIA::PictureProperties& description) override;
     // The loader of those lazy pictures: the picture for scale ("@2x" file name for a scale
     // other than 1) from the picture cache, loaded into it when missing. Null when missing.
     std::shared_ptr<const UIA::Picture> loadCachedPicture(const std::string& fileName,
@@ -103,7 +102,20 @@ private:
     std::map<tPictureKey, std::shared_ptr<const UIA::Picture>> mPictureCache;
 };
 
+// The library's one resource manager, which the start-up makes and the shut-down drops
+// (library/Init.h); null outside them.
+ManagerContainer* getManager();
+// The manager's style sheets; a fatal error without a manager.
+StyleSheets& getStyleSheets();
+
+// Whether resources may come from a "skin" folder; off at start. Read once per manager, at
+// its first resource request.
+void setSkinLookup(bool on);
+bool isSkinLookupEnabled();
+
 namespace DETAIL {
+// The start-up and shut-down set the manager that getManager answers.
+void setManager(ManagerContainer* manager);
 // Replaces the executable's folder (UTF-8) in the skin-folder decision; an empty text goes
 // back to the executable's own. For tests, which cannot move their executable.
 void setExecutableFolderOverride(const std::string& folder);

@@ -1,4 +1,4 @@
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 
 #include <cmath>
 #include <utility>

@@ -13,7 +13,7 @@
 
 namespace HA::HWL {
 
-class Widget;
+class IStyledWidget;
 
 struct AttibuteSelector {
     // Attribute tests as written in a sheet; 0 and 1 are never written.
@@ -62,7 +62,7 @@ struct StateCondition {
     // Number of states that are not Any.
     int determinateCount() const;
     // Whether every determinate requirement equals the widget's state now.
-    bool holds(const Widget& widget) const;
+    bool holds(const IStyledWidget& widget) const;
     friend bool operator==(const StateCondition& a, const StateCondition& b) { return a.states == b.states; }
 };
 
@@ -84,7 +84,7 @@ struct Selector {
     // Whether the widget matches: the subject part, then each ancestor part at some ancestor
     // its relation allows (every placement is tried). States are not tested here; attribute
     // tests only when asked.
-    bool matches(const Widget& widget, bool withAttributes) const;
+    bool matches(const IStyledWidget& widget, bool withAttributes) const;
     // Whether any part tests attributes.
     bool hasAttributeTests() const;
 };

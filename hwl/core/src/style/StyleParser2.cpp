@@ -8,8 +8,7 @@
 #include "gp/src/common/storage/FileStream.h"
 #include "gp/src/common/storage/IStorage.h"
 #include "gp/src/common/storage/Stream.h"
-#include "hwl/core/src/library/ErrorListeners.h"
-#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleGrammar.h"
 #include "hwl/core/src/style/StyleSheet.h"
 
@@ -114,8 +113,8 @@ bool StyleParser2::processFile(const std::u16string& path)
 {
     // Through the owner's resource manager, which keeps a skin's sheets inside the skin.
     std::shared_ptr<GP::Stream> stream;
-    if (ManagerContainer* manager = mOwner ? mOwner->getOwner() : nullptr) {
-        stream = manager->openFile(path, ManagerContainer::KindStyleSheet);
+    if (IStyleResources* manager = mOwner ? mOwner->getOwner() : nullptr) {
+        stream = manager->openFile(path, IStyleResources::KindStyleSheet);
     } else {
         auto file = std::make_shared<GP::FileStream>();
         file->open(path, GP::IStorage::ModeRead);

@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "gp/src/common/storage/Stream.h"
-#include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/style/StyledWidget.h"
 
 namespace HA::HWL {
 
-std::size_t StyleSheet::tAddressHash::operator()(const Widget* widget) const
+std::size_t StyleSheet::tAddressHash::operator()(const IStyledWidget* widget) const
 {
     auto address = reinterpret_cast<std::uintptr_t>(widget);
     uint32_t hash = 2166136261u;
@@ -20,7 +20,7 @@ std::size_t StyleSheet::tAddressHash::operator()(const Widget* widget) const
     return hash;
 }
 
-StyleSheet::StyleSheet(ManagerContainer* owner)
+StyleSheet::StyleSheet(IStyleResources* owner)
     : mOwner(owner), mMatchCache(kMatchCacheBuckets)
 {
     mMatchCache.max_load_factor(1.0f);
@@ -43,7 +43,7 @@ std::shared_ptr<GP::Stream> StyleSheet::openStyleSheet(const std::string& name) 
 {
     if (!mOwner)
         return nullptr;
-    return mOwner->getResourceStream(name, ManagerContainer::KindStyleSheet, true);
+    return mOwner->getResourceStream(name, IStyleResources::KindStyleSheet, true);
 }
 
 void StyleSheet::clearMatchCache()
@@ -257,6 +257,44 @@ void StyleSheet::rebuildRules()
         for (const auto& entry : entries)
             list.push_back(entry.second);
     }
+}
+
+const std::vector<const StyleSheet::tSelectorValue*>& StyleSheet::candidateRules(const IStyledWidget& widget,
+                                                                                 ha::symbol property)
+{
+    tCandidates& candidates = mMatchCache[&widget];
+    auto found = candidates.find(property);
+    if (found != candidates.end())
+        return found->second;
+    std::vector<const tSelectorValue*>& list = candidates[property];
+    auto rules = mRules.find(property);
+    if (rules != mRules.end())
+        for (const tSelectorValue& entry : rules->second)
+            if (entry.selector.matches(widget, false))
+                list.push_back(&entry);
+    return list;
+}
+
+StyleSheet* StyleSheet::sheetFor(const IStyledWidget& widget)
+{
+    return widget.getStylingSheet();
+}
+
+std::vector<const StyleSheet::tSelectorValue*> StyleSheet::matchingRules(const IStyledWidget& widget, ha::symbol property)
+{
+    std::vector<const tSelectorValue*> result;
+    StyleSheet* sheet = sheetFor(widget);
+    if (!sheet)
+        return result;
+    for (const tSelectorValue* entry : sheet->candidateRules(widget, property))
+        if (!entry->selector.hasAttributeTests() || entry->selector.matches(widget, true))
+            result.push_back(entry);
+    return result;
+}
+
+void StyleSheet::forgetWidget(const IStyledWidget* widget)
+{
+    mMatchCache.erase(widget);
 }
 
 }  // namespace HA::HWL

@@ -14,6 +14,7 @@
 
 #include "gp/src/common/geometry/Geometry.h"
 #include "hwl/core/src/style/StyleParser2.h"
+#include "hwl/core/src/style/StyleResources.h"
 #include "uia/graphics/picture/PictureProperties.h"
 
 namespace HA::GP {
@@ -22,8 +23,7 @@ class Stream;
 
 namespace HA::HWL {
 
-class ManagerContainer;
-class Widget;
+class IStyledWidget;
 
 class StyleSheet {
 public:
@@ -40,10 +40,10 @@ public:
 
     // FNV-1a over the address bytes, lowest first.
     struct tAddressHash {
-        std::size_t operator()(const Widget* widget) const;
+        std::size_t operator()(const IStyledWidget* widget) const;
     };
     using tCandidates = std::map<ha::symbol, std::vector<const tSelectorValue*>, SymbolLess>;
-    using tMatchCache = std::unordered_map<const Widget*, tCandidates, tAddressHash>;
+    using tMatchCache = std::unordered_map<const IStyledWidget*, tCandidates, tAddressHash>;
     static constexpr std::size_t kMatchCacheBuckets = 8;
 
     // What a rule's font-*, image, dye-mask, animations, fixed* and relative-* declarations
@@ -60,7 +60,7 @@ public:
         std::optional<FontDesc> font;
     };
 
-    explicit StyleSheet(ManagerContainer* owner);
+    explicit StyleSheet(IStyleResources* owner);
 
     // Parses the style-sheet resource and, when it could be read, replaces the rules and the
     // imported names by what it gave. The match cache is cleared in every case.
@@ -84,16 +84,16 @@ public:
 
     // The property's entries whose selectors match the widget without their attribute tests,
     // in rules order; matched once per widget and property, then kept in the match cache.
-    const std::vector<const tSelectorValue*>& candidateRules(const Widget& widget, ha::symbol property);
+    const std::vector<const tSelectorValue*>& candidateRules(const IStyledWidget& widget, ha::symbol property);
     // The candidates of the widget's sheet (its pane's own sheet, else the global one) that
     // also pass their attribute tests; nothing for a widget without a pane.
-    static std::vector<const tSelectorValue*> matchingRules(const Widget& widget, ha::symbol property);
+    static std::vector<const tSelectorValue*> matchingRules(const IStyledWidget& widget, ha::symbol property);
     // The sheet that styles the widget; null without a pane or before the library's start-up.
-    static StyleSheet* sheetFor(const Widget& widget);
+    static StyleSheet* sheetFor(const IStyledWidget& widget);
     // The widget's match-cache entry goes.
-    void forgetWidget(const Widget* widget);
+    void forgetWidget(const IStyledWidget* widget);
 
-    ManagerContainer* getOwner() const { return mOwner; }
+    IStyleResources* getOwner() const { return mOwner; }
     const tRules& getRules() const { return mRules; }
     const tDeclarations& getDeclarations() const { return mDeclarations; }
     const std::set<std::string>& getImportedNames() const { return mImportedNames; }
@@ -106,7 +106,7 @@ private:
     LazyPicture makePicture(const tDerived::tPicture& picture) const;
     const UIA::Font* makeFont(const FontDesc& desc) const;
 
-    ManagerContainer* mOwner;
+    IStyleResources* mOwner;
     tRules mRules;
     tDeclarations mDeclarations;
     std::set<std::string> mImportedNames;

@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "gp/src/common/geometry/Geometry.h"
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "hwl/core/src/style/Property.h"
 #include "uia/graphics/text/FontDesc.h"
 

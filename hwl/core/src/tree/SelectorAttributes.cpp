@@ -1,4 +1,4 @@
-#include "hwl/core/src/cascade/SelectorAttributes.h"
+#include "hwl/core/src/tree/SelectorAttributes.h"
 
 #include <optional>
 #include <string>

@@ -1,12 +1,14 @@
-// A widget's typed style reads and its style application.
+// A widget's typed style reads, its style application and what selectors read of it.
 
 #include <string>
 #include <vector>
 
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/style/StyleConversions.h"
+#include "hwl/core/src/style/StyleSheet.h"
+#include "hwl/core/src/tree/Pane.h"
+#include "hwl/core/src/tree/SelectorAttributes.h"
 #include "hwl/core/src/tree/Widget.h"
 
 namespace HA::HWL {
@@ -61,8 +63,8 @@ const UIA::Picture* styledPicture(const Widget& widget)
 
 void Widget::applyStyle()
 {
-    if (isInitialized()) {
-        StyleSheets& sheets = getStyleSheets();
+    if (ManagerContainer* manager = getManager()) {
+        StyleSheets& sheets = manager->getStyleSheets();
         sheets.resolveStyleData(sheets.getStyleData(*this));
     }
 
@@ -187,6 +189,55 @@ const UIA::Font* Widget::getFont() const
         return font;
     ManagerContainer* manager = getManager();
     return manager ? manager->getFont(getDefaultFontDesc()) : nullptr;
+}
+
+const StyleParser2::tDeclaration* Widget::findStyleValue(ha::symbol property) const
+{
+    StyleSheet* sheet = StyleSheet::sheetFor(*this);
+    if (!sheet)
+        return nullptr;
+    for (const StyleSheet::tSelectorValue* entry : sheet->candidateRules(*this, property)) {
+        const Selector& selector = entry->selector;
+        if (selector.hasAttributeTests() && !selector.matches(*this, true))
+            continue;
+        if (selector.states.holds(*this))
+            return &entry->declaration;
+    }
+    return nullptr;
+}
+
+AttibuteSelector::tValue Widget::getSelectorAttribute(ha::symbol name) const
+{
+    auto found = mAttributes.find(name);
+    if (found != mAttributes.end())
+        return found->second;
+    for (const tAttributeGetter& getter : attributeGetters)
+        if (getter.name == name)
+            return getter.get(*this);
+    return AttibuteSelector::tDoesntExist{};
+}
+
+bool Widget::getSelectorState(int index) const
+{
+    return stateGetters[static_cast<std::size_t>(index)].test(*this);
+}
+
+StyleSheet* Widget::getPaneStyleSheet() const
+{
+    return mPane ? mPane->getStyleSheet() : nullptr;
+}
+
+StyleSheet* Widget::getStylingSheet() const
+{
+    if (ManagerContainer* manager = getManager())
+        return manager->getStyleSheets().getSheetFor(*this);
+    // Before the start-up only a pane's own sheet can style a widget.
+    return getPaneStyleSheet();
+}
+
+const IStyledWidget* Widget::getPaneRoot() const
+{
+    return mPane ? mPane->getRoot().get() : nullptr;
 }
 
 }  // namespace HA::HWL

@@ -22,7 +22,9 @@
 #include "gp/src/common/geometry/Geometry.h"
 #include "gp/src/common/geometry/Region.h"
 #include "gp/src/common/text/Symbol.h"
+#include "hwl/core/src/style/StyleNames.h"
 #include "hwl/core/src/style/StyleRule.h"
+#include "hwl/core/src/style/StyledWidget.h"
 #include "hwl/core/src/tree/DragDropEventTarget.h"
 #include "hwl/core/src/tree/DragDropSource.h"
 #include "uia/events/Events.h"
@@ -33,9 +35,9 @@ class Canvas;
 class Pane;
 class PaintContext;
 
-// Widget events (the framework's kEventMouseMove to kEventRawMouseMotion keep their meaning
-// for widgets). b is the button
-// code: 1 left, 2 right, 4 middle.
+// Widget events. The codes of the framework's kEventMouseMove to kEventRawMouseMotion keep
+// their meaning for widgets; in the press, release, click, double-click and drag codes, b is
+// the button: 1 left, 2 right, 4 middle.
 constexpr int kWidgetMouseMove = 1002;   // no button held, to the hovered widget
 constexpr int kWidgetWheel = 1003;       // by onWheel: button = -(delta / 120), kind = vertical
 constexpr int kWidgetMouseEnter = 1004;
@@ -47,7 +49,10 @@ constexpr int kWidgetClick = 100013;        // + b: press and release on the sam
 constexpr int kWidgetDoubleClick = 100019;  // + b
 constexpr int kWidgetDrag = 100025;         // + b: moved with button b held
 
-class Widget : public DragDropEventTarget,
+// First base, so that a widget and its styled-widget part share one address (the match
+// caches hash it).
+class Widget : public IStyledWidget,
+               public DragDropEventTarget,
                public DragDropSource,
                public std::enable_shared_from_this<Widget> {
 public:
@@ -97,9 +102,7 @@ public:
     using tChildren = std::vector<std::shared_ptr<Widget>>;
     using tHitShape = std::function<bool(const GP::Point&)>;
     // Attributes are kept in text order.
-    struct tSymbolLess {
-        bool operator()(ha::symbol a, ha::symbol b) const { return a.str() < b.str(); }
-    };
+    using tSymbolLess = SymbolLess;
     using tAttributes = std::map<ha::symbol, std::string, tSymbolLess>;
 
     Widget();
@@ -109,7 +112,7 @@ public:
     ~Widget() override;
 
     // The widget type's name for selectors ("Bar", "Button", ...).
-    virtual ha::symbol getClass() const = 0;
+    ha::symbol getClass() const override = 0;
     // The style state "dormant"; false.
     virtual bool isDormant() const;
     // The attribute "isHorizontal" for selectors: only a widget with a direction has it;
@@ -171,8 +174,8 @@ public:
     const tChildren& getZOrderedChildren();
 
     // Style.
-    ha::symbol getId() const { return mId; }
-    ha::symbol getStyle() const { return mStyle; }
+    ha::symbol getId() const override { return mId; }
+    ha::symbol getStyle() const override { return mStyle; }
     // Sets the style class (null keeps it) and gives the widget its 18 x 18 minimum size.
     void setStyle(const char* name);
     void setAttribute(const char* name, const std::string& value);
@@ -182,7 +185,7 @@ public:
     // Style values, read through the cascade of the widget's sheet.
     // The declaration of the best rule for the property that matches the widget (attributes
     // included) and whose states hold now; null when none, and always without a pane.
-    const tStyleDeclaration* findStyleValue(ha::symbol property) const;
+    const tStyleDeclaration* findStyleValue(ha::symbol property) const override;
     // That value when it has the asked type, "no" as the type's zero (0, false, "", null);
     // both with found = true. Otherwise the default, with found = false. The bool form also
     // takes numbers of unit 0 and the words "yes", "true", "no", "false".
@@ -201,6 +204,15 @@ public:
     // The "font" value; the default font when there is none or it is null ("no", or a font
     // file that could not be opened). Null only before the library's start-up.
     const UIA::Font* getFont() const;
+    // What selectors and the cascade read (IStyledWidget); the attributes every widget
+    // answers and the states are in tree/SelectorAttributes.h.
+    AttibuteSelector::tValue getSelectorAttribute(ha::symbol name) const override;
+    bool getSelectorState(int index) const override;
+    const IStyledWidget* getStyledParent() const override { return mParent; }
+    bool isInPane() const override { return mPane != nullptr; }
+    StyleSheet* getPaneStyleSheet() const override;
+    StyleSheet* getStylingSheet() const override;
+    const IStyledWidget* getPaneRoot() const override;
 
     // State.
     std::uint32_t getFlags() const { return mFlags; }
@@ -281,7 +293,7 @@ public:
     // Takes the widget's dirty marks, and its children's, into region (pane coordinates).
     void collectDirtyRegion(GP::Region& region);
     // The pane's scale; 1 without a pane.
-    float getScale() const;
+    float getScale() const override;
     // Places the shown, not position-fixed children in a line from the content origin (or,
     // right to left and bottom to top, from the content box's far edge) and stretches them
     // across it. Other directions move nothing.

@@ -1,7 +1,6 @@
 #include "hwl/core/src/tree/WidgetStyleCaches.h"
 
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/Init.h"
 #include "hwl/core/src/resources/ManagerContainer.h"
 #include "hwl/core/src/tree/Pane.h"
 #include "hwl/core/src/tree/Widget.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "hwl/core/src/library/ErrorListeners.h"
+#include "hwl/core/src/errors/ErrorListeners.h"
 #include "hwl/core/src/style/StyleNames.h"
 #include "hwl/core/src/style/StyleSheet.h"
 

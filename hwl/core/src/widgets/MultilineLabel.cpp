@@ -6,7 +6,7 @@
 #include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/Init.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
 #include "uia/graphics/text/Font.h"
 
 namespace HA::HWL {
@@ -46,9 +46,10 @@ void MultilineLabel::paint(PaintContext& context)
 {
     const PanelDrawer& drawer = getPanelDrawer();
     drawer.draw(*this, context);
-    if (!isInitialized())
+    ManagerContainer* manager = getManager();
+    if (!manager)
         return;
-    const StyleData& style = getStyleSheets().getStyleData(*this);
+    const StyleData& style = manager->getStyleSheets().getStyleData(*this);
     const std::uint32_t colour = style.getColour(kForegroundSlot, false, drawer.getColourNumber());
     const UIA::Font* font = style.getFont();
     if (colour == 0 || !font)

@@ -6,8 +6,8 @@
 #include "hwl/core/src/canvas/PaintContext.h"
 #include "hwl/core/src/cascade/StyleData.h"
 #include "hwl/core/src/cascade/StyleSheets.h"
-#include "hwl/core/src/library/Init.h"
-#include "hwl/core/src/resources/LazyPicture.h"
+#include "hwl/core/src/resources/ManagerContainer.h"
+#include "hwl/core/src/style/LazyPicture.h"
 #include "hwl/core/src/tree/Widget.h"
 #include "uia/graphics/text/Font.h"
 
@@ -21,9 +21,8 @@ constexpr int kDyeSlot = 4;
 
 const StyleData* styleOf(const Widget& widget)
 {
-    if (!isInitialized())
-        return nullptr;
-    return &getStyleSheets().getStyleData(widget);
+    ManagerContainer* manager = getManager();
+    return manager ? &manager->getStyleSheets().getStyleData(widget) : nullptr;
 }
 
 GP::Rect pictureArea(const Widget& widget, const StyleData& style, const GP::Rect& rect)
