@@ -88,7 +88,7 @@ public:
     // The candidates of the widget's sheet (its pane's own sheet, else the global one) that
     // also pass their attribute tests; nothing for a widget without a pane.
     static std::vector<const tSelectorValue*> matchingRules(const IStyledWidget& widget, ha::symbol property);
-    // The sheet that styles the widget; null without a pane or before the library's start-up.
+    // The sheet that styles the widget, as IStyledWidget::getStylingSheet says.
     static StyleSheet* sheetFor(const IStyledWidget& widget);
     // The widget's match-cache entry goes.
     void forgetWidget(const IStyledWidget* widget);
