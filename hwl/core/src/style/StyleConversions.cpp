@@ -4,6 +4,14 @@
 
 namespace HA::HWL {
 
+bool isNo(const tStyleValue& value, Property::eUnit unit)
+{
+    if (unit != Property::String)
+        return false;
+    const std::string* text = std::get_if<std::string>(&value);
+    return text && *text == "no";
+}
+
 std::optional<bool> toBool(const tStyleValue& value, Property::eUnit unit)
 {
     if (const bool* b = std::get_if<bool>(&value))

@@ -23,6 +23,9 @@ enum class eAlignmentAxis { Horizontal, Vertical };
 // true for "yes" and "true", false for "no" and "false"; anything else is no bool.
 std::optional<bool> toBool(const tStyleValue& value, Property::eUnit unit);
 
+// Whether a value is the word "no" (unit String), which sets a property to nothing.
+bool isNo(const tStyleValue& value, Property::eUnit unit);
+
 // "left" 0x1000, "right" 1, "center" 0 (horizontal); "top" 0x100, "bottom" 0x10, "center" 0
 // (vertical); any other word 0x1000. Exact and case-sensitive.
 int alignmentFromWord(const std::string& word, eAlignmentAxis axis);

@@ -15,14 +15,6 @@ namespace HA::HWL {
 
 namespace {
 
-bool isNo(const StyleParser2::tDeclaration& declaration)
-{
-    if (declaration.unit != Property::String)
-        return false;
-    const std::string* text = std::get_if<std::string>(&declaration.value);
-    return text && *text == "no";
-}
-
 void report(bool* found, bool value)
 {
     if (found)
@@ -38,7 +30,7 @@ T readAs(const StyleParser2::tDeclaration* declaration, const T& defaultValue, b
             report(found, true);
             return *value;
         }
-        if (isNo(*declaration)) {
+        if (isNo(declaration->value, declaration->unit)) {
             report(found, true);
             return T{};
         }
@@ -151,7 +143,7 @@ std::string Widget::getProperty(ha::symbol property, const std::string& defaultV
 {
     const StyleParser2::tDeclaration* declaration = findStyleValue(property);
     // The word "no" is the empty text, not the text "no".
-    if (declaration && isNo(*declaration)) {
+    if (declaration && isNo(declaration->value, declaration->unit)) {
         report(found, true);
         return std::string();
     }
