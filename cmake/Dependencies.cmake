@@ -19,11 +19,13 @@ pkg_check_modules(AGG REQUIRED IMPORTED_TARGET libagg)
 # The presenter (os/display) and its smoke test, which reads the display back from the X server.
 find_package(SDL2 REQUIRED)
 find_package(X11 REQUIRED)
+# The presenter asks a Wayland compositor for its seat before the display library starts on it.
+pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
 
 foreach(_t Boost::headers Boost::thread Boost::filesystem Boost::system Boost::locale
            fmt::fmt Freetype::Freetype PNG::PNG JPEG::JPEG ZLIB::ZLIB
            PkgConfig::HARFBUZZ PkgConfig::LCMS2 PkgConfig::AGG
-           GTest::gtest GTest::gmock SDL2::SDL2 X11::X11)
+           GTest::gtest GTest::gmock SDL2::SDL2 X11::X11 PkgConfig::WAYLAND_CLIENT)
   if(TARGET ${_t})
     get_target_property(_inc ${_t} INTERFACE_INCLUDE_DIRECTORIES)
     if(_inc)

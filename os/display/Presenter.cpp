@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <wayland-client.h>
 
 #include <algorithm>
 #include <atomic>
@@ -48,6 +49,8 @@ struct Shown {
 struct Presenter {
     std::atomic<bool> running{false};
     DWORD thread = 0;
+    // The display library runs its Wayland driver (else its X11 one).
+    bool wayland = false;
     Uint32 wakeEvent = 0;
     std::atomic<bool> wakePending{false};
     std::atomic<std::uint64_t> presents{0};
@@ -260,8 +263,11 @@ void syncWindow(Presenter& p, HWND hwnd)
         // only, no minimise or maximise.
         const bool dialog = (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME) != 0;
         SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+        // On Wayland the window's surface is a texture of the display library's GL renderer,
+        // which needs a GL window: made so at once, for the library's own remaking of a window
+        // as a GL one leaves it without a buffer the compositor ever shows.
         s.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width,
-                                    s.height, SDL_WINDOW_HIDDEN);
+                                    s.height, SDL_WINDOW_HIDDEN | (p.wayland ? SDL_WINDOW_OPENGL : 0));
         if (!s.window) {
             std::fprintf(stderr, "os: presenter: no display window (%s)\n", SDL_GetError());
             return;
@@ -599,26 +605,77 @@ std::string whyNoXServer(const std::string& libraryReason)
                  : std::string("Xlib cannot read it as a display name");
 }
 
-// Opens the display the environment names, Wayland before X when both are named; only a
-// display a person sees counts, never the library's off-screen or console fallbacks. False
-// with one text naming the display and every reason.
-bool openDisplay(std::string& failure)
+// Why the compositor that WAYLAND_DISPLAY names cannot be used; empty when it can. Without a
+// seat the display library's own start ends the process, so the compositor is asked first.
+std::string whyNoCompositor()
 {
-    struct Candidate {
-        const char* driver;
-        const char* variable;
-    };
+    errno = 0;
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return std::string("no connection to its compositor: ") + std::strerror(errno ? errno : ENOENT);
+    bool seat = false;
+    static const wl_registry_listener listener{
+        [](void* data, wl_registry*, std::uint32_t, const char* interface, std::uint32_t) {
+            if (std::strcmp(interface, wl_seat_interface.name) == 0)
+                *static_cast<bool*>(data) = true;
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    if (!answered)
+        return "its compositor does not answer";
+    if (!seat)
+        return "its compositor offers no seat (no pointer, no keyboard), without which the display library cannot run";
+    return std::string();
+}
+
+struct Candidate {
+    const char* driver;
+    const char* variable;
+};
+constexpr Candidate kX11{"x11", "DISPLAY"};
+constexpr Candidate kWayland{"wayland", "WAYLAND_DISPLAY"};
+
+// The drivers in the order they are tried. X comes first: a desktop that names both runs an
+// X server for X programs, on which everything the presenter does is tested and works, while
+// on Wayland a second start cannot raise the first window and a compositor without a seat
+// would end the process inside the display library. SDL_VIDEODRIVER=wayland puts Wayland first.
+std::vector<Candidate> driverOrder()
+{
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen && std::strcmp(chosen, kWayland.driver) == 0)
+        return {kWayland, kX11};
+    return {kX11, kWayland};
+}
+
+// Opens the display the environment names, in driverOrder; only a display a person sees
+// counts, never the library's off-screen or console fallbacks. False with one text naming
+// the display and every reason. `wayland` tells which driver runs.
+bool openDisplay(std::string& failure, bool& wayland)
+{
     std::vector<std::string> named;
     std::string reasons;
-    for (const Candidate& c : {Candidate{"wayland", "WAYLAND_DISPLAY"}, Candidate{"x11", "DISPLAY"}}) {
+    for (const Candidate& c : driverOrder()) {
         const char* value = std::getenv(c.variable);
         if (!value || !*value)
             continue;
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
-        if (SDL_Init(SDL_INIT_VIDEO) == 0)
-            return true;
-        const std::string library = SDL_GetError();
-        const std::string why = std::strcmp(c.driver, "x11") == 0 ? whyNoXServer(library) : library;
+        const bool isWayland = std::strcmp(c.driver, kWayland.driver) == 0;
+        std::string why = isWayland ? whyNoCompositor() : std::string();
+        if (why.empty()) {
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
+            // On X the window's pixels go straight to the server, as they are; a Wayland
+            // surface gets them only through the library's GL renderer.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, isWayland ? "1" : "0");
+            if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+                wayland = isWayland;
+                return true;
+            }
+            const std::string library = SDL_GetError();
+            why = isWayland ? library : whyNoXServer(library);
+        }
         named.push_back(std::string(c.variable) + "=\"" + value + "\"");
         reasons += std::string(reasons.empty() ? "" : "; ") + c.driver + ": " + why;
     }
@@ -643,10 +700,9 @@ bool startPresenter(std::string* failureOut)
     }
     // The process keeps its own signal handling; pixels go through the window surface.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     std::string failure;
-    if (!openDisplay(failure)) {
+    if (!openDisplay(failure, p.wayland)) {
         if (failureOut)
             *failureOut = failure;
         else

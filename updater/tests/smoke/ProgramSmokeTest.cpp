@@ -4,15 +4,19 @@
 //
 //   updater_program_smoke <program> <expected.png> <folder for the run's state>
 //                         [<connect screen.png> <device script>]
+//   updater_program_smoke --wayland <program> <offer.png> <folder for the run's state> <success.png>
 //
 // With the last two it walks the connect road instead: the program starts without a device,
 // shows the connect screen, the device script plugs the device in from outside, a click on
 // RESCAN follows, and the window must then show the expected picture.
 //
+// With --wayland it runs the program on a Wayland compositor (see runOnWayland).
+//
 // Run under xvfb-run. Exit status 0 when the window showed the picture.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <png.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -24,10 +28,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "os/display/tests/smoke/ScreenPicture.h"
 #include "updater/tests/smoke/SmokeSupport.h"
 
 extern char** environ;
@@ -43,12 +49,12 @@ constexpr int kActionX = 545;
 constexpr int kActionY = 297;
 constexpr int kAwayX = 1200;
 constexpr int kAwayY = 1000;
+// The close box of the title bar the display library draws on Wayland: its middle from the
+// window's right edge and above the window's top.
+constexpr int kCloseBoxFromRight = 16;
+constexpr int kCloseBoxAbove = 12;
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
-};
+using SMOKE::Picture;
 
 bool readPng(const char* file, Picture& out)
 {
@@ -85,22 +91,11 @@ void writePng(const std::string& file, const Picture& picture)
 // The window's pixels, or an empty picture while it is not there.
 Picture readBack(Display* display, Window window, int width, int height)
 {
-    Picture shown;
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes) || attributes.width != width ||
         attributes.height != height)
-        return shown;
-    XImage* image = XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (!image)
-        return shown;
-    shown.width = width;
-    shown.height = height;
-    shown.pixels.resize(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            shown.pixels[size_t(y) * size_t(width) + size_t(x)] = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
-    XDestroyImage(image);
-    return shown;
+        return Picture{};
+    return SMOKE::readImage(display, window, width, height);
 }
 
 // A left click at a point of the window: the pointer moved there (the server sends the
@@ -143,13 +138,117 @@ int runScript(const char* script, const char* argument)
     return WEXITSTATUS(status);
 }
 
+// A left click at a point of the screen as the X server's own input (a compositor takes no
+// sent events), then the pointer parked off the compositor's windows.
+void clickOnScreen(Display* display, int x, int y)
+{
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (Bool press : {True, False}) {
+        XTestFakeButtonEvent(display, Button1, press, CurrentTime);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    SMOKE::parkPointer(display);
+}
+
+// The program on a Wayland compositor whose output the X server shows, started with
+// WAYLAND_DISPLAY alone: its window must show the update offer somewhere in the output, a
+// click on UPDATE must start the update, whose end shows the success screen, and the close
+// request (the close box of the title bar that the display library draws there) must end
+// the program with status 0.
+int runOnWayland(Display* display, const char* program, const Picture& offer, const Picture& success)
+{
+    unsetenv("DISPLAY");
+    SMOKE::parkPointer(display);
+    const pid_t pid = SMOKE::spawn({program});
+    if (pid <= 0) {
+        std::fprintf(stderr, "cannot start %s\n", program);
+        return 2;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int status = -1;
+    Picture screen;
+    // Reads the screen back until it shows the picture (at most `seconds` from the start); its
+    // place, or nothing when the program ended or the time is up.
+    auto waitFor = [&](const Picture& picture, int seconds) -> std::optional<SMOKE::Place> {
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return std::nullopt;
+            screen = SMOKE::readScreen(display);
+            if (auto place = SMOKE::findPicture(screen, picture))
+                return place;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return std::nullopt;
+    };
+    auto fail = [&](const char* what, const Picture& expected) {
+        std::fprintf(stderr, "%s; the screen is written to wayland-program-FAILED.png\n", what);
+        writePng("wayland-program-FAILED.png", screen);
+        writePng("wayland-program-expected-FAILED.png", expected);
+        if (status == -1)
+            SMOKE::stop(pid);
+        else
+            std::fprintf(stderr, "the program ended with status %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        return 1;
+    };
+    const auto offerPlace = waitFor(offer, 2 * kSeconds);
+    if (!offerPlace)
+        return fail("the compositor's output does not show the update offer", offer);
+    std::printf("the update offer is shown at %d,%d of the screen\n", offerPlace->x, offerPlace->y);
+    clickOnScreen(display, offerPlace->x + kActionX, offerPlace->y + kActionY);
+    const auto successPlace = waitFor(success, 6 * kSeconds);
+    if (!successPlace)
+        return fail("the click on UPDATE did not lead to the success screen", success);
+    // The close box sits at the right end of the title bar, above the window's pixels.
+    clickOnScreen(display, successPlace->x + success.width - kCloseBoxFromRight, successPlace->y - kCloseBoxAbove);
+    for (int i = 0; i < 500 && status == -1; ++i) {
+        if (waitpid(pid, &status, WNOHANG) != pid) {
+            status = -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    if (status == -1) {
+        screen = SMOKE::readScreen(display);
+        return fail("the close request did not end the program within 10 s", success);
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the close request ended the program with status %d\n",
+                     WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        return 1;
+    }
+    std::printf("UPDATE led to the success screen and the close request ended the program with status 0\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 6 && std::strcmp(argv[1], "--wayland") == 0) {
+        Picture offer, success;
+        if (!readPng(argv[3], offer) || !readPng(argv[5], success)) {
+            std::fprintf(stderr, "cannot read the pictures\n");
+            return 2;
+        }
+        Display* display = SMOKE::openDisplay();
+        if (!display)
+            return 2;
+        const std::string folder = SMOKE::makeRunFolder(argv[4]);
+        if (folder.empty())
+            return 2;
+        const int status = runOnWayland(display, argv[2], offer, success);
+        XCloseDisplay(display);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        return status;
+    }
     if (argc != 4 && argc != 6) {
-        std::fprintf(stderr, "usage: %s <program> <expected.png> <state folder> [<connect screen.png> <device script>]\n",
-                     argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s <program> <expected.png> <state folder> [<connect screen.png> <device script>]\n"
+                     "       %s --wayland <program> <offer.png> <state folder> <success.png>\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const bool connectRoad = argc == 6;

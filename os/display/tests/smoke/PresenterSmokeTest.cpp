@@ -1,5 +1,8 @@
 // The presenter on a real (virtual) X server: what the display shows is read back from the
-// server and compared with the headless window, pixel for pixel.
+// server and compared with the headless window, pixel for pixel. Run inside a Wayland
+// compositor with SDL_VIDEODRIVER=wayland, the presenter shows the windows there, and the
+// pixels are read back from the X server that shows the compositor's output; what only X
+// has (window properties, map states) is checked on X alone.
 
 #include <gtest/gtest.h>
 
@@ -13,11 +16,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "os/display/Presenter.h"
+#include "os/display/tests/smoke/ScreenPicture.h"
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
@@ -29,6 +35,7 @@
 #include "os/tests/MessageBoxTestSupport.h"
 
 using namespace HA::OS;
+using HA::SMOKE::Picture;
 
 namespace {
 
@@ -162,35 +169,83 @@ XWindow xWindowOf(SDL_Window* window)
     return XWindow{wm.info.x11.display, wm.info.x11.window};
 }
 
-// Every pixel the X server shows for the window against what the headless window holds
-// (627 x 335 unless another size is given).
+bool onWayland()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "wayland") == 0;
+}
+
+// The whole screen of the X server that DISPLAY names, which shows the compositor's output.
+// The pointer is parked first, so that the compositor draws it over no window.
+Picture screenOfTheServer()
+{
+    static Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return Picture{};
+    HA::SMOKE::parkPointer(display);
+    return HA::SMOKE::readScreen(display);
+}
+
+Picture heldPicture(HWND hwnd)
+{
+    WindowPixels held;
+    Picture out;
+    if (!readWindowPixels(hwnd, held))
+        return out;
+    out.width = held.width;
+    out.height = held.height;
+    for (std::uint32_t p : held.pixels)
+        out.pixels.push_back(p & 0xFFFFFF);
+    return out;
+}
+
+// Whether the compositor's output shows the picture (or, with `shown` false, no longer
+// shows it) within 30 s, the presenter taking its turns meanwhile; the last screen read.
+bool compositorShows(const Picture& picture, bool shown, Picture& screen)
+{
+    for (int i = 0; i < 1500; ++i) {
+        screen = screenOfTheServer();
+        if (HA::SMOKE::findPicture(screen, picture).has_value() == shown)
+            return true;
+        presentNow();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// Every pixel the display shows for the window against what the headless window holds
+// (627 x 335 unless another size is given): on X the window's own pixels, on Wayland the
+// picture found whole in the compositor's output.
 ::testing::AssertionResult displayShowsTheWindow(HWND hwnd, SDL_Window* window, const std::string& name,
                                                  int width = kWidth, int height = kHeight)
 {
-    XWindow x = xWindowOf(window);
-    if (!x.display)
-        return ::testing::AssertionFailure() << "no X window";
-    WindowPixels expected;
-    if (!readWindowPixels(hwnd, expected) || expected.width != width || expected.height != height)
+    Picture expected = heldPicture(hwnd);
+    if (expected.width != width || expected.height != height)
         return ::testing::AssertionFailure() << "the window holds " << expected.width << " x " << expected.height;
-    XImage* image = XGetImage(x.display, x.window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (!image)
+    Picture shown;
+    if (onWayland()) {
+        if (compositorShows(expected, true, shown))
+            return ::testing::AssertionSuccess();
+        writePng(name + "-FAILED.png", shown.width, shown.height, shown.pixels);
+        writePng(name + "-expected-FAILED.png", width, height, expected.pixels);
+        return ::testing::AssertionFailure() << "the compositor's output does not show the window; written to "
+                                             << name << "-FAILED.png";
+    }
+    XWindow xw = xWindowOf(window);
+    if (!xw.display)
+        return ::testing::AssertionFailure() << "no X window";
+    shown = HA::SMOKE::readImage(xw.display, xw.window, width, height);
+    if (shown.pixels.empty())
         return ::testing::AssertionFailure() << "no image from the X server";
-    std::vector<std::uint32_t> shown(size_t(width) * height);
     int wrong = 0;
     std::string first;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t s = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
-            shown[size_t(y) * width + x] = s;
-            if (s != (expected.at(x, y) & 0xFFFFFF) && wrong++ == 0)
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (shown.pixels[size_t(y) * width + x] != expected.pixels[size_t(y) * width + x] && wrong++ == 0)
                 first = std::to_string(x) + "," + std::to_string(y);
-        }
-    }
-    XDestroyImage(image);
     if (!wrong)
         return ::testing::AssertionSuccess();
-    writePng(name + "-FAILED.png", width, height, shown);
+    writePng(name + "-FAILED.png", width, height, shown.pixels);
     writePng(name + "-expected-FAILED.png", width, height, expected.pixels);
     return ::testing::AssertionFailure() << wrong << " pixels differ, the first at " << first << "; written to "
                                          << name << "-FAILED.png";
@@ -225,6 +280,13 @@ TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
     ASSERT_TRUE(startPresenter());
     SDL_Window* window = pumpUntilPresented(hwnd);
     ASSERT_NE(window, nullptr);
+    WindowPixels held;
+    ASSERT_TRUE(readWindowPixels(hwnd, held));
+    EXPECT_EQ(held.at(300, 200), coded(300, 200));  // the window holds the picture
+    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmoke"));
+    EXPECT_STREQ(SDL_GetWindowTitle(window), kTitleUtf8);
+    if (onWayland())
+        return;  // no title property, and no icon for a window in the protocol
     XWindow x = xWindowOf(window);
     ASSERT_NE(x.display, nullptr);
 
@@ -246,11 +308,6 @@ TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
     EXPECT_EQ(int(shownIcon[0]), iconPixels.width);
     EXPECT_EQ(int(shownIcon[1]), iconPixels.height);
     EXPECT_EQ(std::vector<std::uint32_t>(shownIcon.begin() + 2, shownIcon.end()), iconPixels.pixels);
-
-    WindowPixels held;
-    ASSERT_TRUE(readWindowPixels(hwnd, held));
-    EXPECT_EQ(held.at(300, 200), coded(300, 200));  // the window holds the picture
-    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmoke"));
 }
 
 TEST_F(PresenterSmoke, DrawingAfterTheStartIsPresented)
@@ -325,46 +382,58 @@ TEST_F(PresenterSmoke, HidingRetitlingAndDestroyingFollowTheWindow)
     ASSERT_TRUE(startPresenter());
     SDL_Window* window = pumpUntilPresented(hwnd);
     ASSERT_NE(window, nullptr);
+    const Picture picture = heldPicture(hwnd);
+    Picture screen;
+    // On X the map state of the window, on Wayland whether the compositor shows its picture.
     XWindow x = xWindowOf(window);
-    ASSERT_NE(x.display, nullptr);
-    auto mapState = [&] {
+    ASSERT_TRUE(x.display || onWayland());
+    auto shown = [&](bool expected) {
+        if (onWayland())
+            return compositorShows(picture, expected, screen) ? expected : !expected;
         XSync(x.display, False);
         XWindowAttributes a{};
         XGetWindowAttributes(x.display, x.window, &a);
-        return a.map_state;
+        return a.map_state == IsViewable;
     };
-    EXPECT_EQ(mapState(), IsViewable);
+    EXPECT_TRUE(shown(true));
 
     showWindow(hwnd, SW_HIDE);
     settle();
     EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN);
-    EXPECT_EQ(mapState(), IsUnmapped);
+    EXPECT_FALSE(shown(false));
 
     showWindow(hwnd, SW_SHOWNA);
     setWindowText(hwnd, u"Second title");
     settle();
     EXPECT_EQ(presentedWindowOf(hwnd), window);
-    EXPECT_EQ(mapState(), IsViewable);
-    Atom type = None;
-    std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
-    EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
+    EXPECT_TRUE(shown(true));
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Second title");
+    if (x.display) {
+        Atom type = None;
+        std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+        EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
+    }
 
     // Gone from the display at once, before any idle turn: a program that blocks after
     // closing its window (a shut-down waiting for a worker) leaves nothing on the screen.
     destroyWindow(hwnd);
     EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
-    XSync(x.display, False);
-    static int xError = 0;
-    xError = 0;
-    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
-        xError = e->error_code;
-        return 0;
-    });
-    XWindowAttributes gone{};
-    XGetWindowAttributes(x.display, x.window, &gone);
-    XSync(x.display, False);
-    XSetErrorHandler(previous);
-    EXPECT_EQ(xError, BadWindow) << "the display window still exists";
+    if (onWayland()) {
+        EXPECT_FALSE(shown(false)) << "the compositor still shows the window";
+    } else {
+        XSync(x.display, False);
+        static int xError = 0;
+        xError = 0;
+        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
+            xError = e->error_code;
+            return 0;
+        });
+        XWindowAttributes gone{};
+        XGetWindowAttributes(x.display, x.window, &gone);
+        XSync(x.display, False);
+        XSetErrorHandler(previous);
+        EXPECT_EQ(xError, BadWindow) << "the display window still exists";
+    }
     settle();
     EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
 }
@@ -431,14 +500,16 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
         RECT client{};
         getClientRect(box, client);
         EXPECT_TRUE(displayShowsTheWindow(box, window, "PresenterSmokeBox", client.right, client.bottom));
-        XWindow x = xWindowOf(window);
-        Atom type = None;
-        std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
-        EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
-        // Over its owner: the window manager is told so.
-        Window transientFor = 0;
-        EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
-        EXPECT_EQ(transientFor, xWindowOf(ownerWindow).window);
+        EXPECT_STREQ(SDL_GetWindowTitle(window), "Vireo Updater");
+        if (XWindow x = xWindowOf(window); x.display) {
+            Atom type = None;
+            std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+            EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
+            // Over its owner: the window manager is told so.
+            Window transientFor = 0;
+            EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
+            EXPECT_EQ(transientFor, xWindowOf(ownerWindow).window);
+        }
         // A click on the owner goes nowhere; one on "No" answers.
         pushClick(ownerWindow, 20, 20);
         RECT no{};
@@ -487,6 +558,21 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
     EXPECT_EQ(messageBox(owner, u"Again?", u"Vireo Updater", MB_YESNO | MB_DEFBUTTON2), IDNO);
     Clock::cancel(watchdog);
     EXPECT_EQ(ownerClicks, 1);
+}
+
+// A compositor without a seat: the display library would end the process in its start; the
+// presenter refuses the display in one line instead.
+TEST(PresenterOnWayland, ACompositorWithoutASeatIsRefused)
+{
+    const char* compositor = std::getenv("WAYLAND_DISPLAY");
+    ASSERT_NE(compositor, nullptr) << "run inside a compositor without a seat";
+    unsetenv("DISPLAY");
+    std::string failure;
+    EXPECT_FALSE(startPresenter(&failure));
+    EXPECT_EQ(failure, "the display WAYLAND_DISPLAY=\"" + std::string(compositor) +
+                           "\" does not open (wayland: its compositor offers no seat (no pointer, no keyboard), "
+                           "without which the display library cannot run)");
+    EXPECT_FALSE(presenterRunning());
 }
 
 class PresenterSmokeThreaded : public PresenterSmoke {};
