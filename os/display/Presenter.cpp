@@ -49,8 +49,6 @@ struct Shown {
 struct Presenter {
     std::atomic<bool> running{false};
     DWORD thread = 0;
-    // The display library runs its Wayland driver (else its X11 one).
-    bool wayland = false;
     Uint32 wakeEvent = 0;
     std::atomic<bool> wakePending{false};
     std::atomic<std::uint64_t> presents{0};
@@ -63,6 +61,10 @@ struct Presenter {
 
     // Presenter's thread only.
     std::map<HWND, Shown> shown;
+    // The display library runs its Wayland driver (else its X11 one).
+    bool wayland = false;
+    // On Wayland: display windows of gone windows, hidden, destroyed with the display.
+    std::vector<SDL_Window*> retired;
 };
 
 Presenter& presenter()
@@ -158,10 +160,18 @@ void setTitle(SDL_Window* window, const std::string& title)
     XFlush(display);
 }
 
-void destroyShown(Shown& s)
+// Takes a display window off the display. On Wayland the title bar the display library draws
+// may still hand it an event the compositor sent before (a click on its close box activates
+// the window as well), and a destroyed window's record there is read after it was freed: the
+// window is hidden, which ends what it shows and takes, and destroyed with the display.
+void destroyShown(Presenter& p, Shown& s)
 {
-    if (s.window)
+    if (s.window && p.wayland) {
+        SDL_HideWindow(s.window);
+        p.retired.push_back(s.window);
+    } else if (s.window) {
         SDL_DestroyWindow(s.window);
+    }
     s.window = nullptr;
 }
 
@@ -237,7 +247,7 @@ void syncWindow(Presenter& p, HWND hwnd)
     bool ours = isWindow(hwnd) && getWindowThreadId(hwnd) == p.thread && getRootWindow(hwnd) == hwnd;
     if (!ours) {
         if (it != p.shown.end()) {
-            destroyShown(it->second);
+            destroyShown(p, it->second);
             p.shown.erase(it);
         }
         return;
@@ -263,11 +273,8 @@ void syncWindow(Presenter& p, HWND hwnd)
         // only, no minimise or maximise.
         const bool dialog = (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME) != 0;
         SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
-        // On Wayland the window's surface is a texture of the display library's GL renderer,
-        // which needs a GL window: made so at once, for the library's own remaking of a window
-        // as a GL one leaves it without a buffer the compositor ever shows.
         s.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width,
-                                    s.height, SDL_WINDOW_HIDDEN | (p.wayland ? SDL_WINDOW_OPENGL : 0));
+                                    s.height, SDL_WINDOW_HIDDEN);
         if (!s.window) {
             std::fprintf(stderr, "os: presenter: no display window (%s)\n", SDL_GetError());
             return;
@@ -653,8 +660,8 @@ std::vector<Candidate> driverOrder()
 
 // Opens the display the environment names, in driverOrder; only a display a person sees
 // counts, never the library's off-screen or console fallbacks. False with one text naming
-// the display and every reason. `wayland` tells which driver runs.
-bool openDisplay(std::string& failure, bool& wayland)
+// the display and every reason.
+bool openDisplay(std::string& failure)
 {
     std::vector<std::string> named;
     std::string reasons;
@@ -670,7 +677,7 @@ bool openDisplay(std::string& failure, bool& wayland)
             // surface gets them only through the library's GL renderer.
             SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, isWayland ? "1" : "0");
             if (SDL_Init(SDL_INIT_VIDEO) == 0) {
-                wayland = isWayland;
+                presenter().wayland = isWayland;
                 return true;
             }
             const std::string library = SDL_GetError();
@@ -702,7 +709,7 @@ bool startPresenter(std::string* failureOut)
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     std::string failure;
-    if (!openDisplay(failure, p.wayland)) {
+    if (!openDisplay(failure)) {
         if (failureOut)
             *failureOut = failure;
         else
@@ -742,8 +749,11 @@ void stopPresenter()
     setDisplayHooks(nullptr);
     p.running.store(false);
     for (auto& [hwnd, s] : p.shown)
-        destroyShown(s);
+        destroyShown(p, s);
     p.shown.clear();
+    for (SDL_Window* window : p.retired)
+        SDL_DestroyWindow(window);
+    p.retired.clear();
     {
         std::lock_guard<std::mutex> lock(p.notesMutex);
         p.changed.clear();

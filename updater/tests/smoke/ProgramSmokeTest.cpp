@@ -5,6 +5,7 @@
 //   updater_program_smoke <program> <expected.png> <folder for the run's state>
 //                         [<connect screen.png> <device script>]
 //   updater_program_smoke --wayland <program> <offer.png> <folder for the run's state> <success.png>
+//                         <quit question.png>
 //
 // With the last two it walks the connect road instead: the program starts without a device,
 // shows the connect screen, the device script plugs the device in from outside, a click on
@@ -53,6 +54,14 @@ constexpr int kAwayY = 1000;
 // window's right edge and above the window's top.
 constexpr int kCloseBoxFromRight = 16;
 constexpr int kCloseBoxAbove = 12;
+// The quit box's question in the screenshot of the quit question (without its frame and
+// buttons, which the display draws its own way), and the middle of its "No" from there.
+constexpr int kQuestionLeft = 100;
+constexpr int kQuestionTop = 110;
+constexpr int kQuestionWidth = 430;
+constexpr int kQuestionHeight = 70;
+constexpr int kNoX = 486 - kQuestionLeft;
+constexpr int kNoY = 208 - kQuestionTop;
 
 using SMOKE::Picture;
 
@@ -153,13 +162,28 @@ void clickOnScreen(Display* display, int x, int y)
     SMOKE::parkPointer(display);
 }
 
-// The program on a Wayland compositor whose output the X server shows, started with
-// WAYLAND_DISPLAY alone: its window must show the update offer somewhere in the output, a
-// click on UPDATE must start the update, whose end shows the success screen, and the close
-// request (the close box of the title bar that the display library draws there) must end
-// the program with status 0.
-int runOnWayland(Display* display, const char* program, const Picture& offer, const Picture& success)
+// The part of a picture inside a rectangle.
+Picture crop(const Picture& picture, int left, int top, int width, int height)
 {
+    Picture out;
+    out.width = width;
+    out.height = height;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            out.pixels.push_back(picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)]);
+    return out;
+}
+
+// The program on a Wayland compositor whose output the X server shows, started with
+// WAYLAND_DISPLAY alone: its window must show the update offer somewhere in the output; a
+// click on UPDATE must start the update; the close request (the close box of the title bar
+// that the display library draws there) must show the quit box, whose "No" lets the update
+// end with the success screen; and the close request then must end the program with
+// status 0.
+int runOnWayland(Display* display, const char* program, const Picture& offer, const Picture& success,
+                 const Picture& quitQuestion)
+{
+    const Picture question = crop(quitQuestion, kQuestionLeft, kQuestionTop, kQuestionWidth, kQuestionHeight);
     unsetenv("DISPLAY");
     SMOKE::parkPointer(display);
     const pid_t pid = SMOKE::spawn({program});
@@ -183,6 +207,15 @@ int runOnWayland(Display* display, const char* program, const Picture& offer, co
         }
         return std::nullopt;
     };
+    auto waitUntilGone = [&](const Picture& picture, int seconds) {
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
+            screen = SMOKE::readScreen(display);
+            if (!SMOKE::findPicture(screen, picture))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
     auto fail = [&](const char* what, const Picture& expected) {
         std::fprintf(stderr, "%s; the screen is written to wayland-program-FAILED.png\n", what);
         writePng("wayland-program-FAILED.png", screen);
@@ -198,9 +231,17 @@ int runOnWayland(Display* display, const char* program, const Picture& offer, co
         return fail("the compositor's output does not show the update offer", offer);
     std::printf("the update offer is shown at %d,%d of the screen\n", offerPlace->x, offerPlace->y);
     clickOnScreen(display, offerPlace->x + kActionX, offerPlace->y + kActionY);
+    // The pointer is parked again: the offer stays only when the click did not reach.
+    if (!waitUntilGone(offer, 3 * kSeconds))
+        return fail("the click on UPDATE did not reach the program", offer);
+    clickOnScreen(display, offerPlace->x + offer.width - kCloseBoxFromRight, offerPlace->y - kCloseBoxAbove);
+    const auto questionPlace = waitFor(question, 4 * kSeconds);
+    if (!questionPlace)
+        return fail("the close request during the update did not show the quit box", question);
+    clickOnScreen(display, questionPlace->x + kNoX, questionPlace->y + kNoY);
     const auto successPlace = waitFor(success, 6 * kSeconds);
     if (!successPlace)
-        return fail("the click on UPDATE did not lead to the success screen", success);
+        return fail("the update did not end with the success screen after \"No\" in the quit box", success);
     // The close box sits at the right end of the title bar, above the window's pixels.
     clickOnScreen(display, successPlace->x + success.width - kCloseBoxFromRight, successPlace->y - kCloseBoxAbove);
     for (int i = 0; i < 500 && status == -1; ++i) {
@@ -213,12 +254,16 @@ int runOnWayland(Display* display, const char* program, const Picture& offer, co
         screen = SMOKE::readScreen(display);
         return fail("the close request did not end the program within 10 s", success);
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "the close request ended the program with status %d\n",
-                     WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    if (WIFSIGNALED(status)) {
+        std::fprintf(stderr, "the program ended on signal %d after the close request\n", WTERMSIG(status));
         return 1;
     }
-    std::printf("UPDATE led to the success screen and the close request ended the program with status 0\n");
+    if (WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the close request ended the program with status %d\n", WEXITSTATUS(status));
+        return 1;
+    }
+    std::printf("UPDATE started the update, the close request showed the quit box, \"No\" let the update end with "
+                "the success screen, and the close request ended the program with status 0\n");
     return 0;
 }
 
@@ -226,9 +271,9 @@ int runOnWayland(Display* display, const char* program, const Picture& offer, co
 
 int main(int argc, char** argv)
 {
-    if (argc == 6 && std::strcmp(argv[1], "--wayland") == 0) {
-        Picture offer, success;
-        if (!readPng(argv[3], offer) || !readPng(argv[5], success)) {
+    if (argc == 7 && std::strcmp(argv[1], "--wayland") == 0) {
+        Picture offer, success, quitQuestion;
+        if (!readPng(argv[3], offer) || !readPng(argv[5], success) || !readPng(argv[6], quitQuestion)) {
             std::fprintf(stderr, "cannot read the pictures\n");
             return 2;
         }
@@ -238,7 +283,7 @@ int main(int argc, char** argv)
         const std::string folder = SMOKE::makeRunFolder(argv[4]);
         if (folder.empty())
             return 2;
-        const int status = runOnWayland(display, argv[2], offer, success);
+        const int status = runOnWayland(display, argv[2], offer, success, quitQuestion);
         XCloseDisplay(display);
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
@@ -247,7 +292,7 @@ int main(int argc, char** argv)
     if (argc != 4 && argc != 6) {
         std::fprintf(stderr,
                      "usage: %s <program> <expected.png> <state folder> [<connect screen.png> <device script>]\n"
-                     "       %s --wayland <program> <offer.png> <state folder> <success.png>\n",
+                     "       %s --wayland <program> <offer.png> <state folder> <success.png> <quit question.png>\n",
                      argv[0], argv[0]);
         return 2;
     }
