@@ -19,6 +19,8 @@ function(ha_display_test)
     # plugin) before the leak check, whose leftovers then have no stack to be suppressed by;
     # the sanitizer build checks these tests for memory errors only.
     set(_leaks "${_leaks}:detect_leaks=0")
+    list(APPEND A_ENVIRONMENT
+         "TSAN_OPTIONS=halt_on_error=1:suppressions=${CMAKE_SOURCE_DIR}/os/display/tests/smoke/tsan-compositor.supp")
   endif()
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
