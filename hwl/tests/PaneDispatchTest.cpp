@@ -43,6 +43,30 @@ tStep drag(int x, int y) { return {UIA::kEventMouseDrag, x, y}; }
 tStep wheel(int x, int y, int delta) { return {UIA::kEventMouseWheel, x, y, delta, 1}; }
 tStep leave(int x, int y) { return {UIA::kEventMouseLeave, x, y}; }
 tStep rawMotion(int x, int y, int dx) { return {UIA::kEventRawMouseMotion, x, y, dx, 0}; }
+tStep enter(int x, int y) { return {UIA::kEventMouseEnter, x, y}; }
+
+// Hands one step to the pane as the framework's record of its code.
+bool sendStep(Pane& pane, const tStep& step)
+{
+    switch (step.code) {
+    case UIA::kEventMouseButton: {
+        UIA::MouseEventData data{step.x, step.y, 0, step.button, step.kind};
+        return pane.handleEvent(step.code, &data);
+    }
+    case UIA::kEventMouseWheel: {
+        UIA::WheelEventData data{step.x, step.y, 0, step.button, step.kind};
+        return pane.handleEvent(step.code, &data);
+    }
+    case UIA::kEventRawMouseMotion: {
+        UIA::RawMotionEventData data{step.x, step.y, 0, static_cast<double>(step.button), 0.5};
+        return pane.handleEvent(step.code, &data);
+    }
+    default: {
+        UIA::MotionEventData data{step.x, step.y, 0, 0, 0};
+        return pane.handleEvent(step.code, &data);
+    }
+    }
+}
 
 // A pane of 200 x 100 with a root and two children: a at (10, 10) and b at (100, 50), each
 // 50 x 30.
@@ -72,27 +96,7 @@ public:
         return widget;
     }
 
-    bool send(const tStep& step)
-    {
-        switch (step.code) {
-        case UIA::kEventMouseButton: {
-            UIA::MouseEventData data{step.x, step.y, 0, step.button, step.kind};
-            return pane.handleEvent(step.code, &data);
-        }
-        case UIA::kEventMouseWheel: {
-            UIA::WheelEventData data{step.x, step.y, 0, step.button, step.kind};
-            return pane.handleEvent(step.code, &data);
-        }
-        case UIA::kEventRawMouseMotion: {
-            UIA::RawMotionEventData data{step.x, step.y, 0, static_cast<double>(step.button), 0.5};
-            return pane.handleEvent(step.code, &data);
-        }
-        default: {
-            UIA::MotionEventData data{step.x, step.y, 0, 0, 0};
-            return pane.handleEvent(step.code, &data);
-        }
-        }
-    }
+    bool send(const tStep& step) { return sendStep(pane, step); }
 
     void run(const std::vector<tStep>& steps)
     {
@@ -316,16 +320,7 @@ public:
         return dirty;
     }
 
-    void send(int code, int x, int y, int button = 0, int kind = 0)
-    {
-        if (code == UIA::kEventMouseButton) {
-            UIA::MouseEventData data{x, y, 0, button, kind};
-            pane.handleEvent(code, &data);
-        } else {
-            UIA::MotionEventData data{x, y, 0, 0, 0};
-            pane.handleEvent(code, &data);
-        }
-    }
+    void send(const tStep& step) { sendStep(pane, step); }
 
     // Takes w out of the pointer's reach, or brings it back.
     void apply(eGone gone, bool back)
@@ -382,13 +377,13 @@ TEST_P(PaneDispatchUnreachable, AWidgetThePointerCannotReachIsNeitherHoveredNorE
     ASSERT_EQ(f.w->getBounds(), box);
     switch (held) {
     case eHeld::Hovered:
-        f.send(UIA::kEventMouseEnter, 30, 25);
+        f.send(enter(30, 25));
         break;
     case eHeld::Entered:
-        f.send(UIA::kEventMouseMove, 30, 25);
+        f.send(move(30, 25));
         break;
     case eHeld::Pressed:
-        f.send(UIA::kEventMouseButton, 30, 25, UIA::kMouseButtonLeft, UIA::kMousePress);
+        f.send(press(30, 25));
         break;
     }
     ASSERT_EQ(f.pane.getHovered(), f.w.get());
@@ -404,8 +399,9 @@ TEST_P(PaneDispatchUnreachable, AWidgetThePointerCannotReachIsNeitherHoveredNorE
     const bool toldOfLeaving = held == eHeld::Entered && gone != eGone::Removed;
     EXPECT_EQ(f.heardByW(), (toldOfLeaving ? tJournal{{1005, "w", 10, 5, 0}} : tJournal{}));
     // A disabled widget stays in sight and loses its hovered or pressed look at once.
-    if (gone == eGone::Disabled || gone == eGone::ParentDisabled)
+    if (gone == eGone::Disabled || gone == eGone::ParentDisabled) {
         EXPECT_EQ(repainted.containsRect(box), GP::Region::eInside);
+    }
 
     f.apply(gone, true);
     f.pass();
@@ -416,13 +412,13 @@ TEST_P(PaneDispatchUnreachable, AWidgetThePointerCannotReachIsNeitherHoveredNorE
     EXPECT_EQ(f.pane.getPressed(), nullptr);
     // With the pointer elsewhere, nothing of the pane points at it.
     if (held == eHeld::Pressed)
-        f.send(UIA::kEventMouseButton, 160, 60, UIA::kMouseButtonLeft, UIA::kMouseRelease);
-    f.send(UIA::kEventMouseMove, 160, 60);
+        f.send(release(160, 60));
+    f.send(move(160, 60));
     EXPECT_EQ(f.pane.getHovered(), f.b.get());
     EXPECT_EQ(f.pane.getPressed(), nullptr);
     EXPECT_EQ(f.heardByW(), tJournal{});
     // ... and with the pointer on it, it is hovered and entered again.
-    f.send(UIA::kEventMouseMove, 30, 25);
+    f.send(move(30, 25));
     EXPECT_EQ(f.pane.getHovered(), f.w.get());
     EXPECT_EQ(f.pane.getEntered(), f.w.get());
     EXPECT_EQ(f.heardByW(), (tJournal{{1004, "w", 10, 5, 0}, {1002, "w", 10, 5, 0}}));
