@@ -199,6 +199,15 @@ public:
         OS::INPUT::moveTo(p.x, p.y);
         pump(2 * kTick);
     }
+    // Moves the pointer to the window's top left corner, away from every button, and lets a
+    // tick show it.
+    void pointAway()
+    {
+        OS::POINT p{2, 2};
+        OS::clientToScreen(window(), p);
+        OS::INPUT::moveTo(p.x, p.y);
+        pump(2 * kTick);
+    }
     // A left click at the widget's centre, as a person makes it, then a tick.
     void click(const char* id)
     {

@@ -201,6 +201,14 @@ public:
         EXPECT_FALSE(bounds.isEmpty()) << widget.getId() << " has no place in the window";
         clickAt(GP::Point{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
     }
+    // The pointer moves to a point of the client area; a tick shows what that changed.
+    void pointAt(GP::Point point)
+    {
+        window.clientToScreen(point);
+        OS::INPUT::moveTo(point.x, point.y);
+        OS::pumpMessages();
+        tick();
+    }
     // A left click at a point of the client area.
     void clickAt(GP::Point point)
     {
