@@ -524,6 +524,44 @@ TEST_F(SimulatedVireoTest, DfuStateMachineChecksBlocksAndStates)
     EXPECT_EQ(host.getStatus().data[0], static_cast<BYTE>(eDfuStatus::errADDRESS));
 }
 
+// A transfer ended before its closing block and started again: the firmware slot gets the
+// new transfer's blocks alone, however the first one ended.
+TEST(DfuStateMachineAlone, ARestartedTransferHoldsOnlyItsOwnBlocks)
+{
+    using eResult = DfuStateMachine::eResult;
+    enum class eEnd { Abort, ClearedError };
+    struct Case {
+        const char* name;
+        eEnd end;
+    };
+    const Case cases[] = {
+        {"block 0, ABORT, block 0 again", eEnd::Abort},
+        {"block 0, a block out of order, CLRSTATUS, block 0 again", eEnd::ClearedError},
+    };
+    const std::vector<BYTE> first(16, 0x11), second(8, 0x22);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DfuStateMachine dfu({}, {});
+        DfuStatusReply reply;
+        ASSERT_EQ(dfu.dnload(0, first.data(), static_cast<WORD>(first.size()), 0), eResult::Ack);
+        ASSERT_EQ(dfu.getStatus(0, reply), eResult::Ack);
+        ASSERT_EQ(reply.bState, eDfuState::dfuDNBUSY);
+        ASSERT_EQ(dfu.getStatus(reply.bwPollTimeout, reply), eResult::Ack);
+        ASSERT_EQ(reply.bState, eDfuState::dfuDNLOAD_IDLE);
+        ASSERT_EQ(dfu.received(), first);
+        if (c.end == eEnd::Abort) {
+            ASSERT_EQ(dfu.abort(), eResult::Ack);
+        } else {
+            ASSERT_EQ(dfu.dnload(5, second.data(), static_cast<WORD>(second.size()), 20), eResult::Stall);
+            ASSERT_EQ(dfu.state(), eDfuState::dfuERROR);
+            ASSERT_EQ(dfu.clearStatus(), eResult::Ack);
+        }
+        ASSERT_EQ(dfu.state(), eDfuState::dfuIDLE);
+        ASSERT_EQ(dfu.dnload(0, second.data(), static_cast<WORD>(second.size()), 30), eResult::Ack);
+        EXPECT_EQ(dfu.received(), second);
+    }
+}
+
 TEST_F(SimulatedVireoTest, PollingBeforeThePollTimeOutIsToldToWaitOn)
 {
     VireoSettings settings;

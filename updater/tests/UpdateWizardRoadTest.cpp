@@ -226,6 +226,8 @@ std::vector<Road> roads()
     add("ErrorStatusAtBlock100", "error-block=100", {started, update, failed(-2)});
     add("NeverBackAfterManifestation", "no-return=manifest", {started, update, failed(-2)});
     add("WrongRevisionAfterwards", "wrong-revision=0x35", {started, update, failed(1)});
+    // Newer than the image is no success either: it is not the revision that was written.
+    add("NewerRevisionAfterwards", "wrong-revision=0x37", {started, update, failed(1, "0.3.7")});
     add("NeverBackAfterLeaving", "tolerant,no-return=leave", {started, update, failed(1)});
     // Every return takes 6.5 s: too late for the look 5 s after the detach (RETRY two seconds
     // later finds it), and after the download too late for the first look but not for the
