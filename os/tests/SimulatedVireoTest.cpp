@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <optional>
+#include <unistd.h>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"
@@ -1065,6 +1067,23 @@ TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
 
     auto again = SimulatedVireo::makeShared(settings);
     EXPECT_EQ(again->firmwareRevision(), 0x0036);
+    // The new state replaces the file whole: the old one, still seen through a second name,
+    // is never emptied or written over, and nothing is left beside it.
+    const std::string previous = file + "-previous";
+    std::remove(previous.c_str());
+    ASSERT_EQ(::link(file.c_str(), previous.c_str()), 0);
+    again->setFirmwareSlot(true, 0x0037);
+    auto contents = [](const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(contents(previous), "flash-valid=1\nrevision=54\n");
+    EXPECT_EQ(contents(file), "flash-valid=1\nrevision=55\n");
+    for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir())) {
+        const std::string name = entry.path().string();
+        EXPECT_FALSE(name.rfind(file + ".", 0) == 0) << name;
+    }
+    std::remove(previous.c_str());
     again.reset();
 
     // A damaged file leaves the defaults and is reported; an interrupted download is

@@ -1,5 +1,6 @@
 #include "os/windows/InstanceMarker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -85,19 +86,22 @@ std::string socketPath(const WString& key, std::string& folder)
     return folder.empty() ? std::string() : folder + "/ha-" + hexHash(utf16ToUtf8(key)) + ".sock";
 }
 
-// Waits for `events` on fd until the deadline; between slices it runs `idle`.
+// Waits for `events` on fd until the deadline; between slices it runs `idle`. False only
+// once the deadline has passed or the socket failed, never before: callers tell a peer
+// that went away from one that did not answer in time by the time it took.
 template <typename Idle>
 bool waitFor(int fd, short events, RealClock::time_point deadline, Idle&& idle)
 {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - RealClock::now()).count();
-        if (left <= 0)
-            return false;
+        // Rounded up: a slice rounded down would end the wait before its deadline.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - RealClock::now()).count();
         pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 10)));
+        const int r = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, 10)));
         if (r > 0)
             return (p.revents & events) != 0;
         if (r < 0 && errno != EINTR)
+            return false;
+        if (RealClock::now() >= deadline)
             return false;
         idle();
     }

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "os/windows/Message.h"
@@ -55,6 +56,7 @@ struct WindowRec {
     bool minimized = false;
     bool maximized = false;
     RECT normalRect{};  // restore rectangle while minimised or maximised
+    std::optional<POINT> minPosition;  // given by setWindowPlacement
     bool hasUpdate = false;
     bool eraseUpdate = false;
     RECT update{};  // bounding box of the invalid area, client coordinates
