@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +52,11 @@ struct Presenter {
     Uint32 wakeEvent = 0;
     std::atomic<bool> wakePending{false};
     std::atomic<std::uint64_t> presents{0};
+    // Held while a wake-up is pushed and while a display window is destroyed. On X the push
+    // sends an event to the window the display thread last waited on: once the destroying
+    // thread holds this, no such event is on its way, and the next push finds the display
+    // thread out of its wait (it targets no window then).
+    std::mutex wakeMutex;
 
     // Notes from any thread.
     std::mutex notesMutex;
@@ -128,6 +134,7 @@ void wake()
         return;
     SDL_Event e{};
     e.type = p.wakeEvent;
+    std::lock_guard<std::mutex> lock(p.wakeMutex);
     SDL_PushEvent(&e);
 }
 
@@ -155,10 +162,57 @@ void setTitle(SDL_Window* window, const std::string& title)
     XFlush(display);
 }
 
+// Whether the platform would give the window no maximise box: none asked for, a frame that
+// does not size, or a dialog frame. The display window is then neither maximised nor resized
+// by the window manager either.
+bool fixedOnTheDisplay(HWND hwnd)
+{
+    const DWORD style = getWindowStyle(hwnd);
+    return !(style & WS_MAXIMIZEBOX) || !(style & WS_THICKFRAME) || (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME);
+}
+
+// The Motif window-manager hints: the functions and decorations named here are taken away.
+constexpr long kMotifFunctions = 1, kMotifDecorations = 2;
+constexpr long kMotifFunctionAll = 1, kMotifFunctionResize = 2, kMotifFunctionMaximize = 16;
+constexpr long kMotifDecorationAll = 1, kMotifDecorationResizeHandles = 4, kMotifDecorationMaximize = 64;
+
+// Tells the window manager that a fixed window keeps its size: the size hints hold it at
+// `width` x `height`, and neither a maximise nor a resize is offered. X only; the display
+// library keeps no such hints of its own for every window manager to read.
+void keepSize(HWND hwnd, SDL_Window* window, int width, int height)
+{
+    if (!fixedOnTheDisplay(hwnd))
+        return;
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11)
+        return;
+    Display* display = wm.info.x11.display;
+    const Window xwindow = wm.info.x11.window;
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        long supplied = 0;
+        XGetWMNormalHints(display, xwindow, hints, &supplied);
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(display, xwindow, hints);
+        XFree(hints);
+    }
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    long motifHints[5] = {kMotifFunctions | kMotifDecorations,
+                          kMotifFunctionAll | kMotifFunctionResize | kMotifFunctionMaximize,
+                          kMotifDecorationAll | kMotifDecorationResizeHandles | kMotifDecorationMaximize, 0, 0};
+    XChangeProperty(display, xwindow, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motifHints),
+                    5);
+    XFlush(display);
+}
+
 void destroyShown(Shown& s)
 {
-    if (s.window)
+    if (s.window) {
+        std::lock_guard<std::mutex> lock(presenter().wakeMutex);
         SDL_DestroyWindow(s.window);
+    }
     s.window = nullptr;
 }
 
@@ -267,6 +321,7 @@ void syncWindow(Presenter& p, HWND hwnd)
             return;
         }
         s.id = SDL_GetWindowID(s.window);
+        keepSize(hwnd, s.window, s.width, s.height);
         setTitle(s.window, title);
         s.title = title;
         keepOverAnchor(p, hwnd, s.window);
@@ -287,6 +342,7 @@ void syncWindow(Presenter& p, HWND hwnd)
     int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);
     if (width != s.width || height != s.height) {
         SDL_SetWindowSize(s.window, width, height);
+        keepSize(hwnd, s.window, width, height);
         s.width = width;
         s.height = height;
         markAllDirty(p, hwnd);
@@ -571,6 +627,27 @@ void headless(const char* why)
     std::fflush(stderr);
 }
 
+// Xlib ends the process on any error it is not told to expect. A window of the display can be
+// gone by the time a request naming it arrives (an event sent to it by another connection of
+// the display library, the wake-up's among them): that says nothing about this run and is
+// dropped. Every other error goes to the handler there was before.
+XErrorHandler gPreviousXErrorHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow)
+        return 0;
+    return gPreviousXErrorHandler ? gPreviousXErrorHandler(display, error) : 0;
+}
+
+// Before the display library opens its connections, so that it keeps this one beneath its
+// own and puts it back when it closes them.
+void handleXErrors()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gPreviousXErrorHandler = XSetErrorHandler(&onXError); });
+}
+
 // Why the run stays headless without trying a display; null when it asks for one.
 const char* headlessReason()
 {
@@ -645,6 +722,7 @@ bool startPresenter(std::string* failureOut)
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    handleXErrors();
     std::string failure;
     if (!openDisplay(failure)) {
         if (failureOut)
