@@ -5,6 +5,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,11 +55,9 @@ struct Presenter {
     Uint32 wakeEvent = 0;
     std::atomic<bool> wakePending{false};
     std::atomic<std::uint64_t> presents{0};
-    // Held while a wake-up is pushed and while a display window is destroyed. On X the push
-    // sends an event to the window the display thread last waited on: once the destroying
-    // thread holds this, no such event is on its way, and the next push finds the display
-    // thread out of its wait (it targets no window then).
-    std::mutex wakeMutex;
+    // Readable after a wake-up: the display thread's wait on X watches it beside the X
+    // connection.
+    int wakeFd = -1;
 
     // Notes from any thread.
     std::mutex notesMutex;
@@ -134,8 +135,11 @@ void wake()
         return;
     SDL_Event e{};
     e.type = p.wakeEvent;
-    std::lock_guard<std::mutex> lock(p.wakeMutex);
     SDL_PushEvent(&e);
+    if (p.wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = ::write(p.wakeFd, &one, sizeof one);
+    }
 }
 
 bool idleWait(TimeMs deadline);
@@ -209,10 +213,8 @@ void keepSize(HWND hwnd, SDL_Window* window, int width, int height)
 
 void destroyShown(Shown& s)
 {
-    if (s.window) {
-        std::lock_guard<std::mutex> lock(presenter().wakeMutex);
+    if (s.window)
         SDL_DestroyWindow(s.window);
-    }
     s.window = nullptr;
 }
 
@@ -581,6 +583,35 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
     return queued;
 }
 
+// The X connection the display windows use; null when there is none (no window yet, or
+// another display system).
+Display* xDisplayOf(Presenter& p)
+{
+    for (auto& [hwnd, s] : p.shown) {
+        SDL_SysWMinfo wm;
+        SDL_VERSION(&wm.version);
+        if (s.window && SDL_GetWindowWMInfo(s.window, &wm))
+            return wm.subsystem == SDL_SYSWM_X11 ? wm.info.x11.display : nullptr;
+    }
+    return nullptr;
+}
+
+// The display's wait on X, on its connection and the wake-up's descriptor. The display
+// library's own wait would have a wake-up from another thread send an X event to one of the
+// display windows, which this thread may destroy before the server takes that event: the
+// error would end the process. This wait has no wake-up target on the display at all.
+void waitOnX(Presenter& p, Display* display, int timeout)
+{
+    XFlush(display);
+    if (XPending(display) > 0)
+        return;
+    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {p.wakeFd, POLLIN, 0}};
+    if (::poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] ssize_t taken = ::read(p.wakeFd, &count, sizeof count);
+    }
+}
+
 // One idle turn: present, take the display's events, run the clock's due callbacks, and,
 // with `wait`, sleep in the display's event wait until the deadline or the next callback.
 void turn(Presenter& p, TimeMs deadline, bool wait)
@@ -603,6 +634,9 @@ void turn(Presenter& p, TimeMs deadline, bool wait)
         timeout = static_cast<int>(std::clamp<TimeMs>(until - now, 0, INT_MAX));
     if (timeout == 0)
         return;
+    // What comes is taken on the next turn.
+    if (Display* display = xDisplayOf(p); display && p.wakeFd >= 0)
+        return waitOnX(p, display, timeout);
     if (SDL_WaitEventTimeout(&e, timeout))
         takeEvent(p, e);
 }
@@ -734,6 +768,7 @@ bool startPresenter(std::string* failureOut)
     // Characters come from translateMessage, not from the display's text input.
     SDL_StopTextInput();
     p.wakeEvent = SDL_RegisterEvents(1);
+    p.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     p.wakePending.store(false);
     p.thread = currentThreadId();
     tPresenterThread = true;
@@ -772,6 +807,9 @@ void stopPresenter()
         p.dirty.clear();
     }
     SDL_Quit();
+    if (p.wakeFd >= 0)
+        ::close(p.wakeFd);
+    p.wakeFd = -1;
     tPresenterThread = false;
 }
 
