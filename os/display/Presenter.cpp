@@ -175,18 +175,24 @@ bool fixedOnTheDisplay(HWND hwnd)
     return !(style & WS_MAXIMIZEBOX) || !(style & WS_THICKFRAME) || (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME);
 }
 
-// The Motif window-manager hints: the functions and decorations named here are taken away.
+// The Motif window-manager hints: the functions and decorations a window offers, named one by
+// one (window managers differ in how they read the "all but" form).
 constexpr long kMotifFunctions = 1, kMotifDecorations = 2;
-constexpr long kMotifFunctionAll = 1, kMotifFunctionResize = 2, kMotifFunctionMaximize = 16;
-constexpr long kMotifDecorationAll = 1, kMotifDecorationResizeHandles = 4, kMotifDecorationMaximize = 64;
+constexpr long kMotifFunctionMove = 4, kMotifFunctionMinimize = 8, kMotifFunctionClose = 32;
+constexpr long kMotifDecorationBorder = 2, kMotifDecorationTitle = 8, kMotifDecorationMenu = 16,
+               kMotifDecorationMinimize = 32;
 
 // Tells the window manager that a fixed window keeps its size: the size hints hold it at
-// `width` x `height`, and neither a maximise nor a resize is offered. X only; the display
-// library keeps no such hints of its own for every window manager to read.
+// `width` x `height`, and neither a maximise nor a resize is offered; a minimise only with a
+// minimise box, a close with a system menu. X only; the display library writes no such
+// hints of its own.
 void keepSize(HWND hwnd, SDL_Window* window, int width, int height)
 {
     if (!fixedOnTheDisplay(hwnd))
         return;
+    const DWORD style = getWindowStyle(hwnd);
+    const bool minimize = (style & WS_MINIMIZEBOX) && !(getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME);
+    const bool close = (style & WS_SYSMENU) != 0;
     SDL_SysWMinfo wm;
     SDL_VERSION(&wm.version);
     if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11)
@@ -203,9 +209,12 @@ void keepSize(HWND hwnd, SDL_Window* window, int width, int height)
         XFree(hints);
     }
     const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    long motifHints[5] = {kMotifFunctions | kMotifDecorations,
-                          kMotifFunctionAll | kMotifFunctionResize | kMotifFunctionMaximize,
-                          kMotifDecorationAll | kMotifDecorationResizeHandles | kMotifDecorationMaximize, 0, 0};
+    long motifHints[5] = {
+        kMotifFunctions | kMotifDecorations,
+        kMotifFunctionMove | (minimize ? kMotifFunctionMinimize : 0) | (close ? kMotifFunctionClose : 0),
+        kMotifDecorationBorder | kMotifDecorationTitle | (close ? kMotifDecorationMenu : 0) |
+            (minimize ? kMotifDecorationMinimize : 0),
+        0, 0};
     XChangeProperty(display, xwindow, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motifHints),
                     5);
     XFlush(display);

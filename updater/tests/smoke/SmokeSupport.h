@@ -34,9 +34,9 @@ Display* openDisplay();
 // from here inherit names them. Empty (with a line) when it cannot be made.
 std::string makeRunFolder(const std::string& base);
 
-// Starts args[0] with the arguments after it and this process's environment; -1 when it
-// cannot be started.
-pid_t spawn(const std::vector<std::string>& args);
+// Starts args[0] with the arguments after it and this process's environment, its standard
+// error written to `errorFile` when one is named; -1 when it cannot be started.
+pid_t spawn(const std::vector<std::string>& args, const std::string& errorFile = std::string());
 // Asks the process to end, and kills it when it has not within 5 s.
 void stop(pid_t pid);
 
