@@ -103,15 +103,8 @@ bool focused(Display* display, Window window)
 // Asks the window manager to activate a window as a pager would.
 void activate(Display* display, Window window)
 {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window;
-    e.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = 2;
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XFlush(display);
+    SMOKE::sendClientMessage(display, DefaultRootWindow(display), SubstructureRedirectMask | SubstructureNotifyMask,
+                             window, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
 }
 
 bool windowManagerRuns(Display* display)

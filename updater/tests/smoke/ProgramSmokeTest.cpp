@@ -139,15 +139,8 @@ void click(Display* display, Window window, int x, int y)
 // Asks for the window to be closed as a window manager's close button does.
 void closeWindow(Display* display, Window window)
 {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    SMOKE::sendClientMessage(display, window, NoEventMask, window, "WM_PROTOCOLS",
+                             long(XInternAtom(display, "WM_DELETE_WINDOW", False)), CurrentTime);
 }
 
 std::string readFile(const std::string& file)

@@ -79,6 +79,20 @@ Window findWindow(Display* display, Window under, const std::string& title, bool
     return 0;
 }
 
+void sendClientMessage(Display* display, Window to, long mask, Window window, const char* type, long first,
+                       long second)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, type, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(display, to, False, mask, &event);
+    XFlush(display);
+}
+
 Display* openDisplay()
 {
     Display* display = XOpenDisplay(nullptr);

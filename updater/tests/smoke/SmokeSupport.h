@@ -24,6 +24,11 @@ Window parentOf(Display* display, Window window);
 // only a viewable one counts.
 Window findWindow(Display* display, Window under, const std::string& title, bool viewableOnly);
 
+// Sends a 32-bit client message about `window` (type and its first two items) to `to` with
+// the event mask given, and flushes.
+void sendClientMessage(Display* display, Window to, long mask, Window window, const char* type, long first,
+                       long second);
+
 // Opens the display that DISPLAY names and ignores the errors of windows that go while they
 // are looked at; null (with a line) without one.
 Display* openDisplay();
