@@ -287,6 +287,10 @@ bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWOR
     return true;
 }
 
+std::atomic<InstanceWaitHook> gWaitHook{nullptr};
+
+void setInstanceMarkerWaitHook(InstanceWaitHook hook) { gWaitHook.store(hook); }
+
 bool waitForInstanceMarkerEnd(const WString& key, DWORD timeoutMs)
 {
     const int fd = connectToHolder(key);
@@ -300,18 +304,22 @@ bool waitForInstanceMarkerEnd(const WString& key, DWORD timeoutMs)
     Request request{kMagic, 0, 0, 0, 1};
     Reply reply{};
     bool ended = false;
+    bool holderShows = false;  // its program goes on: nothing was waited for
     if (!writeAll(fd, &request, sizeof(request), answered, none) ||
         !readAll(fd, &reply, sizeof(reply), answered, none)) {
         // A holder that went away before it answered has ended; one that is stuck has not.
         ended = RealClock::now() < answered;
     } else if (!reply.ending) {
         ended = true;  // a holder that shows its window: the claim will find it
+        holderShows = true;
     } else {
         // Kept open by the holder until its claim ends.
         char byte;
         ended = waitFor(fd, POLLIN, deadline, none) && ::recv(fd, &byte, 1, 0) <= 0;
     }
     ::close(fd);
+    if (auto hook = gWaitHook.load(); hook && !holderShows)
+        hook(ended);
     if (!ended)
         setLastError(WAIT_TIMEOUT);
     return ended;

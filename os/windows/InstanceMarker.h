@@ -44,6 +44,11 @@ bool sendToInstanceMarker(const WString& key, const COPYDATASTRUCT* record, DWOR
 // ended, when nobody holds the key, or when the holder is not ending; false with
 // WAIT_TIMEOUT.
 bool waitForInstanceMarkerEnd(const WString& key, DWORD timeoutMs);
+// Called on the waiting thread once waitForInstanceMarkerEnd has waited for an ending
+// holder: `ended` true when its claim ended (what its program left is this one's to take
+// now), false when the wait gave up. The stand-in's process entry sets it; null for none.
+using InstanceWaitHook = void (*)(bool ended);
+void setInstanceMarkerWaitHook(InstanceWaitHook hook);
 // The program of `hwnd` (a window of the calling thread) is ending: from now on its claims'
 // holders answer hand-overs themselves, telling peers it ends within `endsWithinMs`. A
 // hand-over already on its way to the window is delivered first.

@@ -135,6 +135,8 @@ public:
         UIA::exitModule();
     }
 
+    // The folder that holds the simulated device's state file (XDG_STATE_HOME of the run).
+    std::string stateFolder() const { return mState.path(); }
     VireoUpdaterAppModule& module() { return mModule; }
     std::shared_ptr<OS::SIM::SimulatedVireo> device() const
     {
