@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "os/shell/Com.h"
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/Window.h"
 
 namespace HA::OS {

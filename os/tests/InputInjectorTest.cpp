@@ -1,15 +1,15 @@
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "os/tests/WindowTestSupport.h"
-#include "os/windows/Icon.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/input/Keyboard.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/MouseTracking.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/input/MouseTracking.h"
 
 using namespace HA::OS;
 using HA::OS::Testing::Logged;

@@ -1,9 +1,9 @@
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Keyboard.h"
 
 #include <gtest/gtest.h>
 
 #include "os/tests/WindowTestSupport.h"
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 
 using namespace HA::OS;

@@ -5,7 +5,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Keyboard.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

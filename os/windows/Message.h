@@ -53,7 +53,7 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void postQuitMessage(int exitCode);
 
 // Key-down messages of keys that type something queue, in front of the posted messages,
-// what the active keyboard layout gives (os/windows/Keyboard.h): WM_CHAR per UTF-16 unit,
+// what the active keyboard layout gives (os/windows/input/Keyboard.h): WM_CHAR per UTF-16 unit,
 // or WM_DEADCHAR for a dead key (WM_SYSCHAR and WM_SYSDEADCHAR for system keys); true
 // when something was queued.
 bool translateMessage(const MSG& msg);

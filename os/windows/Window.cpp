@@ -8,12 +8,12 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/InstanceMarker.h"
-#include "os/windows/Keyboard.h"
-#include "os/windows/Input.h"
+#include "os/windows/instance/InstanceMarker.h"
+#include "os/windows/input/Keyboard.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 #include "os/kernel/Text.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

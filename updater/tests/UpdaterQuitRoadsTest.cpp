@@ -20,7 +20,7 @@
 #include "os/devices/DeviceConfig.h"
 #include "os/shell/Shell.h"
 #include "os/tests/MessageBoxTestSupport.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
 #include "uia/app/SingleInstance.h"

@@ -11,7 +11,7 @@
 
 #include "os/windows/Message.h"
 #include "os/windows/Window.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 
 namespace HA::OS::DETAIL {
 

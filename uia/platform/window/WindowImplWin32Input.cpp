@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
-#include "os/windows/MouseTracking.h"
+#include "os/windows/input/MouseTracking.h"
 #include "uia/app/AppModule.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"

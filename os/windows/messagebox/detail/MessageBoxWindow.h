@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "os/windows/DialogFont.h"
+#include "os/windows/messagebox/DialogFont.h"
 #include "os/windows/Window.h"
 
 namespace HA::OS::DETAIL {

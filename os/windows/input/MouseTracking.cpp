@@ -1,4 +1,4 @@
-#include "os/windows/MouseTracking.h"
+#include "os/windows/input/MouseTracking.h"
 
 #include <set>
 

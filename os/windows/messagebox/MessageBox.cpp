@@ -1,4 +1,4 @@
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/detail/MessageBoxWindow.h"
+#include "os/windows/messagebox/detail/MessageBoxWindow.h"
 #include "os/windows/detail/ScriptedAnswers.h"
 
 namespace HA::OS {

@@ -1,4 +1,4 @@
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 
 #include <algorithm>
 #include <array>
@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "os/kernel/Kernel.h"
-#include "os/windows/Icon.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/input/Keyboard.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
-#include "os/windows/MouseTracking.h"
+#include "os/windows/input/MouseTracking.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

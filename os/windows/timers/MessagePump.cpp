@@ -1,4 +1,4 @@
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 
 #include "os/windows/Message.h"
 #include "os/windows/detail/WindowState.h"

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <functional>
 
-#include "os/windows/MessageBox.h"
-#include "os/windows/detail/MessageBoxWindow.h"
+#include "os/windows/messagebox/MessageBox.h"
+#include "os/windows/messagebox/detail/MessageBoxWindow.h"
 
 namespace HA::OS::DETAIL {
 

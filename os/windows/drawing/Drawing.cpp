@@ -1,4 +1,4 @@
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/detail/DrawingState.h"
+#include "os/windows/drawing/detail/DrawingState.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

@@ -44,7 +44,7 @@ constexpr WORD IDC_ARROW = 32512;
 HICON loadIconImage(HMODULE module, WORD id, int cx, int cy, UINT flags);
 // Only IDI_APPLICATION of the system (module null); the same handle each time.
 HICON loadIcon(HMODULE module, WORD id);
-// The system cursors (module null; ids in os/windows/Input.h), a shared handle each.
+// The system cursors (module null; ids in os/windows/input/Input.h), a shared handle each.
 HCURSOR loadCursor(HMODULE module, WORD id);
 // False for stock icons and unknown handles.
 bool destroyIcon(HICON icon);

@@ -1,4 +1,4 @@
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 
 #include <algorithm>
 #include <mutex>

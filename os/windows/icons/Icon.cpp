@@ -1,4 +1,4 @@
-#include "os/windows/Icon.h"
+#include "os/windows/icons/Icon.h"
 
 #include <png.h>
 
@@ -8,7 +8,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Resources.h"
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

@@ -1,4 +1,4 @@
-#include "os/windows/DialogFont.h"
+#include "os/windows/messagebox/DialogFont.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

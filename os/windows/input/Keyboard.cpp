@@ -1,4 +1,4 @@
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Keyboard.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "os/kernel/Kernel.h"
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

@@ -7,7 +7,7 @@
 #include <map>
 #include <memory>
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 
 namespace HA::OS::DETAIL {
 

@@ -7,11 +7,11 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessageBox.h"
-#include "os/windows/detail/MessageBoxWindow.h"
+#include "os/windows/messagebox/MessageBox.h"
+#include "os/windows/messagebox/detail/MessageBoxWindow.h"
 
 namespace HA::OS {
 

@@ -1,4 +1,4 @@
-#include "os/windows/FileDialogs.h"
+#include "os/windows/dialogs/FileDialogs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "os/kernel/Text.h"
 #include "os/shell/Ole.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/windows/detail/ScriptedAnswers.h"
 
 namespace HA::OS {
