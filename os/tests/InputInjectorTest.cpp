@@ -397,3 +397,25 @@ TEST_F(InputInjector, MouseSpeedSetting)
     EXPECT_EQ(speed, 20);
     EXPECT_FALSE(systemParametersInfo(SPI_GETMOUSESPEED, 0, nullptr, 0));
 }
+
+TEST(DoubleClickRule, TimeAndBoxAroundTheFirstPress)
+{
+    struct Case {
+        const char* name;
+        DWORD elapsed;
+        POINT second;
+        bool doubleClick;
+    };
+    const POINT first{100, 50};
+    const Case cases[] = {
+        {"SamePlace", 10, {100, 50}, true},
+        {"JustInTime", kDoubleClickTimeMs - 1, {100, 50}, true},
+        {"AtTheTime", kDoubleClickTimeMs, {100, 50}, false},
+        {"EdgeOfTheBox", 10, {100 + kDoubleClickWidth / 2, 50 - kDoubleClickHeight / 2}, true},
+        {"RightOfTheBox", 10, {100 + kDoubleClickWidth / 2 + 1, 50}, false},
+        {"LeftOfTheBox", 10, {100 - kDoubleClickWidth / 2 - 1, 50}, false},
+        {"BelowTheBox", 10, {100, 50 + kDoubleClickHeight / 2 + 1}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isDoubleClick(c.elapsed, first, c.second), c.doubleClick) << c.name;
+}

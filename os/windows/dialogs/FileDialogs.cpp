@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "os/kernel/Kernel.h"
+#include "os/kernel/TaskMemory.h"
 #include "os/kernel/Text.h"
-#include "os/shell/Ole.h"
 #include "os/windows/Message.h"
 #include "os/windows/timers/MessagePump.h"
 #include "os/windows/detail/ScriptedAnswers.h"

@@ -67,7 +67,7 @@ struct BROWSEINFOW {
 };
 
 // The chosen folder's item list, or null on cancel. It is task memory: free it with
-// coTaskMemFree (os/shell/Ole.h).
+// coTaskMemFree (os/kernel/TaskMemory.h).
 PIDLIST_ABSOLUTE shBrowseForFolder(BROWSEINFOW& info);
 // Copies the item list's path (at most 260 units with the NUL); false for a null list or a
 // path that does not fit.

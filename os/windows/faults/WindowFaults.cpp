@@ -26,16 +26,6 @@ Faults& faults()
     return *f;
 }
 
-bool sameClass(const WString& a, const WString& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (charUpper(a[i]) != charUpper(b[i]))
-            return false;
-    return true;
-}
-
 }  // namespace
 
 WindowFaultScope::WindowFaultScope(const WindowFault& fault) : mState(std::make_shared<State>())
@@ -65,7 +55,7 @@ DWORD takeWindowFault(eWindowFault kind, const WString& className)
     std::lock_guard<std::mutex> lock(f.mutex);
     for (auto& state : f.armed) {
         WindowFault& fault = state->fault;
-        if (fault.kind != kind || (!fault.className.empty() && !sameClass(fault.className, className)))
+        if (fault.kind != kind || (!fault.className.empty() && !equalIgnoringCase(fault.className, className)))
             continue;
         if (fault.skip > 0) {
             --fault.skip;

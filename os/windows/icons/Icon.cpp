@@ -8,7 +8,6 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Resources.h"
-#include "os/windows/input/Input.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

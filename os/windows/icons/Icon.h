@@ -35,6 +35,20 @@ constexpr int kSmallIconSize = 16;
 // Stock resources of the system (module null).
 constexpr WORD IDI_APPLICATION = 32512;
 constexpr WORD IDC_ARROW = 32512;
+// The other system cursors (module null): shared handles, the same each time.
+constexpr WORD IDC_IBEAM = 32513;
+constexpr WORD IDC_WAIT = 32514;
+constexpr WORD IDC_CROSS = 32515;
+constexpr WORD IDC_UPARROW = 32516;
+constexpr WORD IDC_SIZENWSE = 32642;
+constexpr WORD IDC_SIZENESW = 32643;
+constexpr WORD IDC_SIZEWE = 32644;
+constexpr WORD IDC_SIZENS = 32645;
+constexpr WORD IDC_SIZEALL = 32646;
+constexpr WORD IDC_NO = 32648;
+constexpr WORD IDC_HAND = 32649;
+// The stand-in's: the system cursor's id, 0 for any other handle.
+WORD systemCursorId(HCURSOR cursor);
 
 // Loads the icon image of group `id` that fits cx x cy best (exact size, else the smallest
 // larger one, else the largest), scaled to that size by the nearest pixel. With
@@ -44,7 +58,7 @@ constexpr WORD IDC_ARROW = 32512;
 HICON loadIconImage(HMODULE module, WORD id, int cx, int cy, UINT flags);
 // Only IDI_APPLICATION of the system (module null); the same handle each time.
 HICON loadIcon(HMODULE module, WORD id);
-// The system cursors (module null; ids in os/windows/input/Input.h), a shared handle each.
+// The system cursors (module null; ids above), a shared handle each.
 HCURSOR loadCursor(HMODULE module, WORD id);
 // False for stock icons and unknown handles.
 bool destroyIcon(HICON icon);

@@ -23,8 +23,6 @@ using namespace DETAIL;
 
 namespace {
 
-constexpr DWORD kDoubleClickTime = 500;
-constexpr int kDoubleClickDistance = 2;
 constexpr std::size_t kRawPacketsKept = 256;
 
 // The injector's state; its own lock, never held while a message is sent or queued.
@@ -215,9 +213,7 @@ PointerPlan planPointer(POINT at, UINT clientMessage, UINT ncMessage, int pressB
     UINT message = client ? clientMessage : ncMessage;
     if (pressButton && press) {
         const bool twice = s.pressWindow == hit.hwnd && s.pressButton == pressButton && s.pressClient == client &&
-                           now - s.pressTime <= kDoubleClickTime &&
-                           std::abs(at.x - s.pressAt.x) <= kDoubleClickDistance &&
-                           std::abs(at.y - s.pressAt.y) <= kDoubleClickDistance &&
+                           isDoubleClick(now - s.pressTime, s.pressAt, at) &&
                            (!client || (hit.classStyle & CS_DBLCLKS));
         if (twice) {
             message += 2;  // the double-click message follows press and release
@@ -422,6 +418,12 @@ bool systemParametersInfo(UINT action, UINT, void* pvParam, UINT)
     return false;
 }
 
+bool isDoubleClick(DWORD elapsedMs, POINT first, POINT second)
+{
+    return elapsedMs < kDoubleClickTimeMs && std::abs(second.x - first.x) <= kDoubleClickWidth / 2 &&
+           std::abs(second.y - first.y) <= kDoubleClickHeight / 2;
+}
+
 namespace DETAIL {
 
 bool defaultSetCursor(HWND hwnd, LPARAM lParam)
@@ -479,23 +481,18 @@ bool key(int scanCode, bool down, bool extended)
             setLastError(ERROR_INVALID_WINDOW_HANDLE);
             return false;
         }
-        const bool previous = asyncDownLocked(s, vk);
+        KeyStroke stroke;
+        stroke.virtualKey = vk;
+        stroke.scanCode = scanCode;
+        stroke.extended = extended;
+        stroke.down = down;
+        stroke.wasDown = asyncDownLocked(s, vk);
         pressLocked(s, vk, down);
-        const bool alt = asyncDownLocked(s, VK_MENU);
-        const bool control = asyncDownLocked(s, VK_CONTROL);
-        // Alt itself, keys with Alt held and F10 are system keys; Control with Alt is not.
-        const bool system = !control && (vk == VK_MENU || alt || vk == VK_F10);
-        message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-        DWORD bits = 1u | (static_cast<DWORD>(scanCode & 0xFF) << 16);
-        if (extended)
-            bits |= 0x01000000u;
-        if (alt && !control)
-            bits |= 0x20000000u;
-        if (previous || !down)
-            bits |= 0x40000000u;
-        if (!down)
-            bits |= 0x80000000u;
-        lParam = static_cast<LPARAM>(bits);
+        stroke.alt = asyncDownLocked(s, VK_MENU);
+        stroke.control = asyncDownLocked(s, VK_CONTROL);
+        const KeyMessage m = keyMessageOf(stroke);
+        message = m.message;
+        lParam = m.lParam;
         if (auto w = findWindowLocked(target); w && !enabledChainLocked(*w)) {
             setLastError(ERROR_INVALID_WINDOW_HANDLE);
             return false;  // the key is down, but a disabled window takes no keys

@@ -32,24 +32,18 @@ constexpr LRESULT HTCAPTION = 2;
 constexpr LRESULT HTBORDER = 18;
 constexpr int WHEEL_DELTA = 120;
 
+// The double-click rule: a second press of the same button less than the double-click time
+// after the first and inside a box of the double-click size centred on it.
+constexpr DWORD kDoubleClickTimeMs = 500;
+constexpr int kDoubleClickWidth = 4;
+constexpr int kDoubleClickHeight = 4;
+bool isDoubleClick(DWORD elapsedMs, POINT first, POINT second);
+
 // Keys.
 // Bit 15 down now, bit 0 pressed since the last call (cleared by the call), as the platform.
 std::int16_t getAsyncKeyState(int virtualKey);
 
-// Cursors. The system cursors (module null) are shared handles, the same each time.
-constexpr WORD IDC_IBEAM = 32513;
-constexpr WORD IDC_WAIT = 32514;
-constexpr WORD IDC_CROSS = 32515;
-constexpr WORD IDC_UPARROW = 32516;
-constexpr WORD IDC_SIZENWSE = 32642;
-constexpr WORD IDC_SIZENESW = 32643;
-constexpr WORD IDC_SIZEWE = 32644;
-constexpr WORD IDC_SIZENS = 32645;
-constexpr WORD IDC_SIZEALL = 32646;
-constexpr WORD IDC_NO = 32648;
-constexpr WORD IDC_HAND = 32649;
-// The stand-in's: the system cursor's id, 0 for any other handle.
-WORD systemCursorId(HCURSOR cursor);
+// Cursors: the system cursors and their ids are in os/windows/icons/Icon.h.
 
 // The current cursor of the process; null hides the pointer. setCursor returns the previous.
 HCURSOR setCursor(HCURSOR cursor);
@@ -145,8 +139,8 @@ bool tap(int scanCode, bool extended = false);
 // position and the hit code.
 bool moveTo(int x, int y);
 // Button 1 left, 2 right, 4 middle, at a screen position. A second press of the same button
-// on the same window within 500 ms and 2 pixels is a double click when the window's class
-// has CS_DBLCLKS (always in the non-client area).
+// on the same window and part of it that isDoubleClick accepts is a double click when the
+// window's class has CS_DBLCLKS (always in the non-client area).
 bool button(int button, bool down, int x, int y);
 // Wheel delta (WHEEL_DELTA a notch) at a screen position; lParam is the screen position.
 bool wheel(int delta, int x, int y);
@@ -163,9 +157,6 @@ void reset();
 }  // namespace INPUT
 
 namespace DETAIL {
-// Default processing of WM_SETCURSOR: a child asks its parent first; in the client area
-// the class cursor becomes the current one. True when the answer is TRUE.
-bool defaultSetCursor(HWND hwnd, LPARAM lParam);
 // The calling thread's key state all up (Message.cpp).
 void resetThreadKeyState();
 }  // namespace DETAIL

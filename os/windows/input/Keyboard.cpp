@@ -109,7 +109,7 @@ const ExtendedKey kExtendedKeys[] = {
     {0x1C, VK_RETURN}, {0x1D, VK_CONTROL}, {0x35, VK_DIVIDE}, {0x38, VK_MENU},   {0x47, VK_HOME},
     {0x48, VK_UP},     {0x49, VK_PRIOR},   {0x4B, VK_LEFT},   {0x4D, VK_RIGHT},  {0x4F, VK_END},
     {0x50, VK_DOWN},   {0x51, VK_NEXT},    {0x52, VK_INSERT}, {0x53, VK_DELETE}, {0x5B, VK_LWIN},
-    {0x5C, VK_RWIN},   {0x5D, VK_APPS},    {0x37, VK_SNAPSHOT},
+    {0x5C, VK_RWIN},   {0x5D, VK_APPS},    {0x37, VK_SNAPSHOT}, {0x45, VK_NUMLOCK},
 };
 
 const CharKey* charKeyOf(const Layout& layout, UINT vk)
@@ -274,6 +274,25 @@ int virtualKeyOfScan(int scanCode, bool extended, bool numLock)
     return 0;
 }
 
+KeyMessage keyMessageOf(const KeyStroke& key)
+{
+    const bool system = !key.control && (key.alt || key.virtualKey == VK_MENU || key.virtualKey == VK_F10);
+    DWORD bits = 1u | (static_cast<DWORD>(key.scanCode & 0xFF) << 16);
+    if (key.extended)
+        bits |= 1u << 24;
+    if (key.alt && !key.control)
+        bits |= 1u << 29;
+    if (key.wasDown || !key.down)
+        bits |= 1u << 30;
+    if (!key.down)
+        bits |= 1u << 31;
+    KeyMessage m;
+    m.message = key.down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    m.wParam = static_cast<WPARAM>(key.virtualKey);
+    m.lParam = static_cast<LPARAM>(bits);
+    return m;
+}
+
 int toUnicode(UINT virtualKey, UINT scanCode, const BYTE* keyState, WChar* buffer, int capacity, UINT)
 {
     if ((scanCode & 0x8000) || !buffer || capacity <= 0)
@@ -308,6 +327,36 @@ int toUnicode(UINT virtualKey, UINT scanCode, const BYTE* keyState, WChar* buffe
         return 1;
     buffer[1] = c;
     return 2;
+}
+
+// Part of the message queue's interface (os/windows/Message.h); here, because what a key
+// types is the layout's.
+bool translateMessage(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
+        return false;
+    const bool system = msg.message == WM_SYSKEYDOWN;
+    BYTE state[256];
+    getKeyboardState(state);
+    // A system key is typed with Alt held; the character is the one without it.
+    if (system)
+        state[VK_MENU] &= static_cast<BYTE>(~0x80);
+    WChar text[10];
+    const int n = toUnicode(static_cast<UINT>(msg.wParam & 0xFF), static_cast<UINT>((msg.lParam >> 16) & 0xFF), state,
+                            text, 10, 0);
+    if (n == 0)
+        return false;
+    auto q = DETAIL::currentQueue();
+    auto lock = DETAIL::kernelLock();
+    if (n < 0) {
+        q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSDEADCHAR : WM_DEADCHAR, text[0], msg.lParam, msg.time, msg.pt});
+    } else {
+        // In front of what is posted, in their order.
+        for (int i = n - 1; i >= 0; --i)
+            q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSCHAR : WM_CHAR, text[i], msg.lParam, msg.time, msg.pt});
+    }
+    Clock::notifyAll();
+    return true;
 }
 
 }  // namespace HA::OS

@@ -19,27 +19,6 @@ using HKL = HKL__*;
 inline HKL const HKL_US = reinterpret_cast<HKL>(std::uintptr_t(0x04090409));
 inline HKL const HKL_GERMAN = reinterpret_cast<HKL>(std::uintptr_t(0x04070407));
 
-// Virtual keys of the punctuation keys (their characters depend on the layout).
-constexpr int VK_CLEAR = 0x0C;
-constexpr int VK_PAUSE = 0x13;
-constexpr int VK_SNAPSHOT = 0x2C;
-constexpr int VK_APPS = 0x5D;
-constexpr int VK_F4 = 0x73;
-constexpr int VK_F11 = 0x7A;
-constexpr int VK_SCROLL = 0x91;
-constexpr int VK_OEM_1 = 0xBA;
-constexpr int VK_OEM_PLUS = 0xBB;
-constexpr int VK_OEM_COMMA = 0xBC;
-constexpr int VK_OEM_MINUS = 0xBD;
-constexpr int VK_OEM_PERIOD = 0xBE;
-constexpr int VK_OEM_2 = 0xBF;
-constexpr int VK_OEM_3 = 0xC0;
-constexpr int VK_OEM_4 = 0xDB;
-constexpr int VK_OEM_5 = 0xDC;
-constexpr int VK_OEM_6 = 0xDD;
-constexpr int VK_OEM_7 = 0xDE;
-constexpr int VK_OEM_102 = 0xE2;
-
 // mapVirtualKey kinds.
 constexpr UINT MAPVK_VK_TO_VSC = 0;
 constexpr UINT MAPVK_VSC_TO_VK = 1;
@@ -70,6 +49,29 @@ int toUnicode(UINT virtualKey, UINT scanCode, const BYTE* keyState, WChar* buffe
 // and extended flag, with Num Lock toggled or not (keypad keys give their digits with it,
 // their navigation keys without it); 0 when the layout has no key there.
 int virtualKeyOfScan(int scanCode, bool extended, bool numLock);
+
+// A key going down or up, as the keyboard reports it.
+struct KeyStroke {
+    int virtualKey = 0;
+    int scanCode = 0;  // set 1
+    bool extended = false;
+    bool down = false;     // pressed; else released
+    bool wasDown = false;  // the key was down before (a press that repeats)
+    bool alt = false;      // Alt is held (Alt's own press included)
+    bool control = false;  // Control is held
+};
+struct KeyMessage {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+// The platform's message for a key stroke: WM_KEYDOWN / WM_KEYUP, or WM_SYSKEYDOWN /
+// WM_SYSKEYUP for Alt itself, keys with Alt held and F10 (Control with Alt is neither: that
+// is AltGr). wParam is the virtual key; lParam holds the repeat count 1 (bits 0-15), the
+// scan code (16-23), the extended bit (24), the context bit (29: Alt held, without
+// Control), the previous-state bit (30: down before, always for a release) and the
+// transition bit (31: released).
+KeyMessage keyMessageOf(const KeyStroke& key);
 
 namespace DETAIL {
 // The calling thread's dead-key state (a spacing character, 0 for none).

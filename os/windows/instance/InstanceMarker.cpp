@@ -18,6 +18,7 @@
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
 #include "os/kernel/UserSockets.h"
+#include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
 

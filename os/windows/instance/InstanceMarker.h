@@ -51,8 +51,6 @@ void endInstanceMarkerHandOvers(HWND hwnd, DWORD endsWithinMs);
 
 namespace DETAIL {
 
-// The window's claims end (called as a window is forgotten, kernel lock held).
-void endInstanceMarkersLocked(HWND hwnd);
 // Hand-overs refused by holders of this process so far.
 int refusedHandOvers();
 // The socket a key's marker uses (empty when no safe folder exists).

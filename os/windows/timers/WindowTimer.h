@@ -7,11 +7,10 @@
 #include <optional>
 
 #include "os/kernel/Clock.h"
+#include "os/windows/Message.h"
 #include "os/windows/Window.h"
 
 namespace HA::OS {
-
-using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
 constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
