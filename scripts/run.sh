@@ -48,11 +48,12 @@ esac
 # what the caller means.
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh" || exit 1
+source "$root/scripts/configure.sh"
 
 export HA_OS_VIREO="${HA_OS_VIREO-fresh}"
 dir=$root/build/normal
 # Configured as the test command configures it, so that both share one build.
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
+ha_configure normal "$dir" || exit 1
 
 if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ "${HA_OS_PRESENTER:-}" != 0 ]; then
   # With the client of device.sh, so that a hand at the device needs no build of its own.

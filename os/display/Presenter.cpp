@@ -28,9 +28,9 @@
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
 #include "os/windows/Message.h"
-#include "os/windows/MouseTracking.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
+#include "os/windows/input/MouseTracking.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
 
 namespace HA::OS {
 

@@ -1,4 +1,4 @@
-#include "os/windows/InstanceMarker.h"
+#include "os/windows/instance/InstanceMarker.h"
 
 #include <gtest/gtest.h>
 

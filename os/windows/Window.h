@@ -242,7 +242,7 @@ DWORD getWindowThreadId(HWND hwnd);
 // resizable top-level windows to the WM_GETMINMAXINFO sizes, WM_WINDOWPOSCHANGED sends
 // WM_SIZE and WM_MOVE, WM_ACTIVATE gives the focus, WM_SYSCOMMAND closes, minimises,
 // maximises and restores; WM_MOUSEACTIVATE answers MA_ACTIVATE, WM_NCHITTEST HTCLIENT,
-// WM_SETCURSOR shows the class cursor in the client area (os/windows/Input.h),
+// WM_SETCURSOR shows the class cursor in the client area (os/windows/input/Input.h),
 // WM_DEVICECHANGE 1; everything else 0.
 LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls a window procedure (the old one kept by a procedure replacement).

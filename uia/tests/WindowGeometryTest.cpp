@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Monitors.h"
 #include "uia/platform/window/StandaloneWindowImpl.h"
 #include "uia/platform/window/WindowImplWin32.h"

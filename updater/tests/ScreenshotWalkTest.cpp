@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "os/kernel/Text.h"
 #include "os/tests/MessageBoxTestSupport.h"
 #include "updater/tests/ScreenshotSupport.h"

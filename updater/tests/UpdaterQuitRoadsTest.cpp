@@ -22,7 +22,7 @@
 #include "os/sim/DeviceControl.h"
 #include "os/shell/Shell.h"
 #include "os/tests/MessageBoxTestSupport.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
 #include "uia/app/SingleInstance.h"

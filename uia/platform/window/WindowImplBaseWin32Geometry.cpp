@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Monitors.h"
 #include "os/windows/Window.h"
 #include "uia/events/Events.h"

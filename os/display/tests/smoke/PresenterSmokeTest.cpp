@@ -23,11 +23,11 @@
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/WindowTimer.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/timers/WindowTimer.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "os/tests/MessageBoxTestSupport.h"
 
 using namespace HA::OS;
