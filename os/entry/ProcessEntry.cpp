@@ -12,7 +12,7 @@
 #include "os/kernel/Text.h"
 #include "os/sim/DeviceControl.h"
 #include "os/sim/SimulatedSetup.h"
-#include "os/windows/InstanceMarker.h"
+#include "os/windows/instance/InstanceMarker.h"
 #include "os/windows/Window.h"
 
 namespace {
