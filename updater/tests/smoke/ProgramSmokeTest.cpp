@@ -1,6 +1,7 @@
 // The real program on a virtual X server: starts the updater, reads its window back from the
 // server until it shows the expected picture (at most 30 s), prints how long the first frame
-// took (nothing is compared with that time) and ends the program by its process id.
+// took (nothing is compared with that time); a program that did not show it is ended by its
+// process id.
 //
 //   updater_program_smoke <program> <expected.png> <folder for the run's state>
 //                         [<connect screen.png> <device script>]
@@ -11,9 +12,12 @@
 // shows the connect screen, the device script plugs the device in from outside, a click on
 // RESCAN follows, and the window must then show the expected picture.
 //
+// Then it closes the window as a window manager does and waits for the program's end.
+//
 // With --wayland it runs the program on a Wayland compositor (see runOnWayland).
 //
-// Run under xvfb-run. Exit status 0 when the window showed the picture.
+// Run under xvfb-run. Exit status 0 when the window showed the picture and the closed program
+// ended with status 0 and no X error on its standard error.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -23,12 +27,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -131,6 +138,19 @@ void click(Display* display, Window window, int x, int y)
     }
     XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, kAwayX, kAwayY);
     XSync(display, False);
+}
+
+// Asks for the window to be closed as a window manager's close button does.
+void closeWindow(Display* display, Window window)
+{
+    SMOKE::sendClientMessage(display, window, NoEventMask, window, "WM_PROTOCOLS",
+                             long(XInternAtom(display, "WM_DELETE_WINDOW", False)), CurrentTime);
+}
+
+std::string readFile(const std::string& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Runs a script through bash and waits for it; its exit status, or -1.
@@ -311,7 +331,8 @@ int main(int argc, char** argv)
     if (connectRoad)
         setenv("HA_OS_VIREO", "none", 1);
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = SMOKE::spawn({argv[1]});
+    const std::string errors = folder + "/standard-error.txt";
+    const pid_t pid = SMOKE::spawn({argv[1]}, errors);
     if (pid <= 0) {
         std::fprintf(stderr, "cannot start %s\n", argv[1]);
         return 2;
@@ -359,17 +380,50 @@ int main(int argc, char** argv)
         shown = waitUntilShown(expected);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!exited)
+    // Closed as a person closes it, the program ends by itself with status 0 and no X error,
+    // whatever other threads do meanwhile: on the connect road the device's hand is asked
+    // from outside all the while.
+    int status = -1;
+    bool ended = false;
+    if (shown) {
+        std::atomic<bool> closing{true};
+        std::thread asking([&] {
+            while (connectRoad && closing.load())
+                runScript(argv[5], "show");
+        });
+        closeWindow(display, window);
+        for (int i = 0; i < 1000 && !ended; ++i) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        closing = false;
+        asking.join();
+    }
+    if (!exited && !ended)
         SMOKE::stop(pid);
     XCloseDisplay(display);
+    const std::string said = readFile(errors);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 
     if (shown) {
         std::printf("the window \"%s\" showed %s after %.3f s\n", SMOKE::kTitle,
                     connectRoad ? "the update offer after the plug and RESCAN" : "its first frame", seconds);
+        if (!ended) {
+            std::fprintf(stderr, "the program did not end within 20 s of its window's close\n");
+            return 1;
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || said.find("X Error") != std::string::npos) {
+            std::fprintf(stderr, "closed, the program ended with %s %d; its standard error:\n%s\n",
+                         WIFEXITED(status) ? "status" : "signal",
+                         WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status), said.c_str());
+            return 1;
+        }
+        std::printf("closed, it ended with status 0 and no X error\n");
         return 0;
     }
+    std::fprintf(stderr, "its standard error:\n%s", said.c_str());
     if (exited)
         std::fprintf(stderr, "the program ended before its window showed the picture\n");
     else if (last.pixels.empty())

@@ -13,11 +13,13 @@
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,11 +29,11 @@
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/WindowTimer.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/timers/WindowTimer.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "os/tests/MessageBoxTestSupport.h"
 
 using namespace HA::OS;
@@ -271,6 +273,38 @@ std::vector<T> propertyOf(const XWindow& x, const char* property, Atom& type)
     return out;
 }
 
+// The Motif window-manager hints: what they take away.
+constexpr long kMotifFunctions = 1, kMotifDecorations = 2;
+constexpr long kMotifAll = 1, kMotifFunctionResize = 2, kMotifFunctionMaximize = 16;
+constexpr long kMotifDecorationResizeHandles = 4, kMotifDecorationMaximize = 64;
+
+// Whether the window manager is told that the window keeps its size: minimum and maximum size
+// both `width` x `height`, and the maximise and resize functions and decorations taken away.
+::testing::AssertionResult keepsItsSize(const XWindow& x, int width, int height)
+{
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(x.display, x.window, &hints, &supplied))
+        return ::testing::AssertionFailure() << "no size hints";
+    if (!(hints.flags & PMinSize) || !(hints.flags & PMaxSize) || hints.min_width != width ||
+        hints.max_width != width || hints.min_height != height || hints.max_height != height)
+        return ::testing::AssertionFailure() << "size hints " << hints.min_width << " x " << hints.min_height << " to "
+                                             << hints.max_width << " x " << hints.max_height << " (flags " << hints.flags
+                                             << ")";
+    Atom type = None;
+    std::vector<long> motif = propertyOf<long>(x, "_MOTIF_WM_HINTS", type);
+    if (motif.size() < 3 || !(motif[0] & kMotifFunctions) || !(motif[0] & kMotifDecorations))
+        return ::testing::AssertionFailure() << "no Motif hints for functions and decorations";
+    // With the "all" bit the bits named are taken away; without it only those are offered.
+    auto offered = [](long bits, long bit) { return (bits & kMotifAll) ? !(bits & bit) : (bits & bit) != 0; };
+    if (offered(motif[1], kMotifFunctionMaximize) || offered(motif[1], kMotifFunctionResize))
+        return ::testing::AssertionFailure() << "the Motif functions " << motif[1] << " offer a maximise or resize";
+    if (offered(motif[2], kMotifDecorationMaximize) || offered(motif[2], kMotifDecorationResizeHandles))
+        return ::testing::AssertionFailure() << "the Motif decorations " << motif[2]
+                                             << " offer a maximise button or resize handles";
+    return ::testing::AssertionSuccess();
+}
+
 TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
 {
     HWND hwnd = openWindow();
@@ -308,6 +342,9 @@ TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
     EXPECT_EQ(int(shownIcon[0]), iconPixels.width);
     EXPECT_EQ(int(shownIcon[1]), iconPixels.height);
     EXPECT_EQ(std::vector<std::uint32_t>(shownIcon.begin() + 2, shownIcon.end()), iconPixels.pixels);
+
+    // No maximise box and a frame that does not size: the window manager is told so.
+    EXPECT_TRUE(keepsItsSize(x, kWidth, kHeight));
 }
 
 TEST_F(PresenterSmoke, DrawingAfterTheStartIsPresented)
@@ -505,6 +542,8 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
             Atom type = None;
             std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
             EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
+            // A dialog frame: its size is held, and neither a maximise nor a resize is offered.
+            EXPECT_TRUE(keepsItsSize(x, client.right, client.bottom));
             // Over its owner: the window manager is told so.
             Window transientFor = 0;
             EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
@@ -575,7 +614,79 @@ TEST(PresenterOnWayland, ACompositorWithoutASeatIsRefused)
     EXPECT_FALSE(presenterRunning());
 }
 
+// An error about a window that is gone (here an event sent to it) leaves the program running.
+TEST_F(PresenterSmoke, AnErrorAboutAWindowThatIsGoneDoesNotEndTheProgram)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* window = pumpUntilPresented(hwnd);
+    ASSERT_NE(window, nullptr);
+    XWindow x = xWindowOf(window);
+    ASSERT_NE(x.display, nullptr);
+    const Window gone = XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(x.display, gone);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = gone;
+    event.xclient.message_type = XInternAtom(x.display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    XSendEvent(x.display, gone, False, NoEventMask, &event);
+    XSync(x.display, False);
+    settle();
+    EXPECT_EQ(presentedWindowOf(hwnd), window);
+}
+
 class PresenterSmokeThreaded : public PresenterSmoke {};
+
+// Other threads wake the display's wait all the time (a worker's messages, the device's hand)
+// while windows come and go and at last the presenter stops: a wake-up never reaches a display
+// window that is gone, and the process goes on (Xlib's own handler would end it, status 1).
+TEST_F(PresenterSmokeThreaded, WindowsEndWhileOtherThreadsWakeTheDisplay)
+{
+    constexpr int kRounds = 60;
+    constexpr int kWakers = 3;
+    ASSERT_TRUE(startPresenter());
+    const DWORD thread = currentThreadId();
+    std::atomic<bool> done{false};
+    std::atomic<long> wakes{0};
+    std::vector<std::thread> wakers;
+    for (int i = 0; i < kWakers; ++i)
+        wakers.emplace_back([&, i] {
+            while (!done.load()) {
+                if (i == 0) {
+                    postThreadMessage(thread, WM_NULL, 0, 0);
+                } else {
+                    std::lock_guard<std::mutex> lock(Clock::kernelMutex());
+                    Clock::notifyAll();
+                }
+                ++wakes;
+                std::this_thread::yield();
+            }
+        });
+    for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+        // The newest window is the one the display's wait names for its wake-ups.
+        HWND first = openWindow();
+        HWND second = openWindow();
+        if (!second || !pumpUntilPresented(second)) {
+            ADD_FAILURE() << "no window on the display in round " << round;
+            break;
+        }
+        for (HWND hwnd : {second, first}) {
+            for (int turn = 0; turn < 10; ++turn)
+                pumpMessagesFor(1);
+            destroyWindow(hwnd);
+        }
+    }
+    HWND last = openWindow();
+    EXPECT_NE(pumpUntilPresented(last), nullptr);
+    pumpMessagesFor(1);
+    stopPresenter();
+    done = true;
+    for (std::thread& t : wakers)
+        t.join();
+    EXPECT_GT(wakes.load(), kRounds);
+}
 
 TEST_F(PresenterSmokeThreaded, PostFromAnotherThreadWakesTheWait)
 {
