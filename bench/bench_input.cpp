@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"
 #include "uia/platform/window/WindowClasses.h"

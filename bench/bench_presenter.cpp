@@ -11,9 +11,9 @@
 
 #include "os/display/Presenter.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 
 using namespace HA::OS;
 

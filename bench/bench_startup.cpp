@@ -18,8 +18,8 @@
 
 #include "os/kernel/Clock.h"
 #include "os/sim/SimulatedSetup.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/timers/MessagePump.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
 #include "uia/app/SingleInstance.h"

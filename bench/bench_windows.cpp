@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"

@@ -1,11 +1,10 @@
-# ha_library(NAME <target> SOURCES_GLOB <globs...> LINK <libs...>)
+# ha_library(NAME <target> GLOBS <globs...> LINK <libs...>)
 # One static library; its sources are found by glob so that each class adds only its own files.
 function(ha_library)
   cmake_parse_arguments(A "" "NAME" "GLOBS;LINK" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${A_GLOBS})
   if(NOT _src)
-    # A library that has no code yet is still a target, so that others can link it.
-    set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+    message(FATAL_ERROR "ha_library(${A_NAME}): no source matches ${A_GLOBS}")
   endif()
   add_library(${A_NAME} STATIC ${_src})
   target_compile_options(${A_NAME} PRIVATE ${HA_WARNINGS})
@@ -14,7 +13,11 @@ endfunction()
 
 # ha_tests(NAME <exe> LABEL <label> GLOBS <globs...> LINK <libs...> [ENVIRONMENT <var=value;...>])
 # One GoogleTest executable per library, each test registered with CTest under the label.
+# Nothing when BUILD_TESTING is off.
 function(ha_tests)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(A "" "NAME;LABEL;ENVIRONMENT" "GLOBS;LINK" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${A_GLOBS})
   if(NOT _src)

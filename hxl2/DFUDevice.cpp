@@ -182,6 +182,8 @@ bool DFUDevice::manifest(DFUStatus& status)
     const std::uint32_t stepMs = tolerant ? kTolerantStepMs : kNotTolerantStepMs;
     // A manifesting device is asked nothing before the poll time-out of its last status reply.
     std::uint32_t pollTimeoutMs = 0;
+    // Nor is one that is not tolerant reset before the time its manifestation status announced.
+    OS::TimeMs announcedEnd = OS::Clock::now();
     bool askedToLeave = false;
     std::uint32_t elapsedSeconds = 0;
     const OS::TimeMs giveUp = OS::Clock::now() + kTolerantManifestationLimitMs;
@@ -203,6 +205,7 @@ bool DFUDevice::manifest(DFUStatus& status)
                 if (reply.bStatus != 0)
                     return false;
                 pollTimeoutMs = reply.bwPollTimeout;
+                announcedEnd = OS::Clock::now() + reply.bwPollTimeout;
             }
             state = eDfuManifest;
             break;
@@ -232,8 +235,10 @@ bool DFUDevice::manifest(DFUStatus& status)
                 // A device that follows the standard strictly waits in dfuMANIFEST-WAIT-RESET
                 // for a reset, and may stall a status request there: it is asked once, on the
                 // handle still open, to leave DFU mode, which the driver does by resetting it.
-                // One that has left the bus only fails this request.
-                if (state != eDfuManifestWaitReset && !askedToLeave) {
+                // Not before its announced manifestation time is over: a reset while it still
+                // writes its flash would lose the image. One that has left the bus only fails
+                // this request.
+                if (state != eDfuManifestWaitReset && !askedToLeave && OS::Clock::now() >= announcedEnd) {
                     askedToLeave = true;
                     leaveDFUMode();
                 }

@@ -47,7 +47,8 @@ public:
     // block and waits for manifestation: a tolerant device is asked its state no sooner than
     // the poll time-out of its closing status reply; one that is not manifestation tolerant is
     // reopened in runtime mode when it comes back, and asked once to leave DFU mode when it
-    // has not come back after the first step. True on success with bStatus 0; false with
+    // has not come back after the first step that ends past the poll time-out of its closing
+    // status reply. True on success with bStatus 0; false with
     // a non-zero bStatus: errTARGET no image, errWRITE not open in DFU mode, errUNKNOWN an
     // unusable wTransferSize, a failed request, an unexpected state or a manifestation that
     // did not end in time, otherwise the device's own status.

@@ -1,6 +1,8 @@
 #include "resample/CpuFeatures.h"
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -63,12 +65,17 @@ std::atomic<std::uint64_t> processorWord{0};
 std::atomic<bool> processorWordComputed{false};
 std::uint64_t effectiveWord = kInitialEffective;
 
+constexpr Status kCacheNotComputed = 1;
+
 struct CacheRecord {
     std::int32_t size = -1;
-    Status status = 1;  // not yet computed
+    Status status = kCacheNotComputed;
     std::int32_t lineSize = -1;
 };
+// The paths ask for the cache from whichever thread resizes first: the record is settled
+// once, and a second first call waits for it. The test hooks make the flag anew.
 CacheRecord cache;
+std::optional<std::once_flag> cacheOnce{std::in_place};
 
 bool bit(std::uint32_t value, int n) { return (value >> n) & 1u; }
 
@@ -158,6 +165,18 @@ void computeCache()
         cache.status = kCpuNoCache;
         cache.lineSize = 0;
     }
+}
+
+// The record, computed on the first call unless a test hook set it.
+const CacheRecord& settledCache()
+{
+    std::call_once(*cacheOnce, [] {
+        if (cache.status == kCacheNotComputed)
+            computeCache();
+        else if (cache.size < 0 && cache.status != kOk)
+            cache.lineSize = 0;
+    });
+    return cache;
 }
 
 } // namespace
@@ -355,26 +374,16 @@ Status getCacheSize(std::int32_t* size)
 {
     if (!size)
         return kNullPointer;
-    if (cache.size >= 0) {
-        *size = cache.size;
-        return cache.status;
-    }
-    if (cache.status == 1)
-        computeCache();
-    else if (cache.status != kOk)
-        cache.lineSize = 0;
-    *size = cache.size;
-    return cache.status;
+    const CacheRecord& record = settledCache();
+    *size = record.size;
+    return record.status;
 }
 
 void getCacheLineSize(std::int32_t* lineSize)
 {
-    if (cache.status == 1) {
-        std::int32_t size;
-        getCacheSize(&size);
-    }
+    const CacheRecord& record = settledCache();
     if (lineSize)
-        *lineSize = cache.lineSize < 0 ? 0 : cache.lineSize;
+        *lineSize = record.lineSize < 0 ? 0 : record.lineSize;
 }
 
 std::int32_t cacheSizeFromDescriptors(const CacheDescriptor* table)
@@ -407,6 +416,7 @@ void resetCpuState()
     processorWordComputed.store(false, std::memory_order_release);
     effectiveWord = kInitialEffective;
     cache = CacheRecord{};
+    cacheOnce.emplace();
 }
 
 void setCpuReader(const CpuReader* r)
@@ -420,6 +430,7 @@ void setCacheRecord(std::int32_t size, Status status, std::int32_t lineSize)
     cache.size = size;
     cache.status = status;
     cache.lineSize = lineSize;
+    cacheOnce.emplace();
 }
 
 std::uint64_t pathRequirement(std::int32_t index)

@@ -2,10 +2,11 @@
 // What the processor offers: the 64-bit feature word from the identification instruction
 // and the register states the operating system has enabled, the choice of the code path,
 // the effective feature word that a path may test, and the size of the largest cache.
-// Every result is computed once per process and cached; nothing here takes a lock. The
-// dispatch's one-time set-up and the picture combiners' choice of their row kernel ask
-// for the processor's word (queryCpuFeatures), perhaps from different threads; the rest is
-// the resampler's own.
+// Every result is computed once per process and cached. The dispatch's one-time set-up and
+// the picture combiners' choice of their row kernel ask for the processor's word
+// (queryCpuFeatures), perhaps from different threads, which compute the same word; the
+// cache size is asked for by resizes on any thread and settled once (a first call that
+// meets another waits for it). The rest is the resampler's own.
 
 #include <cstdint>
 

@@ -14,7 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${HA_BUILD_DIR:-$root/build/normal}
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   bash "$root/scripts/setup.sh" >&2 || exit 1
-  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
+  source "$root/scripts/configure.sh"
+  ha_configure normal "$dir" || exit 1
 fi
 if ! log=$(cmake --build "$dir" --target vireo-device 2>&1); then
   printf '%s\n' "$log" >&2

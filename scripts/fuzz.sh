@@ -11,6 +11,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh || exit 1
+source scripts/configure.sh
 
 seconds=${1:-60}
 shift || true
@@ -18,10 +19,7 @@ out=build/fuzz
 jobs=$(nproc)
 [ "$jobs" -gt 8 ] && jobs=8
 
-# -O1 and line tables only: quicker to build, and stack traces keep their lines.
-cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DHA_FUZZ=ON -DHA_BENCHMARKS=OFF >/dev/null || exit 1
+ha_configure fuzz "$out" || exit 1
 cmake --build "$out" -j "$(nproc)" --target fuzzers || exit 1
 rm -rf "$out/seeds"
 ASAN_OPTIONS=detect_leaks=0 "$out/MakeFuzzSeeds" "$out/seeds" || exit 1

@@ -11,11 +11,12 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh || exit 1
+source scripts/configure.sh
 
 out=${1:-docs/screenshots}
 mkdir -p "$out" || exit 1
 out=$(cd "$out" && pwd)
 dir=build/normal
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHA_SANITIZE=OFF >/dev/null || exit 1
+ha_configure normal "$dir" || exit 1
 cmake --build "$dir" -j "$(nproc)" --target updater_tests || exit 1
 cd "$dir/updater" && HA_SCREENSHOT_DIR="$out" ./updater_tests --gtest_filter='*ScreenshotWalkThreaded.*' --gtest_brief=1

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 
 #include "gp/src/common/storage/FileStorage.h"
 #include "gp/src/common/storage/FileStream.h"
@@ -15,6 +16,10 @@ TEST(FileStorage, OpenOutcomes)
     TempFolder folder;
     folder.write("present.txt", "abc");
     std::filesystem::create_directory(folder.path("sub"));
+    // A pipe with nobody at its other end: an open that waited would never come back.
+    ASSERT_EQ(::mkfifo(folder.path("pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink(folder.path("pipe"), folder.path("pipeLink"));
+    std::filesystem::create_symlink("/dev/zero", folder.path("zero"));
     struct Case {
         const char* name;
         std::int32_t mode;
@@ -26,6 +31,12 @@ TEST(FileStorage, OpenOutcomes)
         {"present.txt", IStorage::ModeRead, true, IStorage::StateGood, 3},
         {"present.txt", IStorage::ModeReadWrite, true, IStorage::StateGood, 3},
         {"sub", IStorage::ModeRead, false, IStorage::StateClosed, 0},
+        {"pipe", IStorage::ModeRead, false, IStorage::StateClosed, 0},
+        {"pipe", IStorage::ModeWrite, false, IStorage::StateClosed, 0},
+        {"pipe", IStorage::ModeReadWrite, false, IStorage::StateClosed, 0},
+        {"pipeLink", IStorage::ModeRead, false, IStorage::StateClosed, 0},
+        {"zero", IStorage::ModeRead, false, IStorage::StateClosed, 0},
+        {"zero", IStorage::ModeWrite, false, IStorage::StateClosed, 0},
         {"missing.txt", IStorage::ModeRead, false, IStorage::StateFailed, 0},
         {"missing.txt", IStorage::ModeReadWrite, false, IStorage::StateFailed, 0},
         {"missing/deeper.txt", IStorage::ModeWrite, false, IStorage::StateFailed, 0},

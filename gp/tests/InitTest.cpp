@@ -18,9 +18,9 @@
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessageIds.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/kernel/SystemFacts.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 
 using namespace HA;
 using namespace HA::GP;

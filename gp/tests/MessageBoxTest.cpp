@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 
 using namespace HA;
 using namespace HA::GP;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 
 #include "gp/src/common/storage/FileContainerItemStorage.h"
 #include "gp/src/common/storage/MemoryMappedStorage.h"
@@ -150,10 +151,13 @@ TEST(MemoryMappedStorage, ReadsWritesAndFlushesTheFile)
     TempFolder folder;
     folder.write("m.bin", "mapped bytes");
     folder.write("empty.bin", "");
+    ASSERT_EQ(::mkfifo(folder.path("pipe").c_str(), 0600), 0);
     MemoryMappedStorage s;
-    EXPECT_FALSE(s.open(folder.wpath("empty.bin"), IStorage::ModeRead));
-    EXPECT_EQ(s.getState(), IStorage::StateFailed);
-    EXPECT_FALSE(s.isOpen());
+    for (const char* name : {"empty.bin", "pipe"}) {
+        EXPECT_FALSE(s.open(folder.wpath(name), IStorage::ModeRead)) << name;
+        EXPECT_EQ(s.getState(), IStorage::StateFailed) << name;
+        EXPECT_FALSE(s.isOpen()) << name;
+    }
     ASSERT_TRUE(s.open(folder.wpath("m.bin"), IStorage::ModeReadWrite));
     char b[16] = {};
     EXPECT_EQ(s.read(b, 6), 6u);

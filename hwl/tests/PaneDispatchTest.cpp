@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "hwl/tests/WidgetTestSupport.h"
@@ -42,6 +43,30 @@ tStep drag(int x, int y) { return {UIA::kEventMouseDrag, x, y}; }
 tStep wheel(int x, int y, int delta) { return {UIA::kEventMouseWheel, x, y, delta, 1}; }
 tStep leave(int x, int y) { return {UIA::kEventMouseLeave, x, y}; }
 tStep rawMotion(int x, int y, int dx) { return {UIA::kEventRawMouseMotion, x, y, dx, 0}; }
+tStep enter(int x, int y) { return {UIA::kEventMouseEnter, x, y}; }
+
+// Hands one step to the pane as the framework's record of its code.
+bool sendStep(Pane& pane, const tStep& step)
+{
+    switch (step.code) {
+    case UIA::kEventMouseButton: {
+        UIA::MouseEventData data{step.x, step.y, 0, step.button, step.kind};
+        return pane.handleEvent(step.code, &data);
+    }
+    case UIA::kEventMouseWheel: {
+        UIA::WheelEventData data{step.x, step.y, 0, step.button, step.kind};
+        return pane.handleEvent(step.code, &data);
+    }
+    case UIA::kEventRawMouseMotion: {
+        UIA::RawMotionEventData data{step.x, step.y, 0, static_cast<double>(step.button), 0.5};
+        return pane.handleEvent(step.code, &data);
+    }
+    default: {
+        UIA::MotionEventData data{step.x, step.y, 0, 0, 0};
+        return pane.handleEvent(step.code, &data);
+    }
+    }
+}
 
 // A pane of 200 x 100 with a root and two children: a at (10, 10) and b at (100, 50), each
 // 50 x 30.
@@ -71,27 +96,7 @@ public:
         return widget;
     }
 
-    bool send(const tStep& step)
-    {
-        switch (step.code) {
-        case UIA::kEventMouseButton: {
-            UIA::MouseEventData data{step.x, step.y, 0, step.button, step.kind};
-            return pane.handleEvent(step.code, &data);
-        }
-        case UIA::kEventMouseWheel: {
-            UIA::WheelEventData data{step.x, step.y, 0, step.button, step.kind};
-            return pane.handleEvent(step.code, &data);
-        }
-        case UIA::kEventRawMouseMotion: {
-            UIA::RawMotionEventData data{step.x, step.y, 0, static_cast<double>(step.button), 0.5};
-            return pane.handleEvent(step.code, &data);
-        }
-        default: {
-            UIA::MotionEventData data{step.x, step.y, 0, 0, 0};
-            return pane.handleEvent(step.code, &data);
-        }
-        }
-    }
+    bool send(const tStep& step) { return sendStep(pane, step); }
 
     void run(const std::vector<tStep>& steps)
     {
@@ -244,6 +249,189 @@ TEST(PaneDispatch, PressAndReleaseState)
     f.send(leave(0, 0));
     EXPECT_FALSE(f.pane.wasLastPressDouble());
 }
+
+// How the widget under the pointer came to be the pane's: hovered alone (the pointer entered
+// the window over it), hovered and entered (moved onto it), or pressed.
+enum class eHeld { Hovered, Entered, Pressed };
+// What happens to it then, and how it comes back.
+enum class eGone { Hidden, ParentHidden, Disabled, ParentDisabled, Removed };
+
+const char* nameOf(eHeld held)
+{
+    switch (held) {
+    case eHeld::Hovered:
+        return "Hovered";
+    case eHeld::Entered:
+        return "Entered";
+    default:
+        return "Pressed";
+    }
+}
+
+const char* nameOf(eGone gone)
+{
+    switch (gone) {
+    case eGone::Hidden:
+        return "Hidden";
+    case eGone::ParentHidden:
+        return "ParentHidden";
+    case eGone::Disabled:
+        return "Disabled";
+    case eGone::ParentDisabled:
+        return "ParentDisabled";
+    default:
+        return "Removed";
+    }
+}
+
+// A pane of 200 x 100, laid out by its update passes: a panel at (10, 10), 100 x 60, holding
+// w at (10, 10), 40 x 20 (pane 20..60, 20..40); b at (150, 50), 30 x 30.
+class LaidOutFixture {
+public:
+    LaidOutFixture()
+    {
+        pane.setSize(200, 100);
+        root = makeWidget(&journal);
+        panel = makeWidget(&journal);
+        w = makeWidget(&journal);
+        b = makeWidget(&journal);
+        w->setHoverSensitive(true);
+        arrange(*panel, 10, 10, 100, 60);
+        arrange(*w, 10, 10, 40, 20);
+        arrange(*b, 150, 50, 30, 30);
+        panel->addChild(w, "w");
+        root->addChild(panel, "panel");
+        root->addChild(b, "b");
+        pane.setRoot(root, "root");
+        pass();
+    }
+
+    static void arrange(Widget& widget, int x, int y, int width, int height)
+    {
+        widget.setSize(width, height);
+        widget.setPosition(GP::Point{x, y});
+    }
+
+    // One update pass, as before painting; the area it would repaint.
+    GP::Region pass()
+    {
+        GP::Region dirty;
+        pane.collectDirtyRegion(dirty);
+        return dirty;
+    }
+
+    void send(const tStep& step) { sendStep(pane, step); }
+
+    // Takes w out of the pointer's reach, or brings it back.
+    void apply(eGone gone, bool back)
+    {
+        switch (gone) {
+        case eGone::Hidden:
+            w->setVisible(back);
+            break;
+        case eGone::ParentHidden:
+            panel->setVisible(back);
+            break;
+        case eGone::Disabled:
+            w->setEnabled(back);
+            break;
+        case eGone::ParentDisabled:
+            panel->setEnabled(back);
+            break;
+        case eGone::Removed:
+            if (back)
+                panel->addChild(w, "w");
+            else
+                panel->removeChild(panel->getChildren().cbegin());
+            break;
+        }
+    }
+
+    // What w heard since the last call.
+    tJournal heardByW()
+    {
+        tJournal heard;
+        for (const tRecord& record : journal)
+            if (record.id == "w" && record.code > 0)
+                heard.push_back(record);
+        journal.clear();
+        return heard;
+    }
+
+    Pane pane;
+    tJournal journal;
+    std::shared_ptr<TestWidget> root;
+    std::shared_ptr<TestWidget> panel;
+    std::shared_ptr<TestWidget> w;
+    std::shared_ptr<TestWidget> b;
+};
+
+class PaneDispatchUnreachable : public ::testing::TestWithParam<std::tuple<eHeld, eGone>> {};
+
+TEST_P(PaneDispatchUnreachable, AWidgetThePointerCannotReachIsNeitherHoveredNorEnteredNorPressed)
+{
+    const eHeld held = std::get<0>(GetParam());
+    const eGone gone = std::get<1>(GetParam());
+    LaidOutFixture f;
+    const GP::Rect box{20, 20, 60, 40};
+    ASSERT_EQ(f.w->getBounds(), box);
+    switch (held) {
+    case eHeld::Hovered:
+        f.send(enter(30, 25));
+        break;
+    case eHeld::Entered:
+        f.send(move(30, 25));
+        break;
+    case eHeld::Pressed:
+        f.send(press(30, 25));
+        break;
+    }
+    ASSERT_EQ(f.pane.getHovered(), f.w.get());
+    f.pass();
+    f.heardByW();
+
+    f.apply(gone, false);
+    const GP::Region repainted = f.pass();
+    EXPECT_NE(f.pane.getHovered(), f.w.get());
+    EXPECT_NE(f.pane.getEntered(), f.w.get());
+    EXPECT_NE(f.pane.getPressed(), f.w.get());
+    // The pointer left it: only a widget still in the pane can hear so.
+    const bool toldOfLeaving = held == eHeld::Entered && gone != eGone::Removed;
+    EXPECT_EQ(f.heardByW(), (toldOfLeaving ? tJournal{{1005, "w", 10, 5, 0}} : tJournal{}));
+    // A disabled widget stays in sight and loses its hovered or pressed look at once.
+    if (gone == eGone::Disabled || gone == eGone::ParentDisabled) {
+        EXPECT_EQ(repainted.containsRect(box), GP::Region::eInside);
+    }
+
+    f.apply(gone, true);
+    f.pass();
+    ASSERT_EQ(f.w->getBounds(), box);
+    // Back before the pointer moved: no widget is hovered until the pointer says where it is.
+    EXPECT_EQ(f.pane.getHovered(), nullptr);
+    EXPECT_EQ(f.pane.getEntered(), nullptr);
+    EXPECT_EQ(f.pane.getPressed(), nullptr);
+    // With the pointer elsewhere, nothing of the pane points at it.
+    if (held == eHeld::Pressed)
+        f.send(release(160, 60));
+    f.send(move(160, 60));
+    EXPECT_EQ(f.pane.getHovered(), f.b.get());
+    EXPECT_EQ(f.pane.getPressed(), nullptr);
+    EXPECT_EQ(f.heardByW(), tJournal{});
+    // ... and with the pointer on it, it is hovered and entered again.
+    f.send(move(30, 25));
+    EXPECT_EQ(f.pane.getHovered(), f.w.get());
+    EXPECT_EQ(f.pane.getEntered(), f.w.get());
+    EXPECT_EQ(f.heardByW(), (tJournal{{1004, "w", 10, 5, 0}, {1002, "w", 10, 5, 0}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PaneDispatchUnreachable,
+    ::testing::Combine(::testing::Values(eHeld::Hovered, eHeld::Entered, eHeld::Pressed),
+                       ::testing::Values(eGone::Hidden, eGone::ParentHidden, eGone::Disabled, eGone::ParentDisabled,
+                                         eGone::Removed)),
+    [](const ::testing::TestParamInfo<std::tuple<eHeld, eGone>>& info) {
+        return std::string(nameOf(std::get<0>(info.param))) + std::string(nameOf(std::get<1>(info.param)));
+    });
 
 struct tRemoveCase {
     const char* name;

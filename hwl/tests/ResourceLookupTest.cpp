@@ -128,6 +128,9 @@ protected:
         TEST::fs::create_symlink(folders.work() / "outside.png", skin / "pictures" / "far.png");
         TEST::fs::create_directory_symlink(folders.work(), skin / "pictures" / "work");
         TEST::fs::create_symlink("../../outside.txt", skin / "fonts" / "f2.ttf");
+        // A sibling whose name begins with the sub-folder's: the prefix alone is no inside.
+        TEST::writeFile(skin / "pictures-old" / "a.png", std::string("sibling"));
+        TEST::fs::create_symlink("../pictures-old/a.png", skin / "pictures" / "old.png");
         skinText = skin.string();
     }
 
@@ -203,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"LinkToTheSkin", "secret.png", 0, "", "\\pictures\\secret.png"},
         NameCase{"LinkOutOfTheSkin", "far.png", 0, "", "\\pictures\\far.png"},
         NameCase{"FolderLinkOutOfTheSkin", "work/outside.png", 0, "", "\\pictures\\work\\outside.png"},
-        NameCase{"FontLinkOutOfTheSkin", "f2.ttf", 2, "", "\\fonts\\f2.ttf"}),
+        NameCase{"FontLinkOutOfTheSkin", "f2.ttf", 2, "", "\\fonts\\f2.ttf"},
+        NameCase{"LinkIntoASiblingFolder", "old.png", 0, "", "\\pictures\\old.png"}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
 
 TEST_F(SkinNamesTest, AbsolutePathToAnExistingFileIsNotFound)
@@ -257,6 +261,7 @@ TEST_P(SkinImportsTest, ReadsOnlySheetsInsideTheSkin)
     TEST::writeFile(skin / "outside.txt", std::string("escaped { x: 1; }\n"));
     TEST::writeFile(folders.work() / "outside.txt", std::string("escaped { x: 1; }\n"));
     TEST::fs::create_symlink("../outside.txt", skin / "stylesheets" / "link.txt");
+    TEST::writeFile(skin / "stylesheets2" / "inner.txt", std::string("escaped { x: 1; }\n"));
     std::string importPath = c.path;
     for (const auto& [mark, folder] : {std::pair<std::string, path>{"<skin>", skin}, {"<work>", folders.work()}}) {
         const auto at = importPath.find(mark);
@@ -297,7 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ImportCase{"AbsoluteOutside", "/<work>/outside.txt", false},
                       ImportCase{"AbsoluteToTheSkin", "/<skin>/outside.txt", false},
                       ImportCase{"AbsoluteThroughTheLink", "/<skin>/stylesheets/link.txt", false},
-                      ImportCase{"AbsoluteWithSteps", "/<skin>/stylesheets/../outside.txt", false}),
+                      ImportCase{"AbsoluteWithSteps", "/<skin>/stylesheets/../outside.txt", false},
+                      ImportCase{"AbsoluteIntoASiblingFolder", "/<skin>/stylesheets2/inner.txt", false}),
     [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
 
 // A sheet parsed before any resource was asked for (as one from memory is) still finds the

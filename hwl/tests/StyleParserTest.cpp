@@ -343,6 +343,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {2}, {1}, {message(1, "Expecting sequence")}},
         tRuleCase{"MissingClosingBrace", "a { x: 1 b { y: 2; }\nc { z: 3; }",
                   {2}, {1}, {message(1, "Expecting } or ;")}},
+        // The skip to the rule's "}" passes over one inside a comment.
+        tRuleCase{"BraceInACommentDuringTheSkip", "a { x: ; /* } */ y: 2; }\nb { z: 1; }",
+                  {2}, {1}, {message(1, "Expecting sequence")}},
+        // The broken attribute test drops its rule, and only that one.
+        tRuleCase{"MissingBraceAfterABrokenAttribute", "a[=v] { x: 1 b { y: 2; }\nc { z: 3; }",
+                  {2}, {1}, {message(1, "Expecting attribute declaration"), message(1, "Expecting } or ;")}},
         tRuleCase{"ClassAfterId", "Label#title.big { x: 1; }\nb { y: 2; }",
                   {2}, {1}, {message(1, "Expecting selector relation operator or {")}},
         tRuleCase{"NoTypeBeforeClass", ".big { }\nb { y: 2; }",

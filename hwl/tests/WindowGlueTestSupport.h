@@ -13,7 +13,7 @@
 #include "hwl/core/src/window/Window.h"
 #include "hwl/tests/CanvasTestSupport.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "uia/tests/WindowPixelsSupport.h"
 #include "uia/tests/WindowTestSupport.h"
 

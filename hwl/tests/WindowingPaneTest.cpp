@@ -10,8 +10,8 @@
 
 #include "hwl/tests/WindowGlueTestSupport.h"
 #include "os/shell/Ole.h"
-#include "os/windows/FileDialogs.h"
-#include "os/windows/Input.h"
+#include "os/windows/dialogs/FileDialogs.h"
+#include "os/windows/input/Input.h"
 #include "uia/events/Input.h"
 #include "uia/transfer/ClipBoardFormat.h"
 #include "uia/transfer/Clipboard.h"

@@ -319,36 +319,49 @@ TEST_F(DFUDeviceFixture, ManifestationOfStrictAndLenientDevices)
         std::uint8_t status0;
         Sleeps sleeps;  // after the blocks' 256 polls of 10 ms
         std::size_t leaves;
+        OS::TimeMs leaveAtMs;  // after the closing block, when a leave request was sent
         eEnd end;
     };
     const Tweak strict = [](VireoSettings& s, VireoFaults&) { s.strictDfu = true; };
     const Case cases[] = {
         {"tolerant, the maker's device: 1 s steps", true, [](VireoSettings&, VireoFaults&) {}, true, 0, {{1000, 3}}, 0,
-         eEnd::DfuMode},
+         0, eEnd::DfuMode},
         {"tolerant and strict, 2.5 s announced: its state is asked once they are over", true,
          [](VireoSettings& s, VireoFaults&) {
              s.strictDfu = true;
              s.manifestationMs = 2500;
          },
-         true, 0, {{2500, 1}, {1000, 1}}, 0, eEnd::DfuMode},
+         true, 0, {{2500, 1}, {1000, 1}}, 0, 0, eEnd::DfuMode},
         {"tolerant and strict, an announced wait beyond the bound ends at it", true,
          [](VireoSettings& s, VireoFaults&) {
              s.strictDfu = true;
              s.manifestationMs = 100000000;
          },
-         false, 14, {{DFUDevice::kTolerantManifestationLimitMs, 1}}, 0, eEnd::DfuMode},
+         false, 14, {{DFUDevice::kTolerantManifestationLimitMs, 1}}, 0, 0, eEnd::DfuMode},
         {"not tolerant, resets itself within the first step: no leave request", false,
-         [](VireoSettings&, VireoFaults&) {}, true, 0, {{10000, 1}}, 0, eEnd::Runtime},
+         [](VireoSettings&, VireoFaults&) {}, true, 0, {{10000, 1}}, 0, 0, eEnd::Runtime},
         {"not tolerant, strict: waits for a reset and is asked once to leave", false, strict, true, 0, {{10000, 2}}, 1,
-         eEnd::Runtime},
+         10000, eEnd::Runtime},
+        {"not tolerant, strict, 15 s announced: asked to leave only at the first step past them", false,
+         [](VireoSettings& s, VireoFaults&) {
+             s.strictDfu = true;
+             s.manifestationMs = 15000;
+         },
+         true, 0, {{10000, 3}}, 1, 20000, eEnd::Runtime},
         {"not tolerant, strict, never back after the reset: fails past the limit", false,
          [](VireoSettings& s, VireoFaults& f) {
              s.strictDfu = true;
              f.noReturnAfterLeave = true;
          },
-         false, 14, {{10000, 4}}, 1, eEnd::Gone},
+         false, 14, {{10000, 4}}, 1, 10000, eEnd::Gone},
+        {"not tolerant, strict, the leave request times out: asked once, fails past the limit in DFU mode", false,
+         [](VireoSettings& s, VireoFaults& f) {
+             s.strictDfu = true;
+             f.timeouts.push_back({OS::IOCTL_HA_DFU_LEAVE, 1, std::nullopt});
+         },
+         false, 14, {{10000, 4}}, 1, 10000, eEnd::DfuMode},
         {"not tolerant, off the bus by itself and back late: the leave request reaches nothing", false,
-         [](VireoSettings&, VireoFaults& f) { f.lateReturnMs = 20000; }, true, 0, {{10000, 3}}, 0, eEnd::Runtime},
+         [](VireoSettings&, VireoFaults& f) { f.lateReturnMs = 20000; }, true, 0, {{10000, 3}}, 0, 0, eEnd::Runtime},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -369,7 +382,11 @@ TEST_F(DFUDeviceFixture, ManifestationOfStrictAndLenientDevices)
         Sleeps expected = {{10, 256}};
         expected.insert(expected.end(), c.sleeps.begin(), c.sleeps.end());
         EXPECT_EQ(sleeps(), expected);
-        EXPECT_EQ(requestsOf(vireo, OS::IOCTL_HA_DFU_LEAVE).size(), c.leaves);
+        const auto leaves = requestsOf(vireo, OS::IOCTL_HA_DFU_LEAVE);
+        EXPECT_EQ(leaves.size(), c.leaves);
+        if (!leaves.empty()) {
+            EXPECT_EQ(leaves.front().time - requestsOf(vireo, OS::IOCTL_HA_DFU_DNLOAD).back().time, c.leaveAtMs);
+        }
         switch (c.end) {
         case eEnd::Runtime:
             EXPECT_EQ(device.mode(), 1);

@@ -7,7 +7,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/MessageIds.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {

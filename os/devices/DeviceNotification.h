@@ -1,6 +1,6 @@
 #pragma once
 // Device-notification registration of windows. The device registry's arrival and removal
-// broadcasts (os/DeviceBroadcast.h) reach windows as WM_DEVICECHANGE, with wParam the
+// broadcasts (os/devices/DeviceBroadcast.h) reach windows as WM_DEVICECHANGE, with wParam the
 // event (DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE) and lParam a DEV_BROADCAST_HDR
 // record that lives until the window procedure returns:
 // - device-interface records go to the windows registered for their interface class (or

@@ -13,7 +13,7 @@ namespace {
 struct Entry {
     DeviceInterfaceId id;
     DeviceInterfaceInfo info;
-    WString folded;
+    WString folded;  // the path without regard to case, as the platform compares device paths
 };
 
 struct Registry {
@@ -26,15 +26,6 @@ Registry& registry()
 {
     static Registry* r = new Registry;  // drivers may outlive static destruction
     return *r;
-}
-
-// Device paths are compared without regard to case, as the platform does.
-WString foldCase(const WString& path)
-{
-    WString out(path);
-    for (WChar& c : out)
-        c = charUpper(c);
-    return out;
 }
 
 void announce(DWORD event, const GUID& interfaceClass, const WString& path)

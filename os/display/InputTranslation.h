@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "os/windows/Message.h"
+#include "os/windows/input/Input.h"
 
 namespace HA::OS {
 
@@ -24,17 +25,11 @@ struct InputContext {
 struct InputState {
     WPARAM buttons = 0;  // MK_ button bits held
     POINT last{0, 0};    // last pointer position, client coordinates
-    // The last press, for the double-click rule.
+    // The last press, for the double-click rule (isDoubleClick).
     UINT lastPressMessage = 0;
     std::uint32_t lastPressTime = 0;
     POINT lastPress{0, 0};
 };
-
-// The stand-in's double-click rule: a second press of the same button within this time
-// and within this box (centred on the first press) is a double click.
-constexpr std::uint32_t kDoubleClickTimeMs = 500;
-constexpr int kDoubleClickWidth = 4;
-constexpr int kDoubleClickHeight = 4;
 
 struct InputAction {
     enum class eKind {

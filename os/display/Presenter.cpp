@@ -4,6 +4,11 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <wayland-client.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,9 +29,9 @@
 #include "os/kernel/Text.h"
 #include "os/windows/DisplayHooks.h"
 #include "os/windows/Message.h"
-#include "os/windows/MouseTracking.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
+#include "os/windows/input/MouseTracking.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
 
 namespace HA::OS {
 
@@ -51,6 +56,9 @@ struct Presenter {
     Uint32 wakeEvent = 0;
     std::atomic<bool> wakePending{false};
     std::atomic<std::uint64_t> presents{0};
+    // Readable after a wake-up: the display thread's wait on X watches it beside the X
+    // connection.
+    int wakeFd = -1;
 
     // Notes from any thread.
     std::mutex notesMutex;
@@ -60,6 +68,10 @@ struct Presenter {
 
     // Presenter's thread only.
     std::map<HWND, Shown> shown;
+    // The display library runs its Wayland driver (else its X11 one).
+    bool wayland = false;
+    // On Wayland: display windows of gone windows, hidden, destroyed with the display.
+    std::vector<SDL_Window*> retired;
 };
 
 Presenter& presenter()
@@ -129,6 +141,10 @@ void wake()
     SDL_Event e{};
     e.type = p.wakeEvent;
     SDL_PushEvent(&e);
+    if (p.wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = ::write(p.wakeFd, &one, sizeof one);
+    }
 }
 
 bool idleWait(TimeMs deadline);
@@ -155,10 +171,72 @@ void setTitle(SDL_Window* window, const std::string& title)
     XFlush(display);
 }
 
-void destroyShown(Shown& s)
+// Whether the platform would give the window no maximise box: none asked for, a frame that
+// does not size, or a dialog frame. The display window is then neither maximised nor resized
+// by the window manager either.
+bool fixedOnTheDisplay(HWND hwnd)
 {
-    if (s.window)
+    const DWORD style = getWindowStyle(hwnd);
+    return !(style & WS_MAXIMIZEBOX) || !(style & WS_THICKFRAME) || (getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME);
+}
+
+// The Motif window-manager hints: the functions and decorations a window offers, named one by
+// one (window managers differ in how they read the "all but" form).
+constexpr long kMotifFunctions = 1, kMotifDecorations = 2;
+constexpr long kMotifFunctionMove = 4, kMotifFunctionMinimize = 8, kMotifFunctionClose = 32;
+constexpr long kMotifDecorationBorder = 2, kMotifDecorationTitle = 8, kMotifDecorationMenu = 16,
+               kMotifDecorationMinimize = 32;
+
+// Tells the window manager that a fixed window keeps its size: the size hints hold it at
+// `width` x `height`, and neither a maximise nor a resize is offered; a minimise only with a
+// minimise box, a close with a system menu. X only; the display library writes no such
+// hints of its own.
+void keepSize(HWND hwnd, SDL_Window* window, int width, int height)
+{
+    if (!fixedOnTheDisplay(hwnd))
+        return;
+    const DWORD style = getWindowStyle(hwnd);
+    const bool minimize = (style & WS_MINIMIZEBOX) && !(getWindowExStyle(hwnd) & WS_EX_DLGMODALFRAME);
+    const bool close = (style & WS_SYSMENU) != 0;
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11)
+        return;
+    Display* display = wm.info.x11.display;
+    const Window xwindow = wm.info.x11.window;
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        long supplied = 0;
+        XGetWMNormalHints(display, xwindow, hints, &supplied);
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(display, xwindow, hints);
+        XFree(hints);
+    }
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    long motifHints[5] = {
+        kMotifFunctions | kMotifDecorations,
+        kMotifFunctionMove | (minimize ? kMotifFunctionMinimize : 0) | (close ? kMotifFunctionClose : 0),
+        kMotifDecorationBorder | kMotifDecorationTitle | (close ? kMotifDecorationMenu : 0) |
+            (minimize ? kMotifDecorationMinimize : 0),
+        0, 0};
+    XChangeProperty(display, xwindow, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motifHints),
+                    5);
+    XFlush(display);
+}
+
+// Takes a display window off the display. On Wayland the title bar the display library draws
+// may still hand it an event the compositor sent before (a click on its close box activates
+// the window as well), and a destroyed window's record there is read after it was freed: the
+// window is hidden, which ends what it shows and takes, and destroyed with the display.
+void destroyShown(Presenter& p, Shown& s)
+{
+    if (s.window && p.wayland) {
+        SDL_HideWindow(s.window);
+        p.retired.push_back(s.window);
+    } else if (s.window) {
         SDL_DestroyWindow(s.window);
+    }
     s.window = nullptr;
 }
 
@@ -234,7 +312,7 @@ void syncWindow(Presenter& p, HWND hwnd)
     bool ours = isWindow(hwnd) && getWindowThreadId(hwnd) == p.thread && getRootWindow(hwnd) == hwnd;
     if (!ours) {
         if (it != p.shown.end()) {
-            destroyShown(it->second);
+            destroyShown(p, it->second);
             p.shown.erase(it);
         }
         return;
@@ -267,6 +345,7 @@ void syncWindow(Presenter& p, HWND hwnd)
             return;
         }
         s.id = SDL_GetWindowID(s.window);
+        keepSize(hwnd, s.window, s.width, s.height);
         setTitle(s.window, title);
         s.title = title;
         keepOverAnchor(p, hwnd, s.window);
@@ -287,6 +366,7 @@ void syncWindow(Presenter& p, HWND hwnd)
     int width = std::max<int>(1, client.right), height = std::max<int>(1, client.bottom);
     if (width != s.width || height != s.height) {
         SDL_SetWindowSize(s.window, width, height);
+        keepSize(hwnd, s.window, width, height);
         s.width = width;
         s.height = height;
         markAllDirty(p, hwnd);
@@ -525,6 +605,35 @@ bool takeEvent(Presenter& p, const SDL_Event& e)
     return queued;
 }
 
+// The X connection the display windows use; null when there is none (no window yet, or
+// another display system).
+Display* xDisplayOf(Presenter& p)
+{
+    for (auto& [hwnd, s] : p.shown) {
+        SDL_SysWMinfo wm;
+        SDL_VERSION(&wm.version);
+        if (s.window && SDL_GetWindowWMInfo(s.window, &wm))
+            return wm.subsystem == SDL_SYSWM_X11 ? wm.info.x11.display : nullptr;
+    }
+    return nullptr;
+}
+
+// The display's wait on X, on its connection and the wake-up's descriptor. The display
+// library's own wait would have a wake-up from another thread send an X event to one of the
+// display windows, which this thread may destroy before the server takes that event: the
+// error would end the process. This wait has no wake-up target on the display at all.
+void waitOnX(Presenter& p, Display* display, int timeout)
+{
+    XFlush(display);
+    if (XPending(display) > 0)
+        return;
+    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {p.wakeFd, POLLIN, 0}};
+    if (::poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] ssize_t taken = ::read(p.wakeFd, &count, sizeof count);
+    }
+}
+
 // One idle turn: present, take the display's events, run the clock's due callbacks, and,
 // with `wait`, sleep in the display's event wait until the deadline or the next callback.
 void turn(Presenter& p, TimeMs deadline, bool wait)
@@ -547,6 +656,9 @@ void turn(Presenter& p, TimeMs deadline, bool wait)
         timeout = static_cast<int>(std::clamp<TimeMs>(until - now, 0, INT_MAX));
     if (timeout == 0)
         return;
+    // What comes is taken on the next turn.
+    if (Display* display = xDisplayOf(p); display && p.wakeFd >= 0)
+        return waitOnX(p, display, timeout);
     if (SDL_WaitEventTimeout(&e, timeout))
         takeEvent(p, e);
 }
@@ -569,6 +681,27 @@ void headless(const char* why)
 {
     std::fprintf(stderr, "os: %s; the windows stay headless\n", why);
     std::fflush(stderr);
+}
+
+// Xlib ends the process on any error it is not told to expect. A window of the display can be
+// gone by the time a request naming it arrives (an event sent to it by another connection of
+// the display library, the wake-up's among them): that says nothing about this run and is
+// dropped. Every other error goes to the handler there was before.
+XErrorHandler gPreviousXErrorHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow)
+        return 0;
+    return gPreviousXErrorHandler ? gPreviousXErrorHandler(display, error) : 0;
+}
+
+// Before the display library opens its connections, so that it keeps this one beneath its
+// own and puts it back when it closes them.
+void handleXErrors()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gPreviousXErrorHandler = XSetErrorHandler(&onXError); });
 }
 
 // Why the run stays headless without trying a display; null when it asks for one.
@@ -599,26 +732,77 @@ std::string whyNoXServer(const std::string& libraryReason)
                  : std::string("Xlib cannot read it as a display name");
 }
 
-// Opens the display the environment names, Wayland before X when both are named; only a
-// display a person sees counts, never the library's off-screen or console fallbacks. False
-// with one text naming the display and every reason.
+// Why the compositor that WAYLAND_DISPLAY names cannot be used; empty when it can. Without a
+// seat the display library's own start ends the process, so the compositor is asked first.
+std::string whyNoCompositor()
+{
+    errno = 0;
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return std::string("no connection to its compositor: ") + std::strerror(errno ? errno : ENOENT);
+    bool seat = false;
+    static const wl_registry_listener listener{
+        [](void* data, wl_registry*, std::uint32_t, const char* interface, std::uint32_t) {
+            if (std::strcmp(interface, wl_seat_interface.name) == 0)
+                *static_cast<bool*>(data) = true;
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    if (!answered)
+        return "its compositor does not answer";
+    if (!seat)
+        return "its compositor offers no seat (no pointer, no keyboard), without which the display library cannot run";
+    return std::string();
+}
+
+struct Candidate {
+    const char* driver;
+    const char* variable;
+};
+constexpr Candidate kX11{"x11", "DISPLAY"};
+constexpr Candidate kWayland{"wayland", "WAYLAND_DISPLAY"};
+
+// The drivers in the order they are tried. X comes first: a desktop that names both runs an
+// X server for X programs, on which everything the presenter does is tested and works, while
+// on Wayland a second start cannot raise the first window and a compositor without a seat
+// would end the process inside the display library. SDL_VIDEODRIVER=wayland puts Wayland first.
+std::vector<Candidate> driverOrder()
+{
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen && std::strcmp(chosen, kWayland.driver) == 0)
+        return {kWayland, kX11};
+    return {kX11, kWayland};
+}
+
+// Opens the display the environment names, in driverOrder; only a display a person sees
+// counts, never the library's off-screen or console fallbacks. False with one text naming
+// the display and every reason.
 bool openDisplay(std::string& failure)
 {
-    struct Candidate {
-        const char* driver;
-        const char* variable;
-    };
     std::vector<std::string> named;
     std::string reasons;
-    for (const Candidate& c : {Candidate{"wayland", "WAYLAND_DISPLAY"}, Candidate{"x11", "DISPLAY"}}) {
+    for (const Candidate& c : driverOrder()) {
         const char* value = std::getenv(c.variable);
         if (!value || !*value)
             continue;
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
-        if (SDL_Init(SDL_INIT_VIDEO) == 0)
-            return true;
-        const std::string library = SDL_GetError();
-        const std::string why = std::strcmp(c.driver, "x11") == 0 ? whyNoXServer(library) : library;
+        const bool isWayland = std::strcmp(c.driver, kWayland.driver) == 0;
+        std::string why = isWayland ? whyNoCompositor() : std::string();
+        if (why.empty()) {
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, c.driver, SDL_HINT_OVERRIDE);
+            // On X the window's pixels go straight to the server, as they are; a Wayland
+            // surface gets them only through the library's GL renderer.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, isWayland ? "1" : "0");
+            if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+                presenter().wayland = isWayland;
+                return true;
+            }
+            const std::string library = SDL_GetError();
+            why = isWayland ? library : whyNoXServer(library);
+        }
         named.push_back(std::string(c.variable) + "=\"" + value + "\"");
         reasons += std::string(reasons.empty() ? "" : "; ") + c.driver + ": " + why;
     }
@@ -643,8 +827,8 @@ bool startPresenter(std::string* failureOut)
     }
     // The process keeps its own signal handling; pixels go through the window surface.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    handleXErrors();
     std::string failure;
     if (!openDisplay(failure)) {
         if (failureOut)
@@ -656,6 +840,7 @@ bool startPresenter(std::string* failureOut)
     // Characters come from translateMessage, not from the display's text input.
     SDL_StopTextInput();
     p.wakeEvent = SDL_RegisterEvents(1);
+    p.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     p.wakePending.store(false);
     p.thread = currentThreadId();
     tPresenterThread = true;
@@ -686,14 +871,20 @@ void stopPresenter()
     setDisplayHooks(nullptr);
     p.running.store(false);
     for (auto& [hwnd, s] : p.shown)
-        destroyShown(s);
+        destroyShown(p, s);
     p.shown.clear();
+    for (SDL_Window* window : p.retired)
+        SDL_DestroyWindow(window);
+    p.retired.clear();
     {
         std::lock_guard<std::mutex> lock(p.notesMutex);
         p.changed.clear();
         p.dirty.clear();
     }
     SDL_Quit();
+    if (p.wakeFd >= 0)
+        ::close(p.wakeFd);
+    p.wakeFd = -1;
     tPresenterThread = false;
 }
 

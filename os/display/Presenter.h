@@ -20,8 +20,10 @@ struct SDL_Window;
 namespace HA::OS {
 
 // Starts presenting the calling thread's windows when the clock is steady, HA_OS_PRESENTER
-// is not "0", DISPLAY or WAYLAND_DISPLAY is set and the display opens; otherwise writes one
-// line on standard error saying why and the run stays headless. True when it runs. With
+// is not "0", DISPLAY or WAYLAND_DISPLAY is set and the display opens (X before Wayland when
+// both are named, Wayland first with SDL_VIDEODRIVER=wayland; a compositor without a seat
+// does not open); otherwise writes one line on standard error saying why and the run stays
+// headless. True when it runs. With
 // `failure`, a named display that does not open is not said: the text naming it and the
 // display library's reason goes there, for the caller's own line.
 bool startPresenter(std::string* failure = nullptr);

@@ -12,6 +12,7 @@
 #include "os/kernel/Text.h"
 #include "os/sim/DeviceControl.h"
 #include "os/sim/SimulatedSetup.h"
+#include "os/windows/instance/InstanceMarker.h"
 #include "os/windows/Window.h"
 
 namespace {
@@ -36,6 +37,36 @@ std::string argumentsOf(const HA::OS::WString& commandLine)
     return HA::OS::utf16ToUtf8(commandLine.substr(i));
 }
 
+// The status of a start that ended without its window because an earlier run did not end.
+constexpr int kEarlierRunDidNotEnd = 1;
+
+// scripts/device.sh plugs, pulls and power-cycles the simulated interface through it.
+std::unique_ptr<HA::OS::SIM::DeviceControl> gControl;
+bool gGaveUpOnEarlierRun = false;
+
+// Attaches the simulated devices as the state file has them, and the hand at the first.
+void attachSimulatedDevices()
+{
+    gControl.reset();
+    HA::OS::SIM::setUpSimulatedDevices();
+    if (auto devices = HA::OS::SIM::simulatedDevices(); !devices.empty()) {
+        std::string why;
+        gControl = HA::OS::SIM::DeviceControl::start(devices.front(), why);
+        if (!gControl && !why.empty())
+            std::fprintf(stderr, "os: the simulated Vireo Interface cannot be driven from outside: %s\n", why.c_str());
+    }
+}
+
+// A start that waited for an earlier run of the program: once that run has ended, its device
+// is the one it left (the state file it wrote) and the hand at it is free again.
+void onEarlierRunWaited(bool ended)
+{
+    if (ended)
+        attachSimulatedDevices();
+    else
+        gGaveUpOnEarlierRun = true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -51,21 +82,15 @@ int main(int argc, char** argv)
                      argc > 0 ? argv[0] : "program", failure.c_str());
         return 1;
     }
-    HA::OS::SIM::setUpSimulatedDevices();
-    // scripts/device.sh plugs, pulls and power-cycles the simulated interface through it.
-    std::unique_ptr<HA::OS::SIM::DeviceControl> control;
-    if (auto devices = HA::OS::SIM::simulatedDevices(); !devices.empty()) {
-        std::string why;
-        control = HA::OS::SIM::DeviceControl::start(devices.front(), why);
-        if (!control && !why.empty())
-            std::fprintf(stderr, "os: the simulated Vireo Interface cannot be driven from outside: %s\n", why.c_str());
-    }
+    attachSimulatedDevices();
+    HA::OS::setInstanceMarkerWaitHook(&onEarlierRunWaited);
 
     std::string arguments = argumentsOf(HA::OS::getCommandLine());
     const int result = WinMain(HA::OS::getExecutableModule(), nullptr, arguments.data(), HA::OS::SW_SHOWDEFAULT);
 
+    HA::OS::setInstanceMarkerWaitHook(nullptr);
     HA::OS::stopPresenter();
-    control.reset();
+    gControl.reset();
     HA::OS::SIM::tearDownSimulatedDevices();
-    return result;
+    return result == 0 && gGaveUpOnEarlierRun ? kEarlierRunDidNotEnd : result;
 }

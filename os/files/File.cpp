@@ -261,7 +261,9 @@ HANDLE createFile(const WString& path, DWORD desiredAccess, DWORD shareMode, DWO
         setLastError(name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    int flags = O_CLOEXEC;
+    // Not blocking: opening a pipe would otherwise wait for its other end. A regular file
+    // ignores the flag.
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     if ((desiredAccess & GENERIC_READ) && (desiredAccess & GENERIC_WRITE))
         flags |= O_RDWR;
     else if (desiredAccess & GENERIC_WRITE)
@@ -277,11 +279,14 @@ HANDLE createFile(const WString& path, DWORD desiredAccess, DWORD shareMode, DWO
     int fd = ::open(name.c_str(), flags, 0666);
     if (fd < 0) {
         int error = errno;
-        setLastError(error == ENOENT ? missingPathError(name) : DETAIL::errorFromErrno(error));
+        // ENXIO: a pipe without a reader, a socket, a device without its driver.
+        setLastError(error == ENOENT  ? missingPathError(name)
+                     : error == ENXIO ? ERROR_ACCESS_DENIED
+                                      : DETAIL::errorFromErrno(error));
         return INVALID_HANDLE_VALUE;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         setLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -521,6 +526,8 @@ DWORD getFileAttributes(const WString& path)
     }
     if (S_ISDIR(st.st_mode))
         return FILE_ATTRIBUTE_DIRECTORY;
+    if (!S_ISREG(st.st_mode))
+        return FILE_ATTRIBUTE_DEVICE;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (::access(name.c_str(), W_OK) != 0)
         attributes |= FILE_ATTRIBUTE_READONLY;

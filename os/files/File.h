@@ -41,6 +41,7 @@ constexpr DWORD LOCKFILE_EXCLUSIVE_LOCK = 0x2;
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_DEVICE = 0x40;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
@@ -48,6 +49,8 @@ constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_NOT_LOCKED = 158;
 
+// Opens files only: a folder, pipe, socket or device (or a link to one) is refused with
+// ERROR_ACCESS_DENIED, at once and without a change to it.
 HANDLE createFile(const WString& path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition);
 // Reads up to `count` bytes at the file position; fewer only at the end of the file.
 bool readFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead);
@@ -67,9 +70,10 @@ bool lockFileEx(HANDLE file, DWORD flags, ULONGLONG offset, ULONGLONG length);
 // Releases a lock this handle holds over exactly that range; else ERROR_NOT_LOCKED.
 bool unlockFileEx(HANDLE file, ULONGLONG offset, ULONGLONG length);
 
-// FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_NORMAL (with FILE_ATTRIBUTE_READONLY when the
-// file cannot be written), or INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND,
-// ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ...
+// FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DEVICE (a pipe, socket or device of the host),
+// or FILE_ATTRIBUTE_NORMAL (with FILE_ATTRIBUTE_READONLY when the file cannot be written),
+// or INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
+// ERROR_ACCESS_DENIED, ... Links are followed.
 DWORD getFileAttributes(const WString& path);
 
 // The path of the file or folder that path names, with every symbolic link and every "." and

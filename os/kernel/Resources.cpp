@@ -35,14 +35,7 @@ Tables& tables()
 // Names compare as the platform's, which stores them upper-cased.
 bool sameName(const char* stored, const std::string& wanted)
 {
-    WString a = utf8ToUtf16(stored);
-    WString b = utf8ToUtf16(wanted);
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (charUpper(a[i]) != charUpper(b[i]))
-            return false;
-    return true;
+    return equalIgnoringCase(utf8ToUtf16(stored), utf8ToUtf16(wanted));
 }
 
 bool matches(const char* storedName, WORD storedId, const ResourceId& wanted)

@@ -8,6 +8,19 @@ namespace HA::OS {
 
 namespace {
 
+void appendUtf16(WString& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out += static_cast<WChar>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<WChar>(0xD800 + (cp >> 10));
+        out += static_cast<WChar>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -26,19 +39,6 @@ void appendUtf8(std::string& out, char32_t cp)
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-void appendUtf16(WString& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out += static_cast<WChar>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<WChar>(0xD800 + (cp >> 10));
-        out += static_cast<WChar>(0xDC00 + (cp & 0x3FF));
-    }
-}
-
-}  // namespace
 
 std::string utf16ToUtf8(std::u16string_view text)
 {
@@ -133,6 +133,24 @@ int hexDigitValue(WChar c)
     if (c >= u'A' && c <= u'F')
         return c - u'A' + 10;
     return -1;
+}
+
+WString foldCase(std::u16string_view text)
+{
+    WString out(text);
+    for (WChar& c : out)
+        c = charUpper(c);
+    return out;
+}
+
+bool equalIgnoringCase(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (charUpper(a[i]) != charUpper(b[i]))
+            return false;
+    return true;
 }
 
 }  // namespace HA::OS

@@ -65,22 +65,12 @@ bool readNode(const BYTE* base, const BYTE* p, const BYTE* limit, Node& node)
     return true;
 }
 
-bool sameKey(const WString& a, const WString& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (charUpper(a[i]) != charUpper(b[i]))
-            return false;
-    return true;
-}
-
 bool findChild(const BYTE* base, const Node& parent, const WString& key, Node& child)
 {
     for (const BYTE* p = parent.children; p < parent.end;) {
         if (!readNode(base, p, parent.end, child))
             return false;
-        if (sameKey(child.key, key))
+        if (equalIgnoringCase(child.key, key))
             return true;
         p = align4(base, child.end);
     }

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "os/kernel/TaskMemory.h"
 #include "os/shell/Com.h"
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/Window.h"
 
 namespace HA::OS {
@@ -129,11 +130,7 @@ struct STGMEDIUM {
     IUnknown* pUnkForRelease;
 };
 
-// Target devices are task memory.
-void* coTaskMemAlloc(std::size_t bytes);
-void coTaskMemFree(void* block);
-// Task-memory blocks allocated and not yet freed (a test's leak check).
-int liveTaskMemBlockCount();
+// Target devices are task memory (os/kernel/TaskMemory.h).
 // Releases the medium: through pUnkForRelease when set, else frees its block or releases its
 // stream or storage; the medium becomes TYMED_NULL.
 void releaseStgMedium(STGMEDIUM* medium);

@@ -4,13 +4,58 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <unistd.h>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/sim/FirmwareImage.h"
 
 namespace HA::OS::SIM {
+
+namespace {
+
+// Puts `text` in the place of the file at `path` in one step: written beside it first, so
+// that a run killed or a machine stopped half-way leaves the old file whole. 0, or errno.
+int replaceFile(const std::string& path, const std::string& text)
+{
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    for (std::size_t done = 0; done < text.size() && !error;) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n >= 0)
+            done += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    // On the disk before the rename, so that the name never leads to an empty file.
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    // The rename itself is kept with the folder; a folder that cannot be synced loses nothing now.
+    const std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return 0;
+}
+
+}  // namespace
 
 void SimulatedVireo::setFirmwareSlot(bool valid, WORD revision)
 {
@@ -51,12 +96,7 @@ void SimulatedVireo::persist()
         return;
     const std::string text = "flash-valid=" + std::to_string(mSettings.flashValid ? 1 : 0) + "\n" +
                              "revision=" + std::to_string(mSettings.firmwareRevision) + "\n";
-    std::FILE* out = std::fopen(mSettings.stateFile.c_str(), "w");
-    int error = out ? 0 : errno;
-    if (out && std::fwrite(text.data(), 1, text.size(), out) != text.size())
-        error = errno ? errno : EIO;
-    if (out && std::fclose(out) != 0 && !error)
-        error = errno;
+    const int error = replaceFile(mSettings.stateFile, text);
     // Said once a run: the device goes on, what it changes is only not kept.
     if (error && !mStateWriteReported) {
         mStateWriteReported = true;

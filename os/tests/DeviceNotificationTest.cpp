@@ -4,9 +4,9 @@
 
 #include <thread>
 
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/kernel/Text.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
-#include "os/windows/MessageBox.h"
-#include "os/windows/MouseTracking.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/messagebox/MessageBox.h"
+#include "os/windows/input/MouseTracking.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "os/tests/MessageBoxTestSupport.h"
 #include "os/tests/WindowTestSupport.h"
 

@@ -1,11 +1,11 @@
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "os/tests/WindowTestSupport.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 
 using namespace HA::OS;
 using HA::OS::Testing::WindowTest;

@@ -1,4 +1,4 @@
-#include "os/windows/FileDialogs.h"
+#include "os/windows/dialogs/FileDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include "os/shell/Ole.h"
 #include "os/tests/WindowTestSupport.h"
 #include "os/windows/Message.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 
 using namespace HA::OS;
 using HA::OS::Testing::WindowTest;

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "os/files/File.h"
@@ -114,6 +116,56 @@ TEST_F(Files, MappingsKeepThePlatformsRules)
     EXPECT_TRUE(unmapViewOfFile(view));
     EXPECT_FALSE(unmapViewOfFile(view));
     closeHandle(m);
+}
+
+// What is not a file is refused before anything waits for it or changes it: a pipe
+// without its other end would block the open for good.
+TEST(FilesOnly, PipesSocketsAndDevicesAreRefusedAtOnce)
+{
+    char pattern[] = "/tmp/ha-os-special-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root(pattern);
+    ASSERT_EQ(::mkfifo((root + "/pipe").c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", (root + "/socket").c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::symlink("pipe", (root + "/pipeLink").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (root + "/zeroLink").c_str()), 0);
+
+    struct Open {
+        DWORD access;
+        DWORD disposition;
+    };
+    const Open opens[] = {
+        {GENERIC_READ, OPEN_EXISTING},
+        {GENERIC_WRITE, OPEN_EXISTING},
+        {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING},
+        {GENERIC_WRITE, CREATE_ALWAYS},
+        {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS},
+        {GENERIC_WRITE, TRUNCATE_EXISTING},
+    };
+    for (const std::string& path : {root + "/pipe", root + "/socket", root + "/pipeLink", std::string("/dev/zero"),
+                                    root + "/zeroLink"}) {
+        EXPECT_EQ(getFileAttributes(utf8ToUtf16(path)), FILE_ATTRIBUTE_DEVICE) << path;
+        for (const Open& o : opens) {
+            setLastError(ERROR_SUCCESS);
+            HANDLE h = createFile(utf8ToUtf16(path), o.access, FILE_SHARE_READ | FILE_SHARE_WRITE, o.disposition);
+            EXPECT_EQ(h, INVALID_HANDLE_VALUE) << path << " " << o.access << " " << o.disposition;
+            EXPECT_EQ(getLastError(), ERROR_ACCESS_DENIED) << path << " " << o.access << " " << o.disposition;
+            if (h != INVALID_HANDLE_VALUE)
+                closeHandle(h);
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat((root + "/pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe is left as it was";
+
+    ::close(listener);
+    for (const char* name : {"/pipe", "/socket", "/pipeLink", "/zeroLink"})
+        std::remove((root + name).c_str());
+    ::rmdir(root.c_str());
 }
 
 TEST(FinalPathName, ResolvesLinksAndSteps)

@@ -1,4 +1,4 @@
-#include "os/windows/Icon.h"
+#include "os/windows/icons/Icon.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

@@ -1,15 +1,15 @@
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "os/tests/WindowTestSupport.h"
-#include "os/windows/Icon.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/input/Keyboard.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/MouseTracking.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/input/MouseTracking.h"
 
 using namespace HA::OS;
 using HA::OS::Testing::Logged;
@@ -396,4 +396,26 @@ TEST_F(InputInjector, MouseSpeedSetting)
     ASSERT_TRUE(systemParametersInfo(SPI_GETMOUSESPEED, 0, &speed, 0));
     EXPECT_EQ(speed, 20);
     EXPECT_FALSE(systemParametersInfo(SPI_GETMOUSESPEED, 0, nullptr, 0));
+}
+
+TEST(DoubleClickRule, TimeAndBoxAroundTheFirstPress)
+{
+    struct Case {
+        const char* name;
+        DWORD elapsed;
+        POINT second;
+        bool doubleClick;
+    };
+    const POINT first{100, 50};
+    const Case cases[] = {
+        {"SamePlace", 10, {100, 50}, true},
+        {"JustInTime", kDoubleClickTimeMs - 1, {100, 50}, true},
+        {"AtTheTime", kDoubleClickTimeMs, {100, 50}, false},
+        {"EdgeOfTheBox", 10, {100 + kDoubleClickWidth / 2, 50 - kDoubleClickHeight / 2}, true},
+        {"RightOfTheBox", 10, {100 + kDoubleClickWidth / 2 + 1, 50}, false},
+        {"LeftOfTheBox", 10, {100 - kDoubleClickWidth / 2 - 1, 50}, false},
+        {"BelowTheBox", 10, {100, 50 + kDoubleClickHeight / 2 + 1}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isDoubleClick(c.elapsed, first, c.second), c.doubleClick) << c.name;
 }

@@ -1,4 +1,4 @@
-#include "os/windows/InstanceMarker.h"
+#include "os/windows/instance/InstanceMarker.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,13 @@ protected:
         });
     }
     std::vector<UINT> handOverMessages(HWND hwnd) { return messages(hwnd, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}); }
+    // Delivers what reached this thread, so that a hand-over on its way is in the journal.
+    void pump()
+    {
+        MSG msg;
+        while (peekMessage(msg, nullptr, 0, 0, PM_REMOVE))
+            dispatchMessage(msg);
+    }
 
     RuntimeFolder mFolder;
     std::uintptr_t mTag = 0;
@@ -233,7 +240,10 @@ TEST_F(InstanceMarkerThreaded, AnEndingHolderAnswersItselfUntilItsClaimEnds)
 {
     HWND hwnd = holder();
     ASSERT_EQ(claimInstanceMarker(u"ending", hwnd), eInstanceClaim::Claimed);
+    clearJournal();
     EXPECT_TRUE(waitForInstanceMarkerEnd(u"ending", 0)) << "a holder that is not ending is not waited for";
+    pump();
+    EXPECT_TRUE(handOverMessages(hwnd).empty()) << "a wait for the end raises nothing";
     endInstanceMarkerHandOvers(hwnd, 30000);
     clearJournal();
     const char text[] = "p\0\0";
@@ -257,4 +267,22 @@ TEST_F(InstanceMarkerThreaded, AnEndingHolderAnswersItselfUntilItsClaimEnds)
     peer.join();
     EXPECT_TRUE(ended.load());
     EXPECT_TRUE(waitForInstanceMarkerEnd(u"ending", 0)) << "nobody holds the key";
+}
+
+// A holder that keeps its claim but does not answer in time (its thread stuck) has not
+// ended: the wait gives up at its deadline, not before, and says so.
+TEST_F(InstanceMarkerThreaded, AHolderThatDoesNotAnswerInTimeIsNotTakenForGone)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", DETAIL::instanceMarkerPath(u"silent").c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    setLastError(0);
+    EXPECT_FALSE(waitForInstanceMarkerEnd(u"silent", 0));
+    EXPECT_EQ(getLastError(), WAIT_TIMEOUT);
+    // The claim ends only now, past the wait's deadline.
+    ::close(fd);
+    ::unlink(address.sun_path);
 }

@@ -1,9 +1,9 @@
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Keyboard.h"
 
 #include <gtest/gtest.h>
 
 #include "os/tests/WindowTestSupport.h"
-#include "os/windows/Input.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 
 using namespace HA::OS;
@@ -162,4 +162,43 @@ TEST_F(KeyboardLayout, TranslateMessageGivesTheDeadThenTheComposedCharacter)
     ASSERT_TRUE(INPUT::key(0x38, false));
     pump();
     EXPECT_EQ(got, (std::vector<std::pair<UINT, WPARAM>>{{WM_SYSCHAR, u'a'}}));
+}
+
+TEST(KeyMessage, TheBitsOfAKeyStroke)
+{
+    struct Case {
+        const char* name;
+        KeyStroke key;
+        UINT message;
+        std::uint32_t lParam;
+    };
+    auto stroke = [](int vk, int scan, bool extended, bool down, bool wasDown, bool alt, bool control) {
+        KeyStroke k;
+        k.virtualKey = vk;
+        k.scanCode = scan;
+        k.extended = extended;
+        k.down = down;
+        k.wasDown = wasDown;
+        k.alt = alt;
+        k.control = control;
+        return k;
+    };
+    const Case cases[] = {
+        {"Press", stroke('A', 0x1E, false, true, false, false, false), WM_KEYDOWN, 0x001E0001u},
+        {"Repeat", stroke('A', 0x1E, false, true, true, false, false), WM_KEYDOWN, 0x401E0001u},
+        {"Release", stroke('A', 0x1E, false, false, true, false, false), WM_KEYUP, 0xC01E0001u},
+        {"Extended", stroke(VK_LEFT, 0x4B, true, true, false, false, false), WM_KEYDOWN, 0x014B0001u},
+        {"AltItself", stroke(VK_MENU, 0x38, false, true, false, true, false), WM_SYSKEYDOWN, 0x20380001u},
+        {"AltReleased", stroke(VK_MENU, 0x38, false, false, true, false, false), WM_SYSKEYUP, 0xC0380001u},
+        {"KeyWithAlt", stroke(VK_F4, 0x3E, false, true, false, true, false), WM_SYSKEYDOWN, 0x203E0001u},
+        {"F10Alone", stroke(VK_F10, 0x44, false, true, false, false, false), WM_SYSKEYDOWN, 0x00440001u},
+        {"AltGrIsNoSystemKey", stroke('Q', 0x10, false, true, false, true, true), WM_KEYDOWN, 0x00100001u},
+        {"ScanCodeKeepsItsByte", stroke('A', 0x11E, false, true, false, false, false), WM_KEYDOWN, 0x001E0001u},
+    };
+    for (const Case& c : cases) {
+        const KeyMessage m = keyMessageOf(c.key);
+        EXPECT_EQ(m.message, c.message) << c.name;
+        EXPECT_EQ(m.wParam, static_cast<WPARAM>(c.key.virtualKey)) << c.name;
+        EXPECT_EQ(static_cast<std::uint32_t>(m.lParam), c.lParam) << c.name;
+    }
 }

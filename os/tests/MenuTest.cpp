@@ -1,4 +1,4 @@
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <map>
 #include <utility>
 
-#include "os/windows/Input.h"
-#include "os/windows/MessageBox.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/messagebox/MessageBox.h"
+#include "os/windows/timers/WindowTimer.h"
 
 namespace HA::OS::Testing {
 

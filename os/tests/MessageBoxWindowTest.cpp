@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "os/kernel/Kernel.h"
-#include "os/windows/Input.h"
-#include "os/windows/MessageBox.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/messagebox/MessageBox.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "os/tests/MessageBoxTestSupport.h"
 #include "os/tests/WindowPictureSupport.h"
 #include "os/tests/WindowTestSupport.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "os/windows/MessagePump.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "os/windows/detail/WindowState.h"
 #include "os/tests/WindowTestSupport.h"
 

@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <optional>
+#include <unistd.h>
 
 #include "os/devices/DeviceConfig.h"
 #include "os/devices/DeviceIo.h"
@@ -524,6 +526,44 @@ TEST_F(SimulatedVireoTest, DfuStateMachineChecksBlocksAndStates)
     EXPECT_EQ(host.getStatus().data[0], static_cast<BYTE>(eDfuStatus::errADDRESS));
 }
 
+// A transfer ended before its closing block and started again: the firmware slot gets the
+// new transfer's blocks alone, however the first one ended.
+TEST(DfuStateMachineAlone, ARestartedTransferHoldsOnlyItsOwnBlocks)
+{
+    using eResult = DfuStateMachine::eResult;
+    enum class eEnd { Abort, ClearedError };
+    struct Case {
+        const char* name;
+        eEnd end;
+    };
+    const Case cases[] = {
+        {"block 0, ABORT, block 0 again", eEnd::Abort},
+        {"block 0, a block out of order, CLRSTATUS, block 0 again", eEnd::ClearedError},
+    };
+    const std::vector<BYTE> first(16, 0x11), second(8, 0x22);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DfuStateMachine dfu({}, {});
+        DfuStatusReply reply;
+        ASSERT_EQ(dfu.dnload(0, first.data(), static_cast<WORD>(first.size()), 0), eResult::Ack);
+        ASSERT_EQ(dfu.getStatus(0, reply), eResult::Ack);
+        ASSERT_EQ(reply.bState, eDfuState::dfuDNBUSY);
+        ASSERT_EQ(dfu.getStatus(reply.bwPollTimeout, reply), eResult::Ack);
+        ASSERT_EQ(reply.bState, eDfuState::dfuDNLOAD_IDLE);
+        ASSERT_EQ(dfu.received(), first);
+        if (c.end == eEnd::Abort) {
+            ASSERT_EQ(dfu.abort(), eResult::Ack);
+        } else {
+            ASSERT_EQ(dfu.dnload(5, second.data(), static_cast<WORD>(second.size()), 20), eResult::Stall);
+            ASSERT_EQ(dfu.state(), eDfuState::dfuERROR);
+            ASSERT_EQ(dfu.clearStatus(), eResult::Ack);
+        }
+        ASSERT_EQ(dfu.state(), eDfuState::dfuIDLE);
+        ASSERT_EQ(dfu.dnload(0, second.data(), static_cast<WORD>(second.size()), 30), eResult::Ack);
+        EXPECT_EQ(dfu.received(), second);
+    }
+}
+
 TEST_F(SimulatedVireoTest, PollingBeforeThePollTimeOutIsToldToWaitOn)
 {
     VireoSettings settings;
@@ -1027,6 +1067,23 @@ TEST_F(SimulatedVireoTest, FirmwareSlotPersistsInItsStateFile)
 
     auto again = SimulatedVireo::makeShared(settings);
     EXPECT_EQ(again->firmwareRevision(), 0x0036);
+    // The new state replaces the file whole: the old one, still seen through a second name,
+    // is never emptied or written over, and nothing is left beside it.
+    const std::string previous = file + "-previous";
+    std::remove(previous.c_str());
+    ASSERT_EQ(::link(file.c_str(), previous.c_str()), 0);
+    again->setFirmwareSlot(true, 0x0037);
+    auto contents = [](const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(contents(previous), "flash-valid=1\nrevision=54\n");
+    EXPECT_EQ(contents(file), "flash-valid=1\nrevision=55\n");
+    for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir())) {
+        const std::string name = entry.path().string();
+        EXPECT_FALSE(name.rfind(file + ".", 0) == 0) << name;
+    }
+    std::remove(previous.c_str());
     again.reset();
 
     // A damaged file leaves the defaults and is reported; an interrupted download is

@@ -40,6 +40,46 @@ TEST(StandInText, CaseOfOneUnitUsesTheSimpleMapping)
     EXPECT_EQ(charLower(u'\u0391'), u'\u03B1');
 }
 
+TEST(StandInText, NamesCompareWithoutRegardToCase)
+{
+    struct Case {
+        WString a, b;
+        bool same;
+    };
+    const Case cases[] = {
+        {u"", u"", true},
+        {u"Static", u"STATIC", true},
+        {u"\\?\hid#Vid_1209", u"\\?\HID#VID_1209", true},
+        {u"\u00E4rger", u"\u00C4RGER", true},
+        {u"stra\u00DFe", u"STRASSE", false},  // no single-unit upper case: the lengths differ
+        {u"Static", u"Statik", false},
+        {u"Static", u"Static2", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(equalIgnoringCase(c.a, c.b), c.same) << utf16ToUtf8(c.a) << " / " << utf16ToUtf8(c.b);
+        EXPECT_EQ(foldCase(c.a) == foldCase(c.b), c.same) << utf16ToUtf8(c.a) << " / " << utf16ToUtf8(c.b);
+    }
+    EXPECT_EQ(foldCase(u"Vireo \u00e4\u03b1"), u"VIREO \u00C4\u0391");
+}
+
+TEST(StandInText, AppendsTheUtf8OfACodePoint)
+{
+    struct Case {
+        char32_t codePoint;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {0x41, "A"},          {0x7F, "\x7F"},         {0x80, "\xC2\x80"},         {0x7FF, "\xDF\xBF"},
+        {0x800, "\xE0\xA0\x80"}, {0xFFFD, "\xEF\xBF\xBD"}, {0x10000, "\xF0\x90\x80\x80"},
+        {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+    };
+    for (const Case& c : cases) {
+        std::string out = "x";
+        appendUtf8(out, c.codePoint);
+        EXPECT_EQ(out, "x" + c.bytes) << std::hex << static_cast<std::uint32_t>(c.codePoint);
+    }
+}
+
 TEST(StandInDebug, CaptureCollectsOutput)
 {
     DebugOutputCapture capture;

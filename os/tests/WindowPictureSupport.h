@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 
 namespace HA::OS::Testing {
 

@@ -90,4 +90,39 @@ TEST_F(Placement, MaximisedOverItsMonitorsWorkAreaAndRestoredFromThePlacement)
     EXPECT_LT(p.ptMinPosition.x, -9999);
 }
 
+// A minimised position is taken only with WPF_SETMINPOSITION, and then reported as given,
+// minimised or not, while the window itself still parks off-screen.
+TEST_F(Placement, AGivenMinimisedPositionIsKept)
+{
+    struct Row {
+        const char* name;
+        UINT flags;
+        int showCmd;
+        POINT reported;
+    };
+    const Row rows[] = {
+        {"without the flag, restored", 0, SW_SHOWNORMAL, POINT{-1, -1}},
+        {"without the flag, minimised", 0, SW_SHOWMINIMIZED, POINT{-32000, -32000}},
+        {"with the flag, restored", WPF_SETMINPOSITION, SW_SHOWNORMAL, POINT{20, 30}},
+        {"with the flag, minimised", WPF_SETMINPOSITION, SW_SHOWMINIMIZED, POINT{20, 30}},
+    };
+    for (const Row& r : rows) {
+        HWND hwnd = create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {}, u"test", 0, RECT{140, 50, 540, 350});
+        WINDOWPLACEMENT p{};
+        ASSERT_TRUE(getWindowPlacement(hwnd, p)) << r.name;
+        p.flags = r.flags;
+        p.showCmd = static_cast<UINT>(r.showCmd);
+        p.ptMinPosition = POINT{20, 30};
+        ASSERT_TRUE(setWindowPlacement(hwnd, p)) << r.name;
+        WINDOWPLACEMENT q{};
+        ASSERT_TRUE(getWindowPlacement(hwnd, q)) << r.name;
+        EXPECT_EQ(q.ptMinPosition.x, r.reported.x) << r.name;
+        EXPECT_EQ(q.ptMinPosition.y, r.reported.y) << r.name;
+        RECT now{};
+        getWindowRect(hwnd, now);
+        EXPECT_EQ(now.left, r.showCmd == SW_SHOWMINIMIZED ? -32000 : 140) << r.name;
+        destroyWindow(hwnd);
+    }
+}
+
 }  // namespace

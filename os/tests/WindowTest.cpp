@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <thread>
 
-#include "os/windows/Input.h"
-#include "os/windows/Keyboard.h"
-#include "os/windows/WindowFaults.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/input/Keyboard.h"
+#include "os/windows/faults/WindowFaults.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

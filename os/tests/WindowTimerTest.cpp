@@ -1,8 +1,8 @@
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 
 #include <gtest/gtest.h>
 
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/tests/WindowTestSupport.h"
 
 using namespace HA::OS;

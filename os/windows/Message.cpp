@@ -5,7 +5,6 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/windows/DisplayHooks.h"
-#include "os/windows/Keyboard.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -277,7 +276,16 @@ void queueSystemSentLocked(const WindowRec& window, UINT message, WPARAM wParam,
     Clock::notifyAll();
 }
 
-bool waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last)
+}  // namespace DETAIL
+
+namespace {
+
+// The calling thread's wait for its next message for the filter, delivering what other
+// threads send meanwhile: the message is taken (eTake::Remove) or left in the queue, and
+// copied to `out`. False when the deadline passes first (kForever: it never does). The
+// presenter's wait for display events stands in for the clock's when it serves the thread.
+enum class eTake { Remove, Leave };
+bool nextMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last, eTake take, MSG& out)
 {
     auto q = currentQueue();
     for (;;) {
@@ -285,8 +293,7 @@ bool waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last)
         auto lock = kernelLock();
         if (deliverOneSentLocked(lock, *q))
             continue;
-        MSG m;
-        if (findMessageLocked(*q, filter, first, last, false, now, m))
+        if (findMessageLocked(*q, filter, first, last, take == eTake::Remove, now, out))
             return true;
         if (now >= deadline)
             return false;
@@ -297,7 +304,13 @@ bool waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last)
     }
 }
 
-}  // namespace DETAIL
+}  // namespace
+
+bool DETAIL::waitForMessageUntil(TimeMs deadline, HWND filter, UINT first, UINT last)
+{
+    MSG m;
+    return nextMessageUntil(deadline, filter, first, last, eTake::Leave, m);
+}
 
 int getMessage(MSG& msg, HWND filter, UINT first, UINT last)
 {
@@ -305,19 +318,8 @@ int getMessage(MSG& msg, HWND filter, UINT first, UINT last)
         setLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
-    auto q = currentQueue();
-    for (;;) {
-        TimeMs now = Clock::now();
-        auto lock = kernelLock();
-        if (deliverOneSentLocked(lock, *q))
-            continue;
-        if (findMessageLocked(*q, filter, first, last, true, now, msg))
-            return msg.message == WM_QUIT ? 0 : 1;
-        TimeMs deadline = nextTimerDueLocked(q->thread, filter, first, last);
-        if (displayWaitLocked(lock, deadline))
-            continue;
-        Clock::waitUntil(lock, deadline, [&] { return somethingWaitsLocked(*q, filter, first, last); });
-    }
+    nextMessageUntil(kForever, filter, first, last, eTake::Remove, msg);
+    return msg.message == WM_QUIT ? 0 : 1;
 }
 
 bool peekMessage(MSG& msg, HWND filter, UINT first, UINT last, UINT remove)
@@ -421,34 +423,6 @@ void postQuitMessage(int exitCode)
     q->quit = true;
     q->exitCode = exitCode;
     Clock::notifyAll();
-}
-
-bool translateMessage(const MSG& msg)
-{
-    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
-        return false;
-    const bool system = msg.message == WM_SYSKEYDOWN;
-    BYTE state[256];
-    std::copy(tKeyState.begin(), tKeyState.end(), state);
-    // A system key is typed with Alt held; the character is the one without it.
-    if (system)
-        state[VK_MENU] &= static_cast<BYTE>(~0x80);
-    WChar text[10];
-    const int n = toUnicode(static_cast<UINT>(msg.wParam & 0xFF), static_cast<UINT>((msg.lParam >> 16) & 0xFF), state,
-                            text, 10, 0);
-    if (n == 0)
-        return false;
-    auto q = currentQueue();
-    auto lock = kernelLock();
-    if (n < 0) {
-        q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSDEADCHAR : WM_DEADCHAR, text[0], msg.lParam, msg.time, msg.pt});
-    } else {
-        // In front of what is posted, in their order.
-        for (int i = n - 1; i >= 0; --i)
-            q->posted.push_front(MSG{msg.hwnd, system ? WM_SYSCHAR : WM_CHAR, text[i], msg.lParam, msg.time, msg.pt});
-    }
-    Clock::notifyAll();
-    return true;
 }
 
 namespace DETAIL {

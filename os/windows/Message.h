@@ -53,10 +53,12 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void postQuitMessage(int exitCode);
 
 // Key-down messages of keys that type something queue, in front of the posted messages,
-// what the active keyboard layout gives (os/windows/Keyboard.h): WM_CHAR per UTF-16 unit,
+// what the active keyboard layout gives (os/windows/input/Keyboard.h): WM_CHAR per UTF-16 unit,
 // or WM_DEADCHAR for a dead key (WM_SYSCHAR and WM_SYSDEADCHAR for system keys); true
 // when something was queued.
 bool translateMessage(const MSG& msg);
+// A timer's procedure (os/windows/timers/WindowTimer.h), which dispatchMessage calls.
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 // Calls the window procedure of msg.hwnd (must be the calling thread's), or for WM_TIMER
 // with a timer procedure in lParam that procedure, if its timer still exists.
 LRESULT dispatchMessage(const MSG& msg);

@@ -150,6 +150,26 @@ constexpr int VK_LCONTROL = 0xA2;
 constexpr int VK_RCONTROL = 0xA3;
 constexpr int VK_LMENU = 0xA4;
 constexpr int VK_RMENU = 0xA5;
+constexpr int VK_CLEAR = 0x0C;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_SNAPSHOT = 0x2C;
+constexpr int VK_APPS = 0x5D;
+constexpr int VK_F4 = 0x73;
+constexpr int VK_F11 = 0x7A;
+constexpr int VK_SCROLL = 0x91;
+// The punctuation keys: what they type depends on the layout (US characters given).
+constexpr int VK_OEM_1 = 0xBA;       // ;:
+constexpr int VK_OEM_PLUS = 0xBB;    // =+
+constexpr int VK_OEM_COMMA = 0xBC;   // ,<
+constexpr int VK_OEM_MINUS = 0xBD;   // -_
+constexpr int VK_OEM_PERIOD = 0xBE;  // .>
+constexpr int VK_OEM_2 = 0xBF;       // /?
+constexpr int VK_OEM_3 = 0xC0;       // `~
+constexpr int VK_OEM_4 = 0xDB;       // [{
+constexpr int VK_OEM_5 = 0xDC;       // \|
+constexpr int VK_OEM_6 = 0xDD;       // ]}
+constexpr int VK_OEM_7 = 0xDE;       // '"
+constexpr int VK_OEM_102 = 0xE2;     // the key between left Shift and Z
 
 // Mouse-message wParam key bits.
 constexpr WPARAM MK_LBUTTON = 0x0001;

@@ -7,14 +7,11 @@
 #include <utility>
 
 #include "os/kernel/Kernel.h"
-#include "os/windows/DisplayHooks.h"
-#include "os/windows/InstanceMarker.h"
-#include "os/windows/Keyboard.h"
-#include "os/windows/Input.h"
-#include "os/windows/Message.h"
 #include "os/kernel/Text.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/DisplayHooks.h"
+#include "os/windows/Message.h"
 #include "os/windows/detail/WindowState.h"
+#include "os/windows/faults/WindowFaults.h"
 
 namespace HA::OS {
 
@@ -187,7 +184,7 @@ HWND createWindow(DWORD exStyle, const WString& className, const WString& title,
     {
         auto lock = kernelLock();
         WindowSystem& s = windowSystem();
-        auto cls = s.classes.find(classKey(className));
+        auto cls = s.classes.find(foldCase(className));
         if (cls == s.classes.end()) {
             setLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
@@ -698,7 +695,7 @@ HWND findWindowEx(HWND parent, HWND childAfter, const WString& className, const 
             return nullptr;
         ++it;
     }
-    WString key = classKey(className);
+    WString key = foldCase(className);
     for (; it != list->end(); ++it) {
         auto w = findWindowLocked(*it);
         if (w && matches(*w, key, title, className.empty(), title.empty()))

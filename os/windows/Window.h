@@ -242,7 +242,7 @@ DWORD getWindowThreadId(HWND hwnd);
 // resizable top-level windows to the WM_GETMINMAXINFO sizes, WM_WINDOWPOSCHANGED sends
 // WM_SIZE and WM_MOVE, WM_ACTIVATE gives the focus, WM_SYSCOMMAND closes, minimises,
 // maximises and restores; WM_MOUSEACTIVATE answers MA_ACTIVATE, WM_NCHITTEST HTCLIENT,
-// WM_SETCURSOR shows the class cursor in the client area (os/windows/Input.h),
+// WM_SETCURSOR shows the class cursor in the client area (os/windows/input/Input.h),
 // WM_DEVICECHANGE 1; everything else 0.
 LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls a window procedure (the old one kept by a procedure replacement).
@@ -327,11 +327,14 @@ HWND getForegroundWindow();
 // WM_ACTIVATEAPP with FALSE.
 void activateOtherApplication();
 
-// What getWindowPlacement and setWindowPlacement exchange: the show state and the
-// restore rectangle. For top-level windows other than tool windows, positions are in
-// work-area coordinates: screen coordinates less the offset of the work area inside the
-// monitor nearest to the rectangle's top-left corner (a taskbar at the left of 40 pixels
-// makes screen x 40 placement x 0). A window is maximised over its monitor's work area.
+// What getWindowPlacement and setWindowPlacement exchange: the show state, the restore
+// rectangle and the minimised position. A minimised position given to setWindowPlacement
+// with WPF_SETMINPOSITION is kept as given and reported from then on (minimised windows
+// still park off-screen); without one, the parking place while minimised, else -1, -1.
+// For top-level windows other than tool windows, positions are in work-area coordinates:
+// screen coordinates less the offset of the work area inside the monitor nearest to the
+// rectangle's top-left corner (a taskbar at the left of 40 pixels makes screen x 40
+// placement x 0). A window is maximised over its monitor's work area.
 struct WINDOWPLACEMENT {
     UINT length;
     UINT flags;
@@ -340,6 +343,7 @@ struct WINDOWPLACEMENT {
     POINT ptMaxPosition;
     RECT rcNormalPosition;
 };
+constexpr UINT WPF_SETMINPOSITION = 0x0001;
 bool getWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement);
 // Fails with ERROR_INVALID_PARAMETER unless length is sizeof(WINDOWPLACEMENT).
 bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);

@@ -2,7 +2,7 @@
 
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/faults/WindowFaults.h"
 #include "os/windows/detail/WindowState.h"
 
 namespace HA::OS {
@@ -20,19 +20,11 @@ LRESULT staticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 namespace DETAIL {
 
-WString classKey(const WString& name)
-{
-    WString key = name;
-    for (WChar& c : key)
-        c = charUpper(c);
-    return key;
-}
-
 void addSystemClassesLocked(WindowSystem& s)
 {
     auto cls = std::make_shared<ClassRec>();
     cls->name = u"Static";
-    cls->key = classKey(cls->name);
+    cls->key = foldCase(cls->name);
     cls->atom = s.nextAtom++;
     cls->proc = &staticWindowProc;
     s.classes.emplace(cls->key, cls);
@@ -53,7 +45,7 @@ ATOM registerClass(const WNDCLASSEXW& wc)
     }
     auto lock = kernelLock();
     WindowSystem& s = windowSystem();
-    WString key = classKey(wc.lpszClassName);
+    WString key = foldCase(wc.lpszClassName);
     if (s.classes.count(key)) {
         setLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -81,7 +73,7 @@ bool unregisterClass(const WString& className, HINSTANCE)
 {
     auto lock = kernelLock();
     WindowSystem& s = windowSystem();
-    auto it = s.classes.find(classKey(className));
+    auto it = s.classes.find(foldCase(className));
     if (it == s.classes.end()) {
         setLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return false;

@@ -509,7 +509,9 @@ bool getWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement)
     placement.showCmd = !visible ? SW_HIDE : w->minimized ? SW_SHOWMINIMIZED
                                           : w->maximized ? SW_SHOWMAXIMIZED
                                                          : SW_SHOWNORMAL;
-    placement.ptMinPosition = w->minimized ? POINT{w->rect.left, w->rect.top} : POINT{-1, -1};
+    placement.ptMinPosition = w->minPosition ? *w->minPosition
+                              : w->minimized ? POINT{w->rect.left, w->rect.top}
+                                             : POINT{-1, -1};
     placement.ptMaxPosition = w->maximized ? POINT{w->rect.left, w->rect.top} : POINT{-1, -1};
     placement.rcNormalPosition = (w->minimized || w->maximized) ? w->normalRect : w->rect;
     if (usesWorkAreaCoordinates(*w)) {
@@ -542,6 +544,8 @@ bool setWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement)
         restored = !w->minimized && !w->maximized;
         if (!restored)
             w->normalRect = normal;
+        if (placement.flags & WPF_SETMINPOSITION)
+            w->minPosition = placement.ptMinPosition;
     }
     // A restored window moves to the new restore rectangle; a minimised or maximised one
     // keeps it for its next restore.

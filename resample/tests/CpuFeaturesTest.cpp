@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -253,6 +255,43 @@ TEST_F(CpuFixture, CacheSizeFromLeafFourOrTheDescriptorTable)
     std::int32_t size = 0;
     EXPECT_EQ(getCacheSize(&size), kOk);
     EXPECT_EQ(size, 8388608);
+}
+
+using CpuFixtureThreaded = CpuFixture;
+
+// Resizes on two threads may be the first to ask: both get the one record.
+TEST_F(CpuFixtureThreaded, TwoFirstCacheQueriesAtOnce)
+{
+    FakeCpu cpu = makeCpu(eVendor::Intel, 7, 0, 0, 0);
+    cpu.leaves[{4, 0}] = leaf4(1, 8, 64, 64);
+    cpu.leaves[{4, 1}] = leaf4(3, 16, 8192, 128);  // 16 MB, 128-byte lines
+    struct Answer {
+        Status status = -1;
+        std::int32_t size = -1;
+        std::int32_t line = -1;
+    };
+    for (int round = 0; round < 20; ++round) {
+        DETAIL::setCpuReader(&cpu);
+        std::atomic<int> ready{0};
+        Answer answers[2];
+        std::vector<std::thread> threads;
+        for (Answer& answer : answers) {
+            threads.emplace_back([&ready, &answer] {
+                ready.fetch_add(1);
+                while (ready.load() < 2) {
+                }
+                answer.status = getCacheSize(&answer.size);
+                getCacheLineSize(&answer.line);
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const Answer& answer : answers) {
+            EXPECT_EQ(answer.status, kOk) << round;
+            EXPECT_EQ(answer.size, 16 << 20) << round;
+            EXPECT_EQ(answer.line, 128) << round;
+        }
+    }
 }
 
 TEST_F(CpuFixture, DescriptorTableIsOrderedByFallingSize)

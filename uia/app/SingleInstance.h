@@ -2,7 +2,7 @@
 // The single-instance hand-over: a second start of the program hands its first
 // command-line argument (when it names an existing path) to the running instance, which
 // brings its main window forward, and stops. The instance marker of the stand-in
-// (os/windows/InstanceMarker.h) finds the running instance. User-interface thread only.
+// (os/windows/instance/InstanceMarker.h) finds the running instance. User-interface thread only.
 
 #include <string>
 

@@ -12,8 +12,8 @@
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/app/Application.h"
 
 using namespace HA;

@@ -16,7 +16,7 @@
 #include "os/kernel/Version.h"
 #include "os/tests/VersionBlockBuilder.h"
 #include "os/windows/Message.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Framework.h"
 #include "uia/events/Events.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "os/kernel/Clock.h"
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/platform/window/PictureDC.h"
 #include "uia/tests/WindowPixelsSupport.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -297,11 +298,14 @@ TEST_F(DragDropTest, TheDragImageIsASectionWithAlphaOrTheFirstFrameDrawnIntoAScr
         bool section;  // with the alpha mask; else a bitmap in the screen's format
         int width;
         int height;
+        bool refused = false;  // by the drag-image service, which then leaves the bitmap to us
     };
     const Row rows[] = {
         {"alpha: the whole picture in a section with masks", true, true, true, 4, 2},
         {"no alpha: the left frame drawn", false, true, false, 2, 2},
         {"no alpha: the top frame drawn", false, false, false, 4, 1},
+        {"alpha, refused", true, true, true, 4, 2, true},
+        {"no alpha, refused", false, true, false, 2, 2, true},
     };
     const int bitmaps = OS::countDrawingObjects().bitmaps;
     for (const Row& r : rows) {
@@ -315,7 +319,13 @@ TEST_F(DragDropTest, TheDragImageIsASectionWithAlphaOrTheFirstFrameDrawnIntoAScr
         auto image = std::make_shared<DragImage>();
         image->picture = picture;
         OS::clearDragImageCalls();
-        DragDrop::getDelegate().startTextDrag("t", 1, image, nullptr);
+        {
+            std::optional<OS::DragImageFaultScope> refuse;
+            if (r.refused)
+                refuse.emplace();
+            DragDrop::getDelegate().startTextDrag("t", 1, image, nullptr);
+        }
+        EXPECT_EQ(OS::countDrawingObjects().bitmaps, bitmaps) << r.name << ": the bitmap is deleted";
         const OS::BitmapPixels handed = OS::lastDragImage();
         EXPECT_EQ(handed.section, r.section) << r.name;
         EXPECT_EQ(handed.alphaMask, r.section) << r.name;

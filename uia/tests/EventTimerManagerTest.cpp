@@ -9,7 +9,7 @@
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "uia/events/EventTarget.h"
 #include "uia/platform/events/EventTimerManagerWinBridge.h"
 

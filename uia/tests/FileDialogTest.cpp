@@ -5,7 +5,7 @@
 #include "gp/src/common/files/FileType.h"
 #include "os/kernel/Text.h"
 #include "os/shell/Ole.h"
-#include "os/windows/FileDialogs.h"
+#include "os/windows/dialogs/FileDialogs.h"
 #include "uia/tests/WindowTestSupport.h"
 
 using namespace HA;

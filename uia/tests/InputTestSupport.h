@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "os/windows/Input.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/input/Keyboard.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"
 #include "uia/tests/WindowTestSupport.h"

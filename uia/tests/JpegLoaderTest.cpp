@@ -164,7 +164,8 @@ TEST(JpegLoader, TruncatedFilesFail)
         for (uint32_t i = 0; i < 32 * 32 * 3; ++i)
             image.pixels.push_back(uint8_t(i * 7));
         const Bytes file = encodeJpeg(image);
-        for (size_t size : {size_t(0), size_t(2), size_t(100), file.size() / 2, file.size() - 2, file.size() - 1}) {
+        // Cut before the end of the image; a file that lacks only its end marker loads (below).
+        for (size_t size : {size_t(0), size_t(2), size_t(100), file.size() / 2, file.size() - 40}) {
             SCOPED_TRACE(testing::Message() << "progressive " << progressive << " size " << size);
             Picture picture;
             EXPECT_FALSE(loadBytes(picture, Bytes(file.begin(), file.begin() + long(size)), eLoader::Jpeg));
@@ -310,6 +311,84 @@ TEST(JpegLoader, WholeScanLoads)
 
     const JpegParts noisy = splitJpeg(noisyImage(32, 32));
     EXPECT_TRUE(loadBytes(picture, noisy.file(), eLoader::Jpeg));
+}
+
+std::vector<uint32_t> pixelsOf(const Picture& picture)
+{
+    return std::vector<uint32_t>(picture.getPixels(),
+                                 picture.getPixels() + size_t(picture.getWidth()) * size_t(picture.getHeight()));
+}
+
+// Every scan is there: the file loads as it would with its end marker.
+TEST(JpegLoader, FileLackingOnlyItsEndMarkerLoads)
+{
+    struct Case {
+        const char* name;
+        bool progressive;
+        unsigned restartRows;
+        bool subsampled;
+    };
+    const Case cases[] = {
+        {"Baseline", false, 0, false},
+        {"Subsampled", false, 0, true},
+        {"Restarts", false, 1, false},
+        {"Progressive", true, 0, true},
+    };
+    for (const Case& c : cases) {
+        JpegImage image = noisyImage(32, 24);
+        image.progressive = c.progressive;
+        image.restartRows = c.restartRows;
+        image.subsampled = c.subsampled;
+        const Bytes file = encodeJpeg(image);
+        Picture whole;
+        ASSERT_TRUE(loadBytes(whole, file, eLoader::Jpeg)) << c.name;
+        // Without the marker, and with only its first byte.
+        for (size_t cut : {size_t(2), size_t(1)}) {
+            SCOPED_TRACE(testing::Message() << c.name << " without " << cut << " bytes");
+            Picture picture;
+            ASSERT_TRUE(loadBytes(picture, Bytes(file.begin(), file.end() - long(cut)), eLoader::Jpeg));
+            EXPECT_EQ(picture.getWidth(), 32);
+            EXPECT_EQ(picture.getHeight(), 24);
+            EXPECT_EQ(pixelsOf(picture), pixelsOf(whole));
+        }
+    }
+}
+
+// Without its end marker a file may also have ended between two scans or, arithmetic-coded,
+// inside one without a sign: then part of the image is missing and the load fails.
+TEST(JpegLoader, FileEndingWithoutItsEndMarkerBeforeItsLastScanFails)
+{
+    auto beforeLastScan = [](const Bytes& file) {
+        size_t at = file.size() - 2;
+        while (at > 2 && !(file[at] == 0xFF && file[at + 1] == 0xDA))
+            --at;
+        return Bytes(file.begin(), file.begin() + long(at));
+    };
+    JpegImage progressive = noisyImage(32, 24);
+    progressive.progressive = true;
+    JpegImage perComponent = noisyImage(32, 24);
+    perComponent.scanPerComponent = true;
+    JpegImage arithmetic = noisyImage(32, 24);
+    arithmetic.arithmetic = true;
+    const Bytes arithmeticFile = encodeJpeg(arithmetic);
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {
+        {"ProgressiveBeforeItsLastScan", beforeLastScan(encodeJpeg(progressive))},
+        {"ScanPerComponentBeforeItsLastScan", beforeLastScan(encodeJpeg(perComponent))},
+        {"ArithmeticWithoutEndMarker", Bytes(arithmeticFile.begin(), arithmeticFile.end() - 2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture;
+        EXPECT_FALSE(loadBytes(picture, c.file, eLoader::Jpeg));
+    }
+    // Whole, each of them loads.
+    for (const JpegImage* image : {&progressive, &perComponent, &arithmetic}) {
+        Picture picture;
+        EXPECT_TRUE(loadBytes(picture, encodeJpeg(*image), eLoader::Jpeg));
+    }
 }
 
 // Plain pictures compress far: the size check must leave every honest file alone.

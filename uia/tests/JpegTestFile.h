@@ -29,6 +29,7 @@ struct JpegImage {
     bool jfifMarker = true;             // for grayscale and YCbCr files
     bool oneTableSet = false;           // every component on quantisation and Huffman tables 0
     bool progressive = false;
+    bool scanPerComponent = false;      // sequential, one scan for each component
     bool arithmetic = false;            // arithmetic instead of Huffman coding
     unsigned restartRows = 0;           // a restart marker every this many rows of blocks
     std::vector<Bytes> app2;            // APP2 payloads, written in this order
@@ -93,6 +94,16 @@ inline Bytes encodeJpeg(const JpegImage& image)
         info.write_JFIF_header = FALSE;
     if (image.progressive)
         jpeg_simple_progression(&info);
+    jpeg_scan_info scans[MAX_COMPONENTS]{};
+    if (image.scanPerComponent) {
+        for (int c = 0; c < info.num_components; ++c) {
+            scans[c].comps_in_scan = 1;
+            scans[c].component_index[0] = c;
+            scans[c].Se = DCTSIZE2 - 1;
+        }
+        info.scan_info = scans;
+        info.num_scans = info.num_components;
+    }
     info.arith_code = image.arithmetic ? TRUE : FALSE;
     info.restart_in_rows = int(image.restartRows);
     jpeg_start_compress(&info, TRUE);

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "uia/app/Accelerators.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"

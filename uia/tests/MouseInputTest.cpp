@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "os/windows/Icon.h"
+#include "os/windows/icons/Icon.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
 #include "uia/platform/window/WindowImplWin32.h"

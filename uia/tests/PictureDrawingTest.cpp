@@ -122,25 +122,11 @@ TEST(PixelWriteTest, ClippedPixelUsesRealBoundsWhileClipIsInactive)
     EXPECT_EQ(pixel(p, 2, 1), 0xFF000007u);
 }
 
-// The walk as described, point by point from the given start, for comparison.
+// The walk as described, point by point from the given start to the given end, keeping the
+// points inside the bounds, for comparison.
 std::set<std::pair<int64_t, int64_t>> referenceLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const GP::Rect& b)
 {
     std::set<std::pair<int64_t, int64_t>> points;
-    const int64_t lo[2] = {b.left, b.top};
-    const int64_t hi[2] = {b.right, b.bottom};
-    int64_t s[2] = {x0, y0};
-    int64_t e[2] = {x1, y1};
-    bool moved = false;
-    int64_t clippedEnd[2];
-    bool endMoved[2];
-    for (int i = 0; i < 2; ++i) {
-        if ((s[i] < lo[i] && e[i] < lo[i]) || (s[i] >= hi[i] && e[i] >= hi[i]))
-            return points;
-        moved |= s[i] < lo[i] || s[i] >= hi[i];
-        endMoved[i] = e[i] < lo[i] || e[i] >= hi[i];
-        moved |= endMoved[i];
-        clippedEnd[i] = std::clamp(e[i], lo[i], hi[i] - 1);
-    }
     const int64_t d2[2] = {2 * std::abs(x1 - x0), 2 * std::abs(y1 - y0)};
     int major;
     if (d2[1] < d2[0])
@@ -150,23 +136,19 @@ std::set<std::pair<int64_t, int64_t>> referenceLine(int64_t x0, int64_t y0, int6
     else
         return points;
     const int minor = 1 - major;
+    const int64_t e[2] = {x1, y1};
     const int64_t step[2] = {x1 > x0 ? 1 : -1, y1 > y0 ? 1 : -1};
     int64_t p[2] = {x0, y0};
     int64_t error = d2[minor] - d2[major] / 2;
-    for (int64_t guard = 0; guard < 2000000; ++guard) {
-        const bool inside = p[0] >= b.left && p[0] < b.right && p[1] >= b.top && p[1] < b.bottom;
-        if (!moved || inside)
+    while (p[major] != e[major]) {
+        if (p[0] >= b.left && p[0] < b.right && p[1] >= b.top && p[1] < b.bottom)
             points.insert({p[0], p[1]});
         p[major] += step[major];
-        if (p[major] == (moved ? clippedEnd[major] : e[major]))
-            break;
         if (error >= 0) {
             p[minor] += step[minor];
             error -= d2[major];
         }
         error += d2[minor];
-        if (moved && endMoved[minor] && (p[minor] - clippedEnd[minor]) * step[minor] > 0)
-            break;
     }
     return points;
 }
@@ -200,10 +182,12 @@ TEST(LineTest, ClippedLinesMatchSmallPictures)
     };
     // On a 6 x 4 picture with the clip {1, 1, 5, 4}.
     const Case cases[] = {
-        {-3, 2, 10, 2, {"......", "......", ".###..", "......"}},  // the moved end is not drawn
-        {2, -5, 2, 10, {"......", "..#...", "..#...", "......"}},
-        {-2, -2, 8, 8, {"......", ".#....", "..#...", "......"}},
-        {4, 3, 0, 3, {"......", "......", "......", "..###."}},     // leftwards, end moved
+        {-3, 2, 10, 2, {"......", "......", ".####.", "......"}},  // through the clip
+        {1, 1, 5, 1, {"......", ".####.", "......", "......"}},     // an end just past the clip
+        {1, 1, 20, 1, {"......", ".####.", "......", "......"}},
+        {2, -5, 2, 10, {"......", "..#...", "..#...", "..#..."}},
+        {-2, -2, 8, 8, {"......", ".#....", "..#...", "...#.."}},
+        {4, 3, 0, 3, {"......", "......", "......", ".####."}},     // leftwards
         {0, 0, 6, 0, {"......", "......", "......", "......"}},     // a row outside the clip
         {5, 1, 9, 3, {"......", "......", "......", "......"}},     // start on the clipped end
         {4, 1, 9, 3, {"......", "....#.", "......", "......"}},
@@ -256,8 +240,30 @@ TEST(LineTest, FarAwayEndPoints)
     p.drawLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0xFF000000);
     p.drawLine(INT32_MAX, 0, INT32_MIN, 0, 0xFF000000);
     p.drawLine(INT32_MIN, 7, INT32_MAX, INT32_MIN, 0xFF000000);  // passes above the picture
-    EXPECT_EQ(touchedMap(p), (Map{"##########", ".#........", "..#.......", "#########.", "....#.....",
-                                  ".....#....", "......#...", "..........",}));
+    EXPECT_EQ(touchedMap(p), (Map{"##########", ".#........", "..#.......", "##########", "....#.....",
+                                  ".....#....", "......#...", ".......#..",}));
+}
+
+// A line repainted one dirty rectangle at a time is the line drawn at once.
+TEST(LineTest, LineDrawnThroughEachPartOfTheClipIsTheWholeLine)
+{
+    const struct {
+        int x0, y0, x1, y1;
+    } lines[] = {{0, 1, 20, 1}, {0, 0, 11, 8}, {11, 0, -3, 8}, {5, -4, 7, 12}, {-6, 7, 17, 2}, {3, 3, 9, 4}};
+    // The picture in four rectangles that meet inside it.
+    const GP::Rect parts[] = {{0, 0, 5, 4}, {5, 0, 12, 4}, {0, 4, 5, 9}, {5, 4, 12, 9}};
+    for (const auto& l : lines) {
+        Picture whole;
+        makePicture(whole, 12, 9, kSentinel);
+        whole.drawLine(l.x0, l.y0, l.x1, l.y1, 0xFF000000);
+        Picture pieces;
+        makePicture(pieces, 12, 9, kSentinel);
+        for (const GP::Rect& part : parts) {
+            pieces.setClipRect(part);
+            pieces.drawLine(l.x0, l.y0, l.x1, l.y1, 0xFF000000);
+        }
+        EXPECT_EQ(touchedMap(pieces), touchedMap(whole)) << l.x0 << "," << l.y0 << " - " << l.x1 << "," << l.y1;
+    }
 }
 
 TEST(AntialiasedLineTest, HorizontalLineWeights)

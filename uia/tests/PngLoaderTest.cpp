@@ -64,9 +64,9 @@ std::vector<PngCase> pngCases()
         PngImage image = image2x2(PNG_COLOR_TYPE_GRAY, 8, {{5, 6}, {7, 5}});
         image.transparentColour.gray = 5;
         image.hasTransparentColour = true;
-        // Gray types never report alpha, even with a transparent colour.
+        // The keyed pixels are transparent, so the picture has alpha.
         cases.push_back({"GrayTransparentColour", image,
-                         {argb(0, 5, 5, 5), argb(255, 6, 6, 6), argb(255, 7, 7, 7), argb(0, 5, 5, 5)}, false});
+                         {argb(0, 5, 5, 5), argb(255, 6, 6, 6), argb(255, 7, 7, 7), argb(0, 5, 5, 5)}, true});
     }
     {
         PngImage image = image2x2(PNG_COLOR_TYPE_RGB, 8, {{1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}});
@@ -75,7 +75,10 @@ std::vector<PngCase> pngCases()
         image.transparentColour.blue = 6;
         image.hasTransparentColour = true;
         cases.push_back({"RgbTransparentColour", image,
-                         {argb(255, 1, 2, 3), argb(0, 4, 5, 6), argb(255, 1, 2, 3), argb(0, 4, 5, 6)}, false});
+                         {argb(255, 1, 2, 3), argb(0, 4, 5, 6), argb(255, 1, 2, 3), argb(0, 4, 5, 6)}, true});
+        image.transparentColour.blue = 7;
+        cases.push_back({"RgbTransparentColourOnNoPixel", image,
+                         {argb(255, 1, 2, 3), argb(255, 4, 5, 6), argb(255, 1, 2, 3), argb(255, 4, 5, 6)}, false});
     }
     const std::vector<png_color> palette{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
     {

@@ -13,7 +13,7 @@
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Process.h"
 #include "os/kernel/Text.h"
-#include "os/windows/InstanceMarker.h"
+#include "os/windows/instance/InstanceMarker.h"
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"

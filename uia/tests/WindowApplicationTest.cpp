@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
 #include "uia/tests/WindowTestSupport.h"

@@ -4,8 +4,8 @@
 
 #include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Menu.h"
-#include "os/windows/WindowFaults.h"
+#include "os/windows/menus/Menu.h"
+#include "os/windows/faults/WindowFaults.h"
 #include "uia/platform/window/WindowImplWin32.h"
 #include "uia/tests/WindowTestSupport.h"
 #include "uia/window/Menu.h"

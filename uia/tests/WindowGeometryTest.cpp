@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Monitors.h"
 #include "uia/platform/window/StandaloneWindowImpl.h"
 #include "uia/platform/window/WindowImplWin32.h"
@@ -268,16 +268,29 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
         const char* name;
         std::function<void(DETAIL::WindowImpl&)> act;
         int state;
+        int minX;  // 7, 8: the caller's values stay
+        int minY;
     };
     const Row rows[] = {
-        {"normal", [](DETAIL::WindowImpl&) {}, 1},
-        {"maximised", [](DETAIL::WindowImpl& i) { i.maximize(); }, 3},
-        {"minimised", [](DETAIL::WindowImpl& i) { i.minimize(); }, 2},
+        {"normal", [](DETAIL::WindowImpl&) {}, 1, 7, 8},
+        {"maximised", [](DETAIL::WindowImpl& i) { i.maximize(); }, 3, 7, 8},
+        // The platform parks minimised windows at negative positions.
+        {"minimised", [](DETAIL::WindowImpl& i) { i.minimize(); }, 2, 7, 8},
         {"hidden", [](DETAIL::WindowImpl& i) {
              i.restore();
              i.show(false);
          },
-         0},
+         0, 7, 8},
+        {"minimised position given",
+         [](DETAIL::WindowImpl& i) {
+             WindowPlacement given;
+             given.state = -1;
+             given.x = given.y = -10000;
+             given.minX = 20;
+             given.minY = 30;
+             i.setPlacement(given);
+         },
+         0, 20, 30},
     };
     for (const Row& r : rows) {
         r.act(impl());
@@ -290,9 +303,8 @@ TEST_F(WindowGeometry, PlacementReportsStateRestoreRectangleAndLayer)
         EXPECT_EQ(p.y, 60) << r.name;
         EXPECT_EQ(p.width, 400) << r.name;
         EXPECT_EQ(p.height, 300) << r.name;
-        // The platform parks minimised windows at negative positions: the caller's values stay.
-        EXPECT_EQ(p.minX, 7) << r.name;
-        EXPECT_EQ(p.minY, 8) << r.name;
+        EXPECT_EQ(p.minX, r.minX) << r.name;
+        EXPECT_EQ(p.minY, r.minY) << r.name;
         EXPECT_EQ(p.layer, 0) << r.name;
         EXPECT_EQ(p.zIndex, 0) << r.name;
     }

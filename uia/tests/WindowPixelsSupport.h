@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "uia/tests/LoaderTestSupport.h"
 
 namespace HA::UIA::TEST {

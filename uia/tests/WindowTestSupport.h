@@ -12,7 +12,7 @@
 
 #include "os/kernel/Clock.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/windows/Window.h"
 #include "uia/events/Events.h"
 #include "uia/platform/window/WindowClasses.h"

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 
 namespace HA::UIA {
 

@@ -7,7 +7,7 @@
 #include "os/kernel/Module.h"
 #include "os/kernel/Text.h"
 #include "os/shell/Ole.h"
-#include "os/windows/FileDialogs.h"
+#include "os/windows/dialogs/FileDialogs.h"
 #include "os/windows/Message.h"
 #include "uia/window/Window.h"
 #include "uia/window/WindowImpl.h"

@@ -1,6 +1,6 @@
 #include "uia/window/Menu.h"
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 
 namespace HA::UIA {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "os/kernel/Text.h"
 #include "os/tests/MessageBoxTestSupport.h"
 #include "updater/tests/ScreenshotSupport.h"
@@ -169,6 +169,9 @@ const std::vector<Walk> kWalks = {
      [](UpdaterRun& run) {
          run.click(kAction);
          ASSERT_TRUE(run.pumpUntil([&] { return onScreen(run, "error", true); }));
+         // RETRY is where UPDATE was: the pointer leaves it, so that it shows its own look
+         // rather than the hovered one of 11-button-hover.
+         run.pointAway();
          run.pump(4 * UpdaterRun::kTick);
          keep(screenshotOf(run), "08-boot-failed");
      }},

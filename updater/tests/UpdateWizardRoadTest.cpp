@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "os/devices/DeviceConfig.h"
 #include "os/sim/DeviceControl.h"
+#include "updater/tests/ScreenshotSupport.h"
 #include "updater/tests/WizardTestSupport.h"
 
 using namespace HA;
@@ -162,6 +164,7 @@ enum class eDo {
     Wait,         // two seconds pass before the next step
     Hand,         // the step's request to the device, as scripts/device.sh sends it
     HandAtGate,   // the worker held at the gate, the step's request, then it goes on
+    PointAway,    // a tick, then the pointer moves to the window's top left corner, away from every button
 };
 
 const char* const kSerial = "VI2401A0158";
@@ -173,6 +176,7 @@ struct Step {
     const char* serial = "-";
     const char* wheelStep = nullptr;  // the wheel's "step"; null: not checked
     const char* hand = nullptr;       // Hand, HandAtGate: the request
+    const char* actionLook = nullptr; // the picture of docs/screenshots whose action button it shows
 };
 
 struct Road {
@@ -222,6 +226,8 @@ std::vector<Road> roads()
     add("ErrorStatusAtBlock100", "error-block=100", {started, update, failed(-2)});
     add("NeverBackAfterManifestation", "no-return=manifest", {started, update, failed(-2)});
     add("WrongRevisionAfterwards", "wrong-revision=0x35", {started, update, failed(1)});
+    // Newer than the image is no success either: it is not the revision that was written.
+    add("NewerRevisionAfterwards", "wrong-revision=0x37", {started, update, failed(1, "0.3.7")});
     add("NeverBackAfterLeaving", "tolerant,no-return=leave", {started, update, failed(1)});
     // Every return takes 6.5 s: too late for the look 5 s after the detach (RETRY two seconds
     // later finds it), and after the download too late for the first look but not for the
@@ -260,6 +266,11 @@ std::vector<Road> roads()
     add("NoDfuInformation", "dfu-info=none", {{eDo::Start, connect()}, {eDo::Action, connect()}});
     add("OpenRefused", "open-refused", {{eDo::Start, connect()}, {eDo::Action, connect()}});
     add("StartRefused", "", {started, {eDo::Action, error(-1), "0.3.5", kSerial}}).startFails = true;
+    // RETRY appears where UPDATE was clicked; once the pointer leaves, it is no longer lit.
+    add("RetryUnlitOnceThePointerLeaves", "no-return=detach",
+        {started,
+         {eDo::Action, bootFailed(), "0.3.5", kSerial},
+         {eDo::PointAway, bootFailed(), "0.3.5", kSerial, nullptr, nullptr, "08-boot-failed"}});
     return all;
 }
 
@@ -269,6 +280,38 @@ protected:
     ScenarioDevice scenario;
     SkinScope skin;
 };
+
+// The widget's pixels against the same box of a committed screenshot (the program's window is
+// a pixel narrower and lower than the host's, and the wizard's panels lie at the same places
+// in both). On a mismatch both pictures are written as <name>-FAILED.png and
+// <name>-expected-FAILED.png.
+::testing::AssertionResult looksAsIn(const WizardHost& host, const HWL::Widget& widget, const std::string& name)
+{
+    Screenshot expected;
+    const std::string file = std::string(HA_SCREENSHOT_SOURCE_DIR) + "/" + name + ".png";
+    if (!readScreenshot(file, expected))
+        return ::testing::AssertionFailure() << "cannot read " << file;
+    const OS::WindowPixels shown = host.pixels();
+    const GP::Rect& box = widget.getBounds();
+    if (box.isEmpty() || box.left < 0 || box.top < 0 || box.right > std::min(shown.width, expected.width) ||
+        box.bottom > std::min(shown.height, expected.height))
+        return ::testing::AssertionFailure() << widget.getId() << " lies outside the pictures";
+    int wrong = 0;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            wrong += (shown.at(x, y) & 0xFFFFFF) != expected.at(x, y);
+    if (wrong == 0)
+        return ::testing::AssertionSuccess();
+    Screenshot actual;
+    actual.width = shown.width;
+    actual.height = shown.height;
+    for (std::uint32_t p : shown.pixels)
+        actual.pixels.push_back(p & 0xFFFFFF);
+    writeScreenshot((outputFolder() / (name + "-FAILED.png")).string(), actual);
+    writeScreenshot((outputFolder() / (name + "-expected-FAILED.png")).string(), expected);
+    return ::testing::AssertionFailure() << widget.getId() << ": " << wrong << " pixels differ from " << name
+                                         << "; written to " << name << "-FAILED.png";
+}
 
 ::testing::AssertionResult shows(const UpdateWizardMainWidget& wizard, const Step& step)
 {
@@ -365,6 +408,14 @@ TEST_P(WizardRoadThreaded, ShowsEachStep)
             host.tick();
             break;
         }
+        case eDo::PointAway:
+            // Painted first as the pointer left it, so that only its move can unlight a button.
+            host.tick();
+            host.pointAt(GP::Point{2, 2});
+            break;
+        }
+        if (step.actionLook) {
+            EXPECT_TRUE(looksAsIn(host, *host.wizard->getActionButton(), step.actionLook));
         }
         const bool ok = shows(*host.wizard, step);
         EXPECT_TRUE(ok) << road.name << " step " << index << shows(*host.wizard, step).message();

@@ -22,11 +22,11 @@
 #include "os/kernel/Clock.h"
 #include "os/sim/SimulatedSetup.h"
 #include "os/sim/SimulatedVireo.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Input.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 #include "os/windows/MessageIds.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/windows/Window.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
@@ -135,6 +135,8 @@ public:
         UIA::exitModule();
     }
 
+    // The folder that holds the simulated device's state file (XDG_STATE_HOME of the run).
+    std::string stateFolder() const { return mState.path(); }
     VireoUpdaterAppModule& module() { return mModule; }
     std::shared_ptr<OS::SIM::SimulatedVireo> device() const
     {
@@ -196,6 +198,15 @@ public:
     void hover(const char* id)
     {
         OS::POINT p = screenPointOf(id);
+        OS::INPUT::moveTo(p.x, p.y);
+        pump(2 * kTick);
+    }
+    // Moves the pointer to the window's top left corner, away from every button, and lets a
+    // tick show it.
+    void pointAway()
+    {
+        OS::POINT p{2, 2};
+        OS::clientToScreen(window(), p);
         OS::INPUT::moveTo(p.x, p.y);
         pump(2 * kTick);
     }

@@ -15,16 +15,19 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/devices/DeviceConfig.h"
+#include "os/sim/DeviceControl.h"
 #include "os/shell/Shell.h"
 #include "os/tests/MessageBoxTestSupport.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "resources/firmware/FirmwareImage.h"
 #include "uia/events/Events.h"
 #include "uia/app/SingleInstance.h"
 #include "updater/tests/DisplayWatch.h"
+#include "updater/tests/ScreenshotSupport.h"
 #include "updater/tests/UpdaterProgramSupport.h"
 #include "updater/upgrade/VireoUpdaterUpgradeLogic.h"
 #include "updater/app/UpdateWizardMainWidget.h"
@@ -328,7 +331,7 @@ public:
     }
     ~ChildProgram()
     {
-        if (mPid > 0) {
+        if (mPid > 0 && !mEnded) {
             ::kill(mPid, SIGKILL);
             ::waitpid(mPid, nullptr, 0);
         }
@@ -361,11 +364,31 @@ public:
     }
     // Everything read so far.
     const std::string& said() const { return mSaid; }
-    bool running() { return mPid > 0 && ::waitpid(mPid, nullptr, WNOHANG) == 0; }
+    bool running()
+    {
+        reap();
+        return mPid > 0 && !mEnded;
+    }
+    // Its exit status once it has ended within `ms` of real time; -1 while it runs on or when
+    // a signal ended it.
+    int exitStatus(int ms)
+    {
+        const auto end = deadline(ms);
+        while (!reap() && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return mEnded && WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
+    }
 
 private:
     using Clock = std::chrono::steady_clock;
     static Clock::time_point deadline(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+    // Whether it has ended (reaped once, its status kept).
+    bool reap()
+    {
+        if (mPid > 0 && !mEnded && ::waitpid(mPid, &mStatus, WNOHANG) == mPid)
+            mEnded = true;
+        return mEnded;
+    }
     bool readMore(Clock::time_point end)
     {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
@@ -381,6 +404,8 @@ private:
     }
 
     pid_t mPid = -1;
+    bool mEnded = false;
+    int mStatus = 0;
     int mStream = -1;
     std::string mSaid;
     std::size_t mRead = 0;
@@ -416,11 +441,12 @@ TEST_F(UpdaterStartRoads, AnotherInstanceIsBroughtForwardAndThisOneShowsNothing)
 }
 
 // The real program started while this process's updater ends, with the test's own
-// environment (the display and its authority) but the run's folders; its standard error is
-// read back.
-ChildProgram secondStart(const std::string& runtime, const std::string& state)
+// environment (the display and its authority) but the run's folders and device scenario
+// (empty: the device as the state file keeps it); its standard error is read back.
+ChildProgram secondStart(const std::string& runtime, const std::string& state, const std::string& scenario = "fresh")
 {
-    std::vector<std::string> env = {"HA_OS_VIREO=fresh", "XDG_RUNTIME_DIR=" + runtime, "XDG_STATE_HOME=" + state};
+    std::vector<std::string> env = {"HA_OS_VIREO=" + scenario, "XDG_RUNTIME_DIR=" + runtime,
+                                    "XDG_STATE_HOME=" + state};
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const std::string name = entry.substr(0, entry.find('='));
@@ -439,13 +465,14 @@ protected:
 // The user closed the window during a download and said "Yes": the window is gone, the
 // shut-down waits for the worker. A start meanwhile must not hand over to a program that
 // shows nothing: it says that it waits, shows nothing while the first runs, and opens its
-// own window once the first has ended.
+// own window once the first has ended, with the device as the first left it (the firmware
+// it wrote) and the hand at it (scripts/device.sh) reaching this start.
 TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwnWindow)
 {
     DisplayWatch display;
     if (!display.open())
         GTEST_SKIP() << "no X display: this test runs under xvfb-run";
-    StateFolder runtime, secondState;
+    StateFolder runtime;
     ::chmod(runtime.path().c_str(), 0700);
 
     OS::MessageBoxScript boxes([](const std::string& problem) { ADD_FAILURE() << problem; });
@@ -453,6 +480,10 @@ TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwn
     {
         UpdaterRun run("fresh", runtime.path());
         ASSERT_TRUE(run.start());
+        // The first holds the hand at its device while it runs, as the program does.
+        std::string why;
+        auto control = OS::SIM::DeviceControl::start(run.device(), why);
+        ASSERT_NE(control, nullptr) << why;
         run.pump(2 * UpdaterRun::kTick);
         startHeldDownload(run);
         if (HasFatalFailure())
@@ -461,7 +492,9 @@ TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwn
         ASSERT_FALSE(OS::isWindow(run.window()));
         EXPECT_EQ(run.app()->run(), 0);
 
-        ChildProgram second = secondStart(runtime.path(), secondState.path());
+        // Started with the first's state folder, keeping what it holds: the device it sees is
+        // the one the first leaves.
+        ChildProgram second = secondStart(runtime.path(), run.stateFolder(), "");
         EXPECT_TRUE(second.waitFor("an earlier run is still finishing its update", 10000)) << second.said();
         // It keeps waiting, and shows nothing, while the first has not ended.
         display.waitForChange(300);
@@ -469,9 +502,12 @@ TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwn
         EXPECT_FALSE(display.viewable(kWindowTitle)) << "a window while the first still ends";
 
         // The first ends: its worker leaves the gate, the shut-down joins it, and the end of
-        // the process takes its claim away.
+        // the process lets go of the hand and then of the claim.
         run.device()->releaseGate();
         run.stop();
+        ASSERT_TRUE(run.device()->isFlashValid());
+        ASSERT_EQ(run.device()->firmwareRevision(), OS::WORD(0x0036)) << "the first did not write 0.3.6";
+        control.reset();
         UIA::DETAIL::resetSingleInstanceState();
 
         bool shown = false;
@@ -483,7 +519,43 @@ TEST_F(UpdaterShutDownStartThreaded, AStartDuringTheShutDownWaitsThenShowsItsOwn
         }
         EXPECT_TRUE(shown) << "the second start showed no window of its own; it said: " << second.said();
         EXPECT_TRUE(second.running());
+
+        // Its window shows the firmware the first wrote: the up-to-date screen.
+        Screenshot shot;
+        const std::string expected = std::string(HA_SCREENSHOT_SOURCE_DIR) + "/03-up-to-date.png";
+        Screenshot wanted;
+        ASSERT_TRUE(readScreenshot(expected, wanted));
+        const auto drawn = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (shown && std::chrono::steady_clock::now() < drawn &&
+               !(display.read(kWindowTitle, shot.width, shot.height, shot.pixels) && shot.pixels == wanted.pixels))
+            display.waitForChange(100);
+        EXPECT_TRUE(sameScreenshot(shot, expected, "second-start-up-to-date")) << second.said();
+
+        // And the hand reaches it, at the device as the first left it.
+        std::string answer;
+        EXPECT_EQ(OS::SIM::sendDeviceRequest("show", 5000, answer), OS::SIM::eSent::Answered) << second.said();
+        EXPECT_NE(answer.find("firmware 0.3.6"), std::string::npos) << answer;
     }
+}
+
+// The earlier run does not end in the time it gave: the start says so, shows no window and
+// ends with a status that says it did not run.
+TEST_F(UpdaterShutDownStartThreaded, AStartWhoseEarlierRunDoesNotEndEndsWithAFailureStatus)
+{
+    DisplayWatch display;
+    StateFolder runtime, state;
+    ::chmod(runtime.path().c_str(), 0700);
+    ChildProgram first(HA_INSTANCE_PROBE, 1,
+                       {"PROBE_MODE=ending", "PROBE_KEY=VireoUpdater-PROJECT_GUID", "PROBE_ENDS_MS=0",
+                        "PROBE_LINGER_MS=30000", "XDG_RUNTIME_DIR=" + runtime.path()});
+    ASSERT_EQ(first.line(), "claimed");
+    ASSERT_EQ(first.line(), "ending");
+
+    ChildProgram second = secondStart(runtime.path(), state.path());
+    EXPECT_TRUE(second.waitFor("the earlier run did not end in that time; this start ends", 20000)) << second.said();
+    EXPECT_EQ(second.exitStatus(10000), 1) << second.said();
+    EXPECT_FALSE(display.open() && display.viewable(kWindowTitle)) << "a window of a start that gave up";
+    EXPECT_TRUE(first.running()) << "the earlier run ended before the start gave up";
 }
 
 }  // namespace

@@ -24,9 +24,9 @@
 #include "os/devices/DeviceRegistry.h"
 #include "os/kernel/Clock.h"
 #include "os/kernel/Resources.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Input.h"
-#include "os/windows/MessagePump.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/timers/MessagePump.h"
 #include "os/windows/Window.h"
 #include "os/sim/SimulatedSetup.h"
 #include "os/sim/SimulatedVireo.h"
@@ -200,6 +200,14 @@ public:
         const GP::Rect& bounds = widget.getBounds();
         EXPECT_FALSE(bounds.isEmpty()) << widget.getId() << " has no place in the window";
         clickAt(GP::Point{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
+    }
+    // The pointer moves to a point of the client area; a tick shows what that changed.
+    void pointAt(GP::Point point)
+    {
+        window.clientToScreen(point);
+        OS::INPUT::moveTo(point.x, point.y);
+        OS::pumpMessages();
+        tick();
     }
     // A left click at a point of the client area.
     void clickAt(GP::Point point)

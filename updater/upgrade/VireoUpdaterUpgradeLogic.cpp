@@ -79,10 +79,9 @@ bool VireoUpdaterUpgradeLogic::findUpdateModeDevice()
 
 bool VireoUpdaterUpgradeLogic::startUpdate(std::atomic<int>& result)
 {
-    // A running worker owns the device; a finished one is joined before the next starts.
-    if (!waitForWorker(0))
-        return false;
-    if (!isOpenInDfuMode()) {
+    // A running worker owns the device; a finished one is joined before the next starts. A
+    // refusal is a failure like a device not in DFU mode, so that the caller never shows 0.
+    if (!waitForWorker(0) || !isOpenInDfuMode()) {
         result.store(eNotInDfuMode, std::memory_order_release);
         return false;
     }

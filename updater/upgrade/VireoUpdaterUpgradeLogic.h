@@ -60,8 +60,8 @@ public:
     // mode.
     bool findUpdateModeDevice();
     // Starts the worker that downloads the image into the device open in DFU mode. Not open
-    // in DFU mode: result -1 and false. A worker that still runs keeps the device: false and
-    // the result is left alone. Otherwise result 0, then 1, -1 or -2 when the worker is done.
+    // in DFU mode: result -1 and false. A worker that still runs keeps the device: result -1
+    // and false as well. Otherwise result 0, then 1, -1 or -2 when the worker is done.
     // `result` must outlive the worker (see joinWorker). Throws boost::thread_resource_error
     // when no thread can be started.
     bool startUpdate(std::atomic<int>& result);

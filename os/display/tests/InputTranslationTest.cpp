@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "os/display/InputTranslation.h"
+#include "os/windows/input/Keyboard.h"
 
 namespace HA::OS {
 
@@ -229,6 +230,30 @@ TEST_P(InputTranslation, QueuesThePlatformsMessages)
 
 INSTANTIATE_TEST_SUITE_P(Events, InputTranslation, ::testing::ValuesIn(rows()),
                          [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+// The virtual key of a display key is the active layout's for its scan code, as the
+// injector's is: on the German layout the key right of T is Z.
+TEST(DisplayKeys, FollowTheActiveLayout)
+{
+    struct Case {
+        HKL layout;
+        SDL_Scancode key;
+        int virtualKey;
+    };
+    const Case cases[] = {
+        {HKL_US, SDL_SCANCODE_Y, 'Y'},
+        {HKL_GERMAN, SDL_SCANCODE_Y, 'Z'},
+        {HKL_GERMAN, SDL_SCANCODE_Z, 'Y'},
+        {HKL_GERMAN, SDL_SCANCODE_MINUS, VK_OEM_4},
+    };
+    for (const Case& c : cases) {
+        activateKeyboardLayout(c.layout);
+        const PlatformKey key = platformKeyOf(c.key, false);
+        EXPECT_EQ(key.virtualKey, c.virtualKey) << "scancode " << static_cast<int>(c.key);
+        EXPECT_EQ(key.virtualKey, virtualKeyOfScan(key.scanCode, key.extended, false));
+    }
+    activateKeyboardLayout(HKL_US);
+}
 
 }  // namespace
 }  // namespace HA::OS

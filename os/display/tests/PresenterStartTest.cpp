@@ -105,24 +105,34 @@ TEST(PresenterStart, ANamedDisplayThatDoesNotOpenIsNamedWithItsReason)
     struct Row {
         const char* x;
         const char* wayland;
+        const char* driver;   // SDL_VIDEODRIVER
         std::string failure;  // how it begins
     };
     const std::string runtime = ::testing::TempDir();
     const std::vector<Row> rows = {
-        {":1999", nullptr, "the display DISPLAY=\":1999\" does not open (x11: no connection to its X server: "},
-        {"no such display", nullptr,
+        {":1999", nullptr, nullptr, "the display DISPLAY=\":1999\" does not open (x11: no connection to its X server: "},
+        {"no such display", nullptr, nullptr,
          "the display DISPLAY=\"no such display\" does not open (x11: Xlib cannot read it as a display name)"},
-        {nullptr, "ha-no-such-wayland",
-         "the display WAYLAND_DISPLAY=\"ha-no-such-wayland\" does not open (wayland: wayland not available)"},
-        {":1999", "ha-no-such-wayland",
-         "neither display WAYLAND_DISPLAY=\"ha-no-such-wayland\" nor DISPLAY=\":1999\" opens (wayland: wayland not "
-         "available; x11: no connection to its X server: "},
+        {nullptr, "ha-no-such-wayland", nullptr,
+         "the display WAYLAND_DISPLAY=\"ha-no-such-wayland\" does not open (wayland: no connection to its "
+         "compositor: No such file or directory)"},
+        // Both named: X first, unless the display library's driver setting names Wayland.
+        {":1999", "ha-no-such-wayland", nullptr,
+         "neither display DISPLAY=\":1999\" nor WAYLAND_DISPLAY=\"ha-no-such-wayland\" opens (x11: no connection to "
+         "its X server: "},
+        {":1999", "ha-no-such-wayland", "x11",
+         "neither display DISPLAY=\":1999\" nor WAYLAND_DISPLAY=\"ha-no-such-wayland\" opens (x11: no connection to "
+         "its X server: "},
+        {":1999", "ha-no-such-wayland", "wayland",
+         "neither display WAYLAND_DISPLAY=\"ha-no-such-wayland\" nor DISPLAY=\":1999\" opens (wayland: no connection "
+         "to its compositor: No such file or directory; x11: no connection to its X server: "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.failure);
         EnvironmentScope presenter("HA_OS_PRESENTER", nullptr);
         EnvironmentScope x("DISPLAY", row.x);
         EnvironmentScope wayland("WAYLAND_DISPLAY", row.wayland);
+        EnvironmentScope driver("SDL_VIDEODRIVER", row.driver);
         EnvironmentScope folder("XDG_RUNTIME_DIR", runtime.c_str());
         ASSERT_TRUE(displayWanted());
         std::string failure;

@@ -1,17 +1,18 @@
 #pragma once
-// Private to os/: the state of the window system shared by Window.cpp, Message.cpp,
-// WindowTimer.cpp and DeviceNotification.cpp. Everything here is guarded by
+// Private to os/: the state of the window system (classes, windows, thread queues, timers),
+// shared by the window system's files and DeviceNotification.cpp, and the clean-ups that the
+// parts above the window objects do for a window that goes. Everything here is guarded by
 // Clock::kernelMutex(); window procedures are always called without it.
 
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "os/windows/Message.h"
 #include "os/windows/Window.h"
-#include "os/windows/WindowTimer.h"
 
 namespace HA::OS::DETAIL {
 
@@ -55,6 +56,7 @@ struct WindowRec {
     bool minimized = false;
     bool maximized = false;
     RECT normalRect{};  // restore rectangle while minimised or maximised
+    std::optional<POINT> minPosition;  // given by setWindowPlacement
     bool hasUpdate = false;
     bool eraseUpdate = false;
     RECT update{};  // bounding box of the invalid area, client coordinates
@@ -148,8 +150,6 @@ std::shared_ptr<ThreadQueue> queueOfLocked(DWORD thread);
 
 inline bool isTopLevel(const WindowRec& w) { return !(w.style & WS_CHILD) && !w.messageOnly; }
 
-// Class names match without regard to case: the key of a name.
-WString classKey(const WString& name);
 void addSystemClassesLocked(WindowSystem& s);
 
 // The z-ordered list that holds the window (kernel lock held).
@@ -194,6 +194,11 @@ void queueSystemSentLocked(const WindowRec& window, UINT message, WPARAM wParam,
 
 // Drops a destroyed window's device-notification registrations (kernel lock held).
 void dropDeviceNotificationsLocked(HWND hwnd);
+// Default processing of WM_SETCURSOR (Input.cpp): a child asks its parent first; in the
+// client area the class cursor becomes the current one. True when the answer is TRUE.
+bool defaultSetCursor(HWND hwnd, LPARAM lParam);
+// The window's single-instance claims end (kernel lock held).
+void endInstanceMarkersLocked(HWND hwnd);
 // Subscribes the window system to the device registry's broadcasts, once.
 void subscribeToDeviceBroadcasts();
 

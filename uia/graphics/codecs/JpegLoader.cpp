@@ -41,7 +41,8 @@ struct JpegError {
 struct JpegSource {
     jpeg_source_mgr manager;
     GP::IStorage* storage;
-    // The storage ran dry before libjpeg was done: it was handed an end-of-image marker.
+    // The storage ran dry before libjpeg was done: it was handed an end-of-image marker. A file
+    // without its own end marker gets here too, after its last scan.
     bool shortRead;
     JOCTET buffer[kSourceBufferSize];
 };
@@ -116,7 +117,7 @@ boolean fillInputBuffer(j_decompress_ptr info)
     const std::uint32_t count = source->storage->read(source->buffer, kSourceBufferSize);
     if (count == 0) {
         // Nothing more: an end-of-image marker ends the decoding without reading beyond what
-        // was delivered; the load fails on the flag.
+        // was delivered; the flag tells the load that the file ended there.
         source->shortRead = true;
         source->buffer[0] = 0xFF;
         source->buffer[1] = JPEG_EOI;
@@ -183,8 +184,29 @@ void convertCmyk(const JSAMPLE* row, uint32_t* pixel, JDIMENSION width, bool inv
     }
 }
 
+// Whether the scans read so far make the whole image, for a file that ended without its end
+// marker (after jpeg_start_decompress, which reads every scan of a multi-scan file). A
+// Huffman-coded scan that stops short says so (scanEndedEarly); an arithmetic-coded one fills
+// its missing end silently, and scans of single components may end between two of them.
+bool wholeWithoutEndMarker(jpeg_decompress_struct& info)
+{
+    if (info.arith_code)
+        return false;
+    if (!jpeg_has_multiple_scans(&info))
+        return true;
+    if (!info.progressive_mode || info.coef_bits == nullptr)
+        return false;
+    // Every coefficient of every component refined to its last bit.
+    for (int component = 0; component < info.num_components; ++component)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info.coef_bits[component][k] != 0)
+                return false;
+    return true;
+}
+
 // Reads the header, chooses the conversion and decodes every row into the picture. False on
-// any libjpeg error, on a header it does not accept and when the file ends early.
+// any libjpeg error, on a header it does not accept and when the file ends before its image
+// does; a file whose every scan is there loads without its end marker.
 bool decodeJpeg(JpegDecode& decode, Picture& picture)
 {
     jpeg_decompress_struct& info = decode.info;
@@ -248,14 +270,18 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
         return false;
     if (info.output_width != width || info.output_height != height || info.output_components != rule->channels)
         return false;
+    const bool whole = wholeWithoutEndMarker(info);
+    // Once the file has ended inside its image, the remaining rows would only be made up.
+    auto endedEarly = [&decode, whole] {
+        return decode.error.scanEndedEarly || (decode.source.shortRead && !whole);
+    };
     decode.row = static_cast<JSAMPLE*>(std::malloc(size_t(width) * size_t(rule->channels)));
     if (decode.row == nullptr)
         return false;
     while (info.output_scanline < height) {
         uint32_t* pixel = picture.getPixels() + size_t(info.output_scanline) * width;
         JSAMPROW rows[1] = {decode.row};
-        // Once the file has ended, the remaining rows would only be made up.
-        if (jpeg_read_scanlines(&info, rows, 1) != 1 || decode.source.shortRead || decode.error.scanEndedEarly)
+        if (jpeg_read_scanlines(&info, rows, 1) != 1 || endedEarly())
             return false;
         switch (conversion) {
         case eConversion::Transform:
@@ -273,7 +299,7 @@ bool decodeJpeg(JpegDecode& decode, Picture& picture)
     }
     if (!jpeg_finish_decompress(&info))
         return false;
-    return !decode.source.shortRead && !decode.error.scanEndedEarly;
+    return !endedEarly();
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct PngDecode {
     png_infop info = nullptr;
     png_bytepp rows = nullptr;
     png_byte colourType = 0;
+    bool colourKey = false;  // a transparency chunk, which becomes alpha
 };
 
 void readFromStorage(png_structp png, png_bytep data, png_size_t length)
@@ -68,7 +69,8 @@ bool decodePng(PngDecode& decode, Picture& picture)
     if (remaining >= 0 && uint64_t(height) * (1 + rowBytes) > uint64_t(remaining) * kMaxDeflateRatio)
         return false;
 
-    if (png_get_valid(png, info, PNG_INFO_tRNS))
+    decode.colourKey = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (decode.colourKey)
         png_set_tRNS_to_alpha(png);
     if (bitDepth == 16)
         png_set_strip_16(png);
@@ -148,9 +150,10 @@ bool Picture::loadPNG(GP::Stream& stream, int, eAlphaDetection detection)
     if (!decoded)
         return false;
 
+    // A gray or RGB file's colour key leaves its keyed pixels transparent like an alpha channel.
     const png_byte type = decode.colourType;
     const bool alphaType = type == PNG_COLOR_TYPE_PALETTE || type == PNG_COLOR_TYPE_GRAY_ALPHA ||
-                           type == PNG_COLOR_TYPE_RGB_ALPHA;
+                           type == PNG_COLOR_TYPE_RGB_ALPHA || decode.colourKey;
     setHasAlpha(detection == eAlphaDetection::On && alphaType && anyPixelNotOpaque(*this));
     return true;
 }

@@ -134,7 +134,8 @@ public:
     void blendPixel(int x, int y, uint32_t colour);
     // blendPixel() only inside getDrawingBounds().
     void blendPixelClipped(int x, int y, uint32_t colour);
-    // One-pixel line; the end point is not drawn.
+    // One-pixel line; the end point is not drawn. The bounds only leave pixels out: inside
+    // them it draws what the same line draws on a picture without bounds.
     void drawLine(int x0, int y0, int x1, int y1, uint32_t colour);
     void drawAntialiasedLine(float x0, float y0, float x1, float y1, uint32_t colour);
     void drawHorizontalLine(int x, int y, int length, uint32_t colour);

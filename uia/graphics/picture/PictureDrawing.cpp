@@ -112,11 +112,10 @@ void Picture::drawLine(int x0, int y0, int x1, int y1, uint32_t colour)
     const int64_t minorStep = end[minor] >= start[minor] ? 1 : -1;
     const int64_t error0 = minor2 - (major2 >> 1);
 
-    // The walk runs from the given start and stops where the major coordinate reaches the end
-    // clipped into the bounds, which is never written. An end moved onto the start's own
-    // column (or row) still lets the walk write the start.
-    const int64_t clippedEnd = std::clamp(end[major], lower[major], upper[major] - 1);
-    const int64_t steps = std::max<int64_t>(std::abs(clippedEnd - start[major]), 1);
+    // The walk runs from the given start to the given end, which is never written, and writes
+    // only what lies inside the bounds: a line repainted one dirty rectangle at a time comes
+    // out as the whole line drawn at once.
+    const int64_t steps = std::abs(end[major] - start[major]);
 
     // Steps whose major coordinate lies inside the bounds.
     auto [first, last] = stepsInside(start[major], majorStep, lower[major], upper[major]);

@@ -6,7 +6,7 @@
 #include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/app/Application.h"
 
 namespace HA::UIA {

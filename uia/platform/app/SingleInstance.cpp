@@ -11,7 +11,7 @@
 #include "os/kernel/Errors.h"
 #include "os/kernel/Kernel.h"
 #include "os/kernel/Text.h"
-#include "os/windows/InstanceMarker.h"
+#include "os/windows/instance/InstanceMarker.h"
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/events/EventTimerManager.h"
 
 namespace HA::UIA {

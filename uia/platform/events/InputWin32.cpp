@@ -3,10 +3,10 @@
 #include <array>
 #include <cstdlib>
 
-#include "os/windows/Icon.h"
+#include "os/windows/icons/Icon.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Input.h"
-#include "os/windows/Keyboard.h"
+#include "os/windows/input/Input.h"
+#include "os/windows/input/Keyboard.h"
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
 #include "uia/events/Events.h"

@@ -1,6 +1,6 @@
 #include "uia/platform/window/StandaloneWindowImpl.h"
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/window/Monitor.h"
 #include "uia/events/Events.h"

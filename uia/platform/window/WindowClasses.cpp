@@ -4,7 +4,7 @@
 
 #include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Icon.h"
+#include "os/windows/icons/Icon.h"
 #include "os/windows/Message.h"
 #include "uia/platform/window/WindowImplWin32.h"
 

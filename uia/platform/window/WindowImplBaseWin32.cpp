@@ -4,9 +4,9 @@
 
 #include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
-#include "os/windows/Menu.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/graphics/picture/Picture.h"
 #include "uia/window/Menu.h"

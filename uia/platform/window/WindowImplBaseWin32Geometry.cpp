@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Monitors.h"
 #include "os/windows/Window.h"
 #include "uia/events/Events.h"
@@ -310,8 +310,10 @@ void WindowImplBaseWin32::setPlacement(const WindowPlacement& placement)
         p.rcNormalPosition.right = p.rcNormalPosition.left + (outer.right - outer.left);
         p.rcNormalPosition.bottom = p.rcNormalPosition.top + (outer.bottom - outer.top);
     }
-    if (placement.minX >= -9999 && placement.minY >= -9999)
+    if (placement.minX >= -9999 && placement.minY >= -9999) {
         p.ptMinPosition = OS::POINT{placement.minX, placement.minY};
+        p.flags |= OS::WPF_SETMINPOSITION;
+    }
     static const OS::UINT commands[] = {OS::SW_HIDE, OS::SW_RESTORE, OS::SW_SHOWMINIMIZED, OS::SW_SHOWMAXIMIZED};
     if (placement.state >= 0 && placement.state <= 3)
         p.showCmd = commands[placement.state];

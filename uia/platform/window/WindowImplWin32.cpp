@@ -6,8 +6,8 @@
 
 #include "gp/src/common/storage/ModuleResources.h"
 #include "os/kernel/Text.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Menu.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/events/Events.h"
 #include "uia/platform/transfer/DropTargetImplWin32.h"

@@ -4,10 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "os/windows/Input.h"
+#include "os/kernel/Text.h"
+#include "os/windows/input/Input.h"
 #include "os/windows/Message.h"
 #include "os/windows/Monitors.h"
-#include "os/windows/MouseTracking.h"
+#include "os/windows/input/MouseTracking.h"
 #include "uia/app/AppModule.h"
 #include "uia/events/Events.h"
 #include "uia/events/Input.h"
@@ -25,21 +26,7 @@ constexpr std::uint32_t kKeyPreviouslyDown = 0x40000000u;
 std::string utf8Of(char32_t c)
 {
     std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    OS::appendUtf8(out, c);
     return out;
 }
 

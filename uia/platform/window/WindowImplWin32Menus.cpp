@@ -1,6 +1,6 @@
 #include "uia/platform/window/WindowImplWin32.h"
 
-#include "os/windows/Menu.h"
+#include "os/windows/menus/Menu.h"
 #include "os/windows/Message.h"
 #include "uia/app/AppModule.h"
 #include "uia/events/Events.h"

@@ -1,6 +1,6 @@
 #include "uia/platform/window/WindowImplWin32.h"
 
-#include "os/windows/Drawing.h"
+#include "os/windows/drawing/Drawing.h"
 #include "os/windows/Message.h"
 #include "uia/events/Events.h"
 #include "uia/window/Monitor.h"

@@ -13,7 +13,7 @@
 #include "os/kernel/CommandLine.h"
 #include "os/kernel/Process.h"
 #include "os/windows/Message.h"
-#include "os/windows/WindowTimer.h"
+#include "os/windows/timers/WindowTimer.h"
 #include "uia/app/AppModule.h"
 #include "uia/app/Application.h"
 #include "uia/app/SingleInstance.h"

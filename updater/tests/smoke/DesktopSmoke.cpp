@@ -1,7 +1,8 @@
 // The real program on a virtual X server with a window manager: the first updater's window
 // is minimised by the window manager and covered by another window, a second updater is
 // started (without and with a file argument), and afterwards the first window must be
-// viewable, above the other windows and focused, read back from the server.
+// viewable, above the other windows and focused, read back from the server. The window
+// manager must offer no maximise or resize for the fixed main window.
 //
 //   updater_desktop_smoke <program> <folder for the runs' state>
 //
@@ -102,15 +103,8 @@ bool focused(Display* display, Window window)
 // Asks the window manager to activate a window as a pager would.
 void activate(Display* display, Window window)
 {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window;
-    e.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = 2;
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XFlush(display);
+    SMOKE::sendClientMessage(display, DefaultRootWindow(display), SubstructureRedirectMask | SubstructureNotifyMask,
+                             window, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
 }
 
 bool windowManagerRuns(Display* display)
@@ -126,6 +120,60 @@ bool windowManagerRuns(Display* display)
     if (data)
         XFree(data);
     return found;
+}
+
+// What the window is offered and should not be: the maximise and resize actions the window
+// manager lists in _NET_WM_ALLOWED_ACTIONS, and size hints or Motif hints that let the size
+// change. Empty when nothing is.
+std::string offersToChangeTheSize(Display* display, Window window)
+{
+    std::string offered;
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(display, window, &hints, &supplied) || !(hints.flags & PMinSize) ||
+        !(hints.flags & PMaxSize) || hints.min_width != hints.max_width || hints.min_height != hints.max_height)
+        offered += " size hints that let the size change;";
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom allowed = XInternAtom(display, "_NET_WM_ALLOWED_ACTIONS", False);
+    if (XGetWindowProperty(display, window, allowed, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) !=
+            Success ||
+        !data || count == 0) {
+        offered += " no allowed actions listed by the window manager;";
+    } else {
+        const auto* actions = reinterpret_cast<const Atom*>(data);
+        for (const char* name :
+             {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"}) {
+            const Atom action = XInternAtom(display, name, False);
+            for (unsigned long i = 0; i < count; ++i)
+                if (actions[i] == action)
+                    offered += std::string(" ") + name + ";";
+        }
+    }
+    if (data)
+        XFree(data);
+    // The Motif hints: the functions and decorations named are those offered (without the
+    // "all" bit, which would turn them into those taken away).
+    data = nullptr;
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    if (XGetWindowProperty(display, window, motif, 0, 5, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) != Success ||
+        !data || count < 3) {
+        offered += " no Motif hints;";
+    } else {
+        const auto* hints = reinterpret_cast<const long*>(data);
+        constexpr long kFunctions = 1, kDecorations = 2, kAll = 1, kResize = 2, kMaximize = 16;
+        constexpr long kResizeHandles = 4, kMaximizeButton = 64;
+        if (!(hints[0] & kFunctions) || (hints[1] & (kAll | kResize | kMaximize)))
+            offered += " Motif functions that offer a maximise or resize;";
+        if (!(hints[0] & kDecorations) || (hints[2] & (kAll | kResizeHandles | kMaximizeButton)))
+            offered += " Motif decorations with a maximise button or resize handles;";
+    }
+    if (data)
+        XFree(data);
+    return offered;
 }
 
 struct Row {
@@ -171,6 +219,10 @@ int main(int argc, char** argv)
                 return client && SMOKE::viewable(display, client);
             }))
             fail("the first updater showed no window");
+        // A fixed window without a maximise box: the window manager offers neither.
+        std::string offered;
+        if (client && !within(3000, [&] { return (offered = offersToChangeTheSize(display, client)).empty(); }))
+            fail("the window manager offers to change the main window's size:" + offered);
     }
 
     const Row rows[] = {{"without a file argument", false}, {"with a file argument", true}};

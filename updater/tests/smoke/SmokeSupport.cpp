@@ -1,5 +1,6 @@
 #include "updater/tests/smoke/SmokeSupport.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -78,6 +79,20 @@ Window findWindow(Display* display, Window under, const std::string& title, bool
     return 0;
 }
 
+void sendClientMessage(Display* display, Window to, long mask, Window window, const char* type, long first,
+                       long second)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, type, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(display, to, False, mask, &event);
+    XFlush(display);
+}
+
 Display* openDisplay()
 {
     Display* display = XOpenDisplay(nullptr);
@@ -107,14 +122,20 @@ std::string makeRunFolder(const std::string& base)
     return pattern;
 }
 
-pid_t spawn(const std::vector<std::string>& args)
+pid_t spawn(const std::vector<std::string>& args, const std::string& errorFile)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started ? pid : -1;
 }
 
 void stop(pid_t pid)

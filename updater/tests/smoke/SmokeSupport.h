@@ -24,6 +24,11 @@ Window parentOf(Display* display, Window window);
 // only a viewable one counts.
 Window findWindow(Display* display, Window under, const std::string& title, bool viewableOnly);
 
+// Sends a 32-bit client message about `window` (type and its first two items) to `to` with
+// the event mask given, and flushes.
+void sendClientMessage(Display* display, Window to, long mask, Window window, const char* type, long first,
+                       long second);
+
 // Opens the display that DISPLAY names and ignores the errors of windows that go while they
 // are looked at; null (with a line) without one.
 Display* openDisplay();
@@ -34,9 +39,9 @@ Display* openDisplay();
 // from here inherit names them. Empty (with a line) when it cannot be made.
 std::string makeRunFolder(const std::string& base);
 
-// Starts args[0] with the arguments after it and this process's environment; -1 when it
-// cannot be started.
-pid_t spawn(const std::vector<std::string>& args);
+// Starts args[0] with the arguments after it and this process's environment, its standard
+// error written to `errorFile` when one is named; -1 when it cannot be started.
+pid_t spawn(const std::vector<std::string>& args, const std::string& errorFile = std::string());
 // Asks the process to end, and kills it when it has not within 5 s.
 void stop(pid_t pid);
 

@@ -4,7 +4,7 @@
 
 #include "gp/src/common/process/ApplicationIdentity.h"
 #include "gp/src/common/text/Utf8.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/messagebox/MessageBox.h"
 
 namespace HA::GP {
 

@@ -23,7 +23,9 @@ bool FileStorage::open(const OS::WString& path, std::int32_t mode, std::int32_t 
 {
     close();
     OS::DWORD attributes = OS::getFileAttributes(path);
-    if (attributes != OS::INVALID_FILE_ATTRIBUTES && (attributes & OS::FILE_ATTRIBUTE_DIRECTORY))
+    // Only a regular file: a pipe or a device would block the open or never end.
+    const OS::DWORD notAFile = OS::FILE_ATTRIBUTE_DIRECTORY | OS::FILE_ATTRIBUTE_DEVICE;
+    if (attributes != OS::INVALID_FILE_ATTRIBUTES && (attributes & notAFile))
         return false;
     if (attributes == OS::INVALID_FILE_ATTRIBUTES) {
         OS::DWORD error = OS::getLastError();

@@ -23,7 +23,8 @@ public:
     FileStorage(const FileStorage&) = delete;
     FileStorage& operator=(const FileStorage&) = delete;
 
-    // Closes an open file first. False for a folder (state stays 0) or an unknown mode
+    // Closes an open file first. False for a folder, pipe, socket or device, or a link to
+    // one (state stays 0, and nothing waits for a pipe's other end), or an unknown mode
     // (state untouched); false with state 3 when the file cannot be opened or locked.
     bool open(const OS::WString& path, std::int32_t mode, std::int32_t lockKind = LockNone);
     // Releases the lock and closes the file; back to state 0.

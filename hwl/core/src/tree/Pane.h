@@ -165,6 +165,11 @@ public:
     void setHovered(Widget* widget);
     void setPressed(Widget* widget);
     void updateHover(Widget* widget, GP::Point position, std::uint32_t modifiers);
+    // The hovered, entered and pressed widgets that hit testing would no longer find (hidden,
+    // not rendered or disabled, themselves or through an ancestor) stop being so: the entered
+    // one hears that the pointer left. Run after each update pass, which brings those states
+    // up to date.
+    void dropUnreachablePointerWidgets();
     void setFocusWidget(Widget* widget);
     void setInputWidget(Widget* widget);
     // Delivers one widget event through the widget's drag-start detector.
@@ -196,6 +201,8 @@ private:
 
     tHitResult hitTestWidget(Widget* widget, GP::Point point, eHitKind kind) const;
     tHitResult hitTestPane(GP::Point point, eHitKind kind) const;
+    // Whether hit testing looks at the widget at all.
+    static bool isHitTestable(const Widget* widget);
     bool isMember(const Widget* widget) const;
     void dispatchMouse(int code, void* data);
     void press(Widget* hit, const UIA::MouseEventData& event);

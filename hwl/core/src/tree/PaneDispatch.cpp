@@ -36,9 +36,14 @@ UIA::MouseEventData localTo(const Widget* widget, GP::Point position, std::uint3
 
 bool Pane::isMember(const Widget* widget) const { return widget && widget->mPane == this; }
 
+bool Pane::isHitTestable(const Widget* widget)
+{
+    return widget->isShown() && (widget->mFlags & Widget::eRendered) && widget->isEffectivelyEnabled();
+}
+
 Pane::tHitResult Pane::hitTestWidget(Widget* widget, GP::Point point, eHitKind kind) const
 {
-    if (!widget || !widget->isShown() || !(widget->mFlags & Widget::eRendered) || !widget->isEffectivelyEnabled())
+    if (!widget || !isHitTestable(widget))
         return {};
     const bool inside = rectContains(widget->mBounds, point);
     const bool claimed = kind == eHitKind::eMouse ? widget->interceptMouseEvent(inside, point.x, point.y)
@@ -335,6 +340,25 @@ void Pane::updateHover(Widget* widget, GP::Point position, std::uint32_t modifie
     if (const std::shared_ptr<Widget> entered = share(mEntered)) {
         UIA::MouseEventData data = localTo(entered.get(), position, modifiers);
         entered->onMouseEvent(kWidgetMouseEnter, &data);
+    }
+}
+
+void Pane::dropUnreachablePointerWidgets()
+{
+    // A widget the pointer can no longer reach would otherwise keep its hovered or pressed
+    // look until the pointer happens to move, even after it is shown or enabled again.
+    auto unreachable = [this](Widget* widget) { return widget && isMember(widget) && !isHitTestable(widget); };
+    if (unreachable(mPressed))
+        setPressed(nullptr);
+    if (unreachable(mHovered))
+        setHovered(nullptr);
+    if (unreachable(mEntered)) {
+        const std::shared_ptr<Widget> left = share(mEntered);
+        mEntered = nullptr;
+        if (left) {
+            UIA::MouseEventData data = localTo(left.get(), mLastMouse, 0);
+            dispatchMouseEvent(left.get(), kWidgetMouseLeave, &data);
+        }
     }
 }
 

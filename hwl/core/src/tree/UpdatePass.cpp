@@ -26,6 +26,9 @@ std::uint32_t Pane::runUpdate(const GP::Rect& clip, GP::Region& dirty)
         root->runUpdatePass(*this, clip, dirty);
         ++passes;
         taken &= ~kDirtyUpdate;
+        // What the pass hid or disabled; the repaints and requests this makes are taken by
+        // the next turn of the loop.
+        dropUnreachablePointerWidgets();
     }
 }
 

@@ -1,5 +1,8 @@
 // The presenter on a real (virtual) X server: what the display shows is read back from the
-// server and compared with the headless window, pixel for pixel.
+// server and compared with the headless window, pixel for pixel. Run inside a Wayland
+// compositor with SDL_VIDEODRIVER=wayland, the presenter shows the windows there, and the
+// pixels are read back from the X server that shows the compositor's output; what only X
+// has (window properties, map states) is checked on X alone.
 
 #include <gtest/gtest.h>
 
@@ -10,25 +13,31 @@
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "os/display/Presenter.h"
+#include "os/display/tests/smoke/ScreenPicture.h"
 #include "os/kernel/Clock.h"
 #include "os/kernel/Kernel.h"
 #include "os/windows/Message.h"
-#include "os/windows/MessagePump.h"
-#include "os/windows/WindowTimer.h"
-#include "os/windows/Drawing.h"
-#include "os/windows/Icon.h"
-#include "os/windows/MessageBox.h"
+#include "os/windows/timers/MessagePump.h"
+#include "os/windows/timers/WindowTimer.h"
+#include "os/windows/drawing/Drawing.h"
+#include "os/windows/icons/Icon.h"
+#include "os/windows/messagebox/MessageBox.h"
 #include "os/tests/MessageBoxTestSupport.h"
 
 using namespace HA::OS;
+using HA::SMOKE::Picture;
 
 namespace {
 
@@ -162,35 +171,83 @@ XWindow xWindowOf(SDL_Window* window)
     return XWindow{wm.info.x11.display, wm.info.x11.window};
 }
 
-// Every pixel the X server shows for the window against what the headless window holds
-// (627 x 335 unless another size is given).
+bool onWayland()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "wayland") == 0;
+}
+
+// The whole screen of the X server that DISPLAY names, which shows the compositor's output.
+// The pointer is parked first, so that the compositor draws it over no window.
+Picture screenOfTheServer()
+{
+    static Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return Picture{};
+    HA::SMOKE::parkPointer(display);
+    return HA::SMOKE::readScreen(display);
+}
+
+Picture heldPicture(HWND hwnd)
+{
+    WindowPixels held;
+    Picture out;
+    if (!readWindowPixels(hwnd, held))
+        return out;
+    out.width = held.width;
+    out.height = held.height;
+    for (std::uint32_t p : held.pixels)
+        out.pixels.push_back(p & 0xFFFFFF);
+    return out;
+}
+
+// Whether the compositor's output shows the picture (or, with `shown` false, no longer
+// shows it) within 30 s, the presenter taking its turns meanwhile; the last screen read.
+bool compositorShows(const Picture& picture, bool shown, Picture& screen)
+{
+    for (int i = 0; i < 1500; ++i) {
+        screen = screenOfTheServer();
+        if (HA::SMOKE::findPicture(screen, picture).has_value() == shown)
+            return true;
+        presentNow();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// Every pixel the display shows for the window against what the headless window holds
+// (627 x 335 unless another size is given): on X the window's own pixels, on Wayland the
+// picture found whole in the compositor's output.
 ::testing::AssertionResult displayShowsTheWindow(HWND hwnd, SDL_Window* window, const std::string& name,
                                                  int width = kWidth, int height = kHeight)
 {
-    XWindow x = xWindowOf(window);
-    if (!x.display)
-        return ::testing::AssertionFailure() << "no X window";
-    WindowPixels expected;
-    if (!readWindowPixels(hwnd, expected) || expected.width != width || expected.height != height)
+    Picture expected = heldPicture(hwnd);
+    if (expected.width != width || expected.height != height)
         return ::testing::AssertionFailure() << "the window holds " << expected.width << " x " << expected.height;
-    XImage* image = XGetImage(x.display, x.window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (!image)
+    Picture shown;
+    if (onWayland()) {
+        if (compositorShows(expected, true, shown))
+            return ::testing::AssertionSuccess();
+        writePng(name + "-FAILED.png", shown.width, shown.height, shown.pixels);
+        writePng(name + "-expected-FAILED.png", width, height, expected.pixels);
+        return ::testing::AssertionFailure() << "the compositor's output does not show the window; written to "
+                                             << name << "-FAILED.png";
+    }
+    XWindow xw = xWindowOf(window);
+    if (!xw.display)
+        return ::testing::AssertionFailure() << "no X window";
+    shown = HA::SMOKE::readImage(xw.display, xw.window, width, height);
+    if (shown.pixels.empty())
         return ::testing::AssertionFailure() << "no image from the X server";
-    std::vector<std::uint32_t> shown(size_t(width) * height);
     int wrong = 0;
     std::string first;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t s = std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
-            shown[size_t(y) * width + x] = s;
-            if (s != (expected.at(x, y) & 0xFFFFFF) && wrong++ == 0)
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (shown.pixels[size_t(y) * width + x] != expected.pixels[size_t(y) * width + x] && wrong++ == 0)
                 first = std::to_string(x) + "," + std::to_string(y);
-        }
-    }
-    XDestroyImage(image);
     if (!wrong)
         return ::testing::AssertionSuccess();
-    writePng(name + "-FAILED.png", width, height, shown);
+    writePng(name + "-FAILED.png", width, height, shown.pixels);
     writePng(name + "-expected-FAILED.png", width, height, expected.pixels);
     return ::testing::AssertionFailure() << wrong << " pixels differ, the first at " << first << "; written to "
                                          << name << "-FAILED.png";
@@ -216,6 +273,38 @@ std::vector<T> propertyOf(const XWindow& x, const char* property, Atom& type)
     return out;
 }
 
+// The Motif window-manager hints: what they take away.
+constexpr long kMotifFunctions = 1, kMotifDecorations = 2;
+constexpr long kMotifAll = 1, kMotifFunctionResize = 2, kMotifFunctionMaximize = 16;
+constexpr long kMotifDecorationResizeHandles = 4, kMotifDecorationMaximize = 64;
+
+// Whether the window manager is told that the window keeps its size: minimum and maximum size
+// both `width` x `height`, and the maximise and resize functions and decorations taken away.
+::testing::AssertionResult keepsItsSize(const XWindow& x, int width, int height)
+{
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(x.display, x.window, &hints, &supplied))
+        return ::testing::AssertionFailure() << "no size hints";
+    if (!(hints.flags & PMinSize) || !(hints.flags & PMaxSize) || hints.min_width != width ||
+        hints.max_width != width || hints.min_height != height || hints.max_height != height)
+        return ::testing::AssertionFailure() << "size hints " << hints.min_width << " x " << hints.min_height << " to "
+                                             << hints.max_width << " x " << hints.max_height << " (flags " << hints.flags
+                                             << ")";
+    Atom type = None;
+    std::vector<long> motif = propertyOf<long>(x, "_MOTIF_WM_HINTS", type);
+    if (motif.size() < 3 || !(motif[0] & kMotifFunctions) || !(motif[0] & kMotifDecorations))
+        return ::testing::AssertionFailure() << "no Motif hints for functions and decorations";
+    // With the "all" bit the bits named are taken away; without it only those are offered.
+    auto offered = [](long bits, long bit) { return (bits & kMotifAll) ? !(bits & bit) : (bits & bit) != 0; };
+    if (offered(motif[1], kMotifFunctionMaximize) || offered(motif[1], kMotifFunctionResize))
+        return ::testing::AssertionFailure() << "the Motif functions " << motif[1] << " offer a maximise or resize";
+    if (offered(motif[2], kMotifDecorationMaximize) || offered(motif[2], kMotifDecorationResizeHandles))
+        return ::testing::AssertionFailure() << "the Motif decorations " << motif[2]
+                                             << " offer a maximise button or resize handles";
+    return ::testing::AssertionSuccess();
+}
+
 TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
 {
     HWND hwnd = openWindow();
@@ -225,6 +314,13 @@ TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
     ASSERT_TRUE(startPresenter());
     SDL_Window* window = pumpUntilPresented(hwnd);
     ASSERT_NE(window, nullptr);
+    WindowPixels held;
+    ASSERT_TRUE(readWindowPixels(hwnd, held));
+    EXPECT_EQ(held.at(300, 200), coded(300, 200));  // the window holds the picture
+    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmoke"));
+    EXPECT_STREQ(SDL_GetWindowTitle(window), kTitleUtf8);
+    if (onWayland())
+        return;  // no title property, and no icon for a window in the protocol
     XWindow x = xWindowOf(window);
     ASSERT_NE(x.display, nullptr);
 
@@ -247,10 +343,8 @@ TEST_F(PresenterSmoke, ShowsEveryPixelTheTitleAndTheIcon)
     EXPECT_EQ(int(shownIcon[1]), iconPixels.height);
     EXPECT_EQ(std::vector<std::uint32_t>(shownIcon.begin() + 2, shownIcon.end()), iconPixels.pixels);
 
-    WindowPixels held;
-    ASSERT_TRUE(readWindowPixels(hwnd, held));
-    EXPECT_EQ(held.at(300, 200), coded(300, 200));  // the window holds the picture
-    EXPECT_TRUE(displayShowsTheWindow(hwnd, window, "PresenterSmoke"));
+    // No maximise box and a frame that does not size: the window manager is told so.
+    EXPECT_TRUE(keepsItsSize(x, kWidth, kHeight));
 }
 
 TEST_F(PresenterSmoke, DrawingAfterTheStartIsPresented)
@@ -325,46 +419,58 @@ TEST_F(PresenterSmoke, HidingRetitlingAndDestroyingFollowTheWindow)
     ASSERT_TRUE(startPresenter());
     SDL_Window* window = pumpUntilPresented(hwnd);
     ASSERT_NE(window, nullptr);
+    const Picture picture = heldPicture(hwnd);
+    Picture screen;
+    // On X the map state of the window, on Wayland whether the compositor shows its picture.
     XWindow x = xWindowOf(window);
-    ASSERT_NE(x.display, nullptr);
-    auto mapState = [&] {
+    ASSERT_TRUE(x.display || onWayland());
+    auto shown = [&](bool expected) {
+        if (onWayland())
+            return compositorShows(picture, expected, screen) ? expected : !expected;
         XSync(x.display, False);
         XWindowAttributes a{};
         XGetWindowAttributes(x.display, x.window, &a);
-        return a.map_state;
+        return a.map_state == IsViewable;
     };
-    EXPECT_EQ(mapState(), IsViewable);
+    EXPECT_TRUE(shown(true));
 
     showWindow(hwnd, SW_HIDE);
     settle();
     EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN);
-    EXPECT_EQ(mapState(), IsUnmapped);
+    EXPECT_FALSE(shown(false));
 
     showWindow(hwnd, SW_SHOWNA);
     setWindowText(hwnd, u"Second title");
     settle();
     EXPECT_EQ(presentedWindowOf(hwnd), window);
-    EXPECT_EQ(mapState(), IsViewable);
-    Atom type = None;
-    std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
-    EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
+    EXPECT_TRUE(shown(true));
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Second title");
+    if (x.display) {
+        Atom type = None;
+        std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+        EXPECT_EQ(std::string(title.begin(), title.end()), "Second title");
+    }
 
     // Gone from the display at once, before any idle turn: a program that blocks after
     // closing its window (a shut-down waiting for a worker) leaves nothing on the screen.
     destroyWindow(hwnd);
     EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
-    XSync(x.display, False);
-    static int xError = 0;
-    xError = 0;
-    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
-        xError = e->error_code;
-        return 0;
-    });
-    XWindowAttributes gone{};
-    XGetWindowAttributes(x.display, x.window, &gone);
-    XSync(x.display, False);
-    XSetErrorHandler(previous);
-    EXPECT_EQ(xError, BadWindow) << "the display window still exists";
+    if (onWayland()) {
+        EXPECT_FALSE(shown(false)) << "the compositor still shows the window";
+    } else {
+        XSync(x.display, False);
+        static int xError = 0;
+        xError = 0;
+        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
+            xError = e->error_code;
+            return 0;
+        });
+        XWindowAttributes gone{};
+        XGetWindowAttributes(x.display, x.window, &gone);
+        XSync(x.display, False);
+        XSetErrorHandler(previous);
+        EXPECT_EQ(xError, BadWindow) << "the display window still exists";
+    }
     settle();
     EXPECT_EQ(presentedWindowOf(hwnd), nullptr);
 }
@@ -431,14 +537,18 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
         RECT client{};
         getClientRect(box, client);
         EXPECT_TRUE(displayShowsTheWindow(box, window, "PresenterSmokeBox", client.right, client.bottom));
-        XWindow x = xWindowOf(window);
-        Atom type = None;
-        std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
-        EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
-        // Over its owner: the window manager is told so.
-        Window transientFor = 0;
-        EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
-        EXPECT_EQ(transientFor, xWindowOf(ownerWindow).window);
+        EXPECT_STREQ(SDL_GetWindowTitle(window), "Vireo Updater");
+        if (XWindow x = xWindowOf(window); x.display) {
+            Atom type = None;
+            std::vector<char> title = propertyOf<char>(x, "_NET_WM_NAME", type);
+            EXPECT_EQ(std::string(title.begin(), title.end()), "Vireo Updater");
+            // A dialog frame: its size is held, and neither a maximise nor a resize is offered.
+            EXPECT_TRUE(keepsItsSize(x, client.right, client.bottom));
+            // Over its owner: the window manager is told so.
+            Window transientFor = 0;
+            EXPECT_TRUE(XGetTransientForHint(x.display, x.window, &transientFor));
+            EXPECT_EQ(transientFor, xWindowOf(ownerWindow).window);
+        }
         // A click on the owner goes nowhere; one on "No" answers.
         pushClick(ownerWindow, 20, 20);
         RECT no{};
@@ -489,7 +599,94 @@ TEST_F(PresenterSmoke, AMessageBoxIsAWindowOnTheDisplayAndTakesAClick)
     EXPECT_EQ(ownerClicks, 1);
 }
 
+// A compositor without a seat: the display library would end the process in its start; the
+// presenter refuses the display in one line instead.
+TEST(PresenterOnWayland, ACompositorWithoutASeatIsRefused)
+{
+    const char* compositor = std::getenv("WAYLAND_DISPLAY");
+    ASSERT_NE(compositor, nullptr) << "run inside a compositor without a seat";
+    unsetenv("DISPLAY");
+    std::string failure;
+    EXPECT_FALSE(startPresenter(&failure));
+    EXPECT_EQ(failure, "the display WAYLAND_DISPLAY=\"" + std::string(compositor) +
+                           "\" does not open (wayland: its compositor offers no seat (no pointer, no keyboard), "
+                           "without which the display library cannot run)");
+    EXPECT_FALSE(presenterRunning());
+}
+
+// An error about a window that is gone (here an event sent to it) leaves the program running.
+TEST_F(PresenterSmoke, AnErrorAboutAWindowThatIsGoneDoesNotEndTheProgram)
+{
+    HWND hwnd = openWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(startPresenter());
+    SDL_Window* window = pumpUntilPresented(hwnd);
+    ASSERT_NE(window, nullptr);
+    XWindow x = xWindowOf(window);
+    ASSERT_NE(x.display, nullptr);
+    const Window gone = XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(x.display, gone);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = gone;
+    event.xclient.message_type = XInternAtom(x.display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    XSendEvent(x.display, gone, False, NoEventMask, &event);
+    XSync(x.display, False);
+    settle();
+    EXPECT_EQ(presentedWindowOf(hwnd), window);
+}
+
 class PresenterSmokeThreaded : public PresenterSmoke {};
+
+// Other threads wake the display's wait all the time (a worker's messages, the device's hand)
+// while windows come and go and at last the presenter stops: a wake-up never reaches a display
+// window that is gone, and the process goes on (Xlib's own handler would end it, status 1).
+TEST_F(PresenterSmokeThreaded, WindowsEndWhileOtherThreadsWakeTheDisplay)
+{
+    constexpr int kRounds = 60;
+    constexpr int kWakers = 3;
+    ASSERT_TRUE(startPresenter());
+    const DWORD thread = currentThreadId();
+    std::atomic<bool> done{false};
+    std::atomic<long> wakes{0};
+    std::vector<std::thread> wakers;
+    for (int i = 0; i < kWakers; ++i)
+        wakers.emplace_back([&, i] {
+            while (!done.load()) {
+                if (i == 0) {
+                    postThreadMessage(thread, WM_NULL, 0, 0);
+                } else {
+                    std::lock_guard<std::mutex> lock(Clock::kernelMutex());
+                    Clock::notifyAll();
+                }
+                ++wakes;
+                std::this_thread::yield();
+            }
+        });
+    for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+        // The newest window is the one the display's wait names for its wake-ups.
+        HWND first = openWindow();
+        HWND second = openWindow();
+        if (!second || !pumpUntilPresented(second)) {
+            ADD_FAILURE() << "no window on the display in round " << round;
+            break;
+        }
+        for (HWND hwnd : {second, first}) {
+            for (int turn = 0; turn < 10; ++turn)
+                pumpMessagesFor(1);
+            destroyWindow(hwnd);
+        }
+    }
+    HWND last = openWindow();
+    EXPECT_NE(pumpUntilPresented(last), nullptr);
+    pumpMessagesFor(1);
+    stopPresenter();
+    done = true;
+    for (std::thread& t : wakers)
+        t.join();
+    EXPECT_GT(wakes.load(), kRounds);
+}
 
 TEST_F(PresenterSmokeThreaded, PostFromAnotherThreadWakesTheWait)
 {
